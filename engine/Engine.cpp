@@ -1,0 +1,3 @@
+#include "Engine.h"
+
+CEngine s_Engine;

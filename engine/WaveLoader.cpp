@@ -1,0 +1,183 @@
+// CEngine::LoadWaveFile: reads a mono 16-bit PCM WAV file into the 128-sample
+// wave. A data chunk of exactly 256 bytes is taken sample for sample; any
+// other length from 257 to 131,070 bytes is fitted to 128 samples by
+// nearest-sample picking.
+
+#include "ByteOrder.h"
+#include "Engine.h"
+#include "LoadMessages.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+static_assert(sizeof(off_t) >= 8, "chunk skips need 64-bit file offsets");
+
+namespace {
+
+constexpr std::uint32_t kDirectBytes = 256;      // exactly 128 samples
+constexpr std::uint32_t kMaxDataBytes = 0x1FFFE; // 65,535 samples
+
+// Each failure inside the loader is raised as one of these and caught once,
+// at the loader's boundary; the payload is one of the fixed messages.
+struct LoadFailure
+{
+    const char* pszMessage;
+};
+
+[[noreturn]] void Fail(const char* pszMessage)
+{
+    throw LoadFailure{pszMessage};
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a regular file for buffered binary reading. Anything else (a named
+// pipe, a device, a directory) is refused: opening a pipe for reading would
+// block until a writer appears, so the open itself must not wait. O_NONBLOCK
+// has no effect on reading a regular file, so it is left set.
+FilePtr OpenRegularFile(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (file = ::fdopen(fd, "rb")) == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
+    // A buffer of our own spares stdio an fstat and a malloc on every load;
+    // the loader is not reentrant, so one buffer serves every call.
+    static char buffer[4096];
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
+    return FilePtr(file);
+}
+
+// One read of one item of `size` bytes. It fails when the end-of-file
+// indicator is set afterwards (tested first) or the item was not read.
+bool ReadItem(std::FILE* file, void* buffer, std::size_t size)
+{
+    const std::size_t items = std::fread(buffer, size, 1, file);
+    if (std::feof(file))
+        return false;
+    return items == 1;
+}
+
+// Skips forward over `size` bytes plus the pad byte of an odd size. Sizes are
+// unsigned, so a skip never moves backward; a skip past the end shows up as a
+// failed read of the next header.
+void SkipPadded(std::FILE* file, std::uint32_t size)
+{
+    ::fseeko(file, static_cast<off_t>(size) + (size & 1u), SEEK_CUR);
+}
+
+struct ChunkHeader
+{
+    char id[4];
+    std::uint32_t size;
+
+    bool Is(const char (&wanted)[5]) const { return std::memcmp(id, wanted, 4) == 0; }
+};
+
+ChunkHeader ReadChunkHeader(std::FILE* file, const char* pszFailure)
+{
+    std::uint8_t raw[8];
+    if (!ReadItem(file, raw, sizeof raw))
+        Fail(pszFailure);
+    ChunkHeader header;
+    std::memcpy(header.id, raw, 4);
+    header.size = ByteOrder::Le32(raw + 4);
+    return header;
+}
+
+// Walks forward, skipping every other chunk, until a chunk named `id`.
+ChunkHeader FindChunk(std::FILE* file, const char (&id)[5], const char* pszFailure)
+{
+    for (;;) {
+        const ChunkHeader header = ReadChunkHeader(file, pszFailure);
+        if (header.Is(id))
+            return header;
+        SkipPadded(file, header.size);
+    }
+}
+
+}  // namespace
+
+bool CEngine::LoadWaveFile(const char* path)
+{
+    // Scratch for the fitting path; its contents mean nothing between calls.
+    static std::int16_t anSamples[65536];
+
+    m_pszError = "";
+    m_bResampled = 0;
+    try {
+        const FilePtr file = OpenRegularFile(path);
+        if (!file)
+            Fail(LoadMessages::kOpenFailed);
+        std::FILE* const f = file.get();
+
+        std::uint8_t riff[8];
+        if (!ReadItem(f, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0)
+            Fail(LoadMessages::kNotWav);
+        std::uint8_t wave[4];
+        if (!ReadItem(f, wave, sizeof wave) || std::memcmp(wave, "WAVE", 4) != 0)
+            Fail(LoadMessages::kNotWav);
+
+        // Only the format tag and channel count are examined: the data is
+        // always taken as signed 16-bit little-endian samples.
+        const ChunkHeader format = FindChunk(f, "fmt ", LoadMessages::kNotWav);
+        std::uint8_t fields[16];
+        if (!ReadItem(f, fields, sizeof fields))
+            Fail(LoadMessages::kNotWav);
+        if (ByteOrder::Le16(fields) != 1 || ByteOrder::Le16(fields + 2) != 1)
+            Fail(LoadMessages::kNotMonoPcm);
+        if (format.size > 16)
+            SkipPadded(f, format.size - 16);
+
+        const std::uint32_t dataBytes = FindChunk(f, "data", LoadMessages::kNoData).size;
+        if (dataBytes == kDirectBytes) {
+            if (!ReadItem(f, m_anWave, kDirectBytes))
+                Fail(LoadMessages::kShort256);
+        } else if (dataBytes > kMaxDataBytes) {
+            Fail(LoadMessages::kTooMany);
+        } else if (dataBytes < kDirectBytes) {
+            Fail(LoadMessages::kTooFew);
+        } else {
+            // The scratch holds zeros past the data, as if cleared before the
+            // read; the bytes the read fills are not cleared first.
+            std::memset(reinterpret_cast<char*>(anSamples) + dataBytes, 0, kMaxDataBytes - dataBytes);
+            if (!ReadItem(f, anSamples, dataBytes))
+                Fail(LoadMessages::kTruncated);
+            std::memset(m_anWave, 0, sizeof m_anWave);
+            // Position i takes the sample nearest to i * n / 128 (halves round
+            // up); an odd last byte is ignored.
+            const std::uint32_t n = dataBytes / 2;
+            const double step = n * 0.0078125;
+            for (int i = 0; i < 128; ++i) {
+                const auto j = static_cast<std::uint32_t>(std::floor(i * step + 0.5));
+                m_anWave[i] = anSamples[j];
+            }
+            m_bResampled = 1;
+        }
+
+        for (std::int16_t& sample : m_anWave)
+            sample = ByteOrder::LittleToHost(sample);
+        m_bLoaded = 1;
+        return true;
+    } catch (const LoadFailure& failure) {
+        m_pszError = failure.pszMessage;
+        m_bLoaded = 0;
+        return false;
+    }
+}
