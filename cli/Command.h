@@ -1,0 +1,27 @@
+// One qwdump subcommand: it declares its options on its own CLI11 subcommand
+// and runs once they have been parsed.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+class Command
+{
+public:
+    explicit Command(CLI::App* subcommand) : m_subcommand(subcommand) {}
+    virtual ~Command() = default;
+
+    bool WasChosen() const { return m_subcommand->parsed(); }
+    virtual int Run() = 0;  // returns the process exit status
+
+protected:
+    CLI::App* const m_subcommand;
+};
+
+std::unique_ptr<Command> AddPackCommand(CLI::App& app);
+std::unique_ptr<Command> AddShowCommand(CLI::App& app);
+
+// Wave numbers the device accepts; the message carries the number minus one.
+inline constexpr int kFirstWaveNumber = 97;
+inline constexpr int kLastWaveNumber = 128;

@@ -1,0 +1,89 @@
+// qwdump pack FILE --wave N [-o OUT.syx]: the wave dump message for FILE,
+// as a .syx file or as one line of hex on stdout.
+
+#include "Command.h"
+#include "Engine.h"
+#include "ExitStatus.h"
+#include "LoadWave.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+class PackCommand : public Command
+{
+public:
+    explicit PackCommand(CLI::App& app)
+        : Command(app.add_subcommand("pack", "Pack a WAV file into the 300-byte wave dump message"))
+    {
+        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file")->required();
+        m_subcommand->add_option("--wave,-w", m_waveNumber, "Target wave number, 97 to 128")
+            ->required()
+            ->check(CLI::Range(kFirstWaveNumber, kLastWaveNumber));
+        m_subcommand->add_option("--output,-o", m_output,
+                        "Write the message to this .syx file instead of printing it as hex");
+    }
+
+    int Run() override
+    {
+        if (!LoadWaveOrReport(m_file))
+            return kExitFileError;
+        std::uint32_t length = 0;
+        const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
+        if (m_output.empty()) {
+            PrintHex(msg, length);
+            return kExitOk;
+        }
+        return WriteSyx(msg, length) ? kExitOk : kExitFileError;
+    }
+
+private:
+    static void PrintHex(const std::uint8_t* msg, std::uint32_t length)
+    {
+        std::string line;
+        line.reserve(length * 3);
+        static const char kDigits[] = "0123456789ABCDEF";
+        for (std::uint32_t i = 0; i < length; ++i) {
+            if (i != 0)
+                line += ' ';
+            line += kDigits[msg[i] >> 4];
+            line += kDigits[msg[i] & 0xF];
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+
+    // Writes exactly the message; a partial file is removed rather than left
+    // behind looking like a valid dump.
+    bool WriteSyx(const std::uint8_t* msg, std::uint32_t length) const
+    {
+        std::FILE* file = std::fopen(m_output.c_str(), "wb");
+        if (file == nullptr) {
+            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), std::strerror(errno));
+            return false;
+        }
+        const bool written = std::fwrite(msg, length, 1, file) == 1;
+        const int writeErrno = errno;
+        if (std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(),
+                         std::strerror(written ? errno : writeErrno));
+            std::remove(m_output.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    std::string m_file;
+    int m_waveNumber = 0;
+    std::string m_output;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> AddPackCommand(CLI::App& app)
+{
+    return std::make_unique<PackCommand>(app);
+}

@@ -1,0 +1,34 @@
+// qwdump: the command-line companion of Quarven Wave Dump.
+
+#include "Command.h"
+#include "ExitStatus.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump", "qwdump");
+    app.require_subcommand(1);
+
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(AddPackCommand(app));
+    commands.push_back(AddShowCommand(app));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);
+        std::fprintf(stderr, "qwdump: %s (see qwdump --help)\n", e.what());
+        return kExitUsage;
+    }
+
+    for (const auto& command : commands)
+        if (command->WasChosen())
+            return command->Run();
+    return kExitUsage;
+}
