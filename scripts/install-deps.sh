@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs, skipping those already
+# present; through sudo when not run as root.
+#
+#   scripts/install-deps.sh run    what building and running needs
+#   scripts/install-deps.sh test   that, plus what the tests and benchmarks need
+set -euo pipefail
+
+build_packages=(
+  g++ make cmake pkg-config
+  qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
+  fonts-dejavu-core
+)
+test_packages=(
+  libgtest-dev libbenchmark-dev
+)
+
+case "${1:-}" in
+  run) wanted=("${build_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
