@@ -1,0 +1,42 @@
+#include "DestinationDirectory.h"
+
+std::string DestinationTitle(const std::string& name, const std::string& model)
+{
+    return name + " (" + model + ")";
+}
+
+namespace {
+
+// Name and model are both read from the one endpoint taken for index i, so
+// a destination list that shifts between the reads can't pair the name of
+// one destination with the model of another. A property that can't be read
+// shows as empty.
+std::string TitleOf(MIDIEndpointRef endpoint)
+{
+    std::string name;
+    std::string model;
+    MIDIObjectGetStringProperty(endpoint, kMIDIPropertyName, name);
+    MIDIObjectGetStringProperty(endpoint, kMIDIPropertyModel, model);
+    return DestinationTitle(name, model);
+}
+
+}  // namespace
+
+void AddMIDIPortsToPopup(TitlePopup& popup)
+{
+    // The count is asked again before each step: destinations may come and go.
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i)
+        popup.AddItemWithTitle(TitleOf(MIDIGetDestination(i)));
+}
+
+MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title)
+{
+    if (!title)
+        return 0;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+        if (endpoint != 0 && TitleOf(endpoint) == *title)
+            return endpoint;
+    }
+    return 0;
+}

@@ -1,0 +1,36 @@
+// What the MIDI service needs of one backend.
+#pragma once
+
+#include "MidiService.h"
+
+#include <string>
+#include <vector>
+
+struct MidiDestination
+{
+    std::string address;  // the backend's own stable key ("client:port", a port name)
+    std::string name;
+    std::string model;
+};
+
+class MidiBackend
+{
+public:
+    virtual ~MidiBackend() = default;
+
+    // The destinations at this moment, in the backend's own order.
+    virtual std::vector<MidiDestination> Destinations() = 0;
+
+    // Starts sending `request` to the destination at `address`. When it
+    // returns noErr the backend owns the request until it has called
+    // CompleteSysexRequest for it, exactly once, from any thread other than a
+    // realtime one (at the latest when the backend is destroyed). When it
+    // returns an error it must not touch the request again.
+    virtual OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) = 0;
+};
+
+// Marks the request delivered (or not) and calls its completion procedure.
+void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered);
+
+// The backends the service opens by default: ALSA, then JACK.
+std::vector<std::unique_ptr<MidiBackend>> MakeSystemMidiBackends();

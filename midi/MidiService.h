@@ -1,0 +1,65 @@
+// The system MIDI service as the application sees it: destinations by index,
+// their name and model, and asynchronous System Exclusive sends with a
+// completion procedure. Backends (the ALSA sequencer, JACK, or an in-memory
+// one for tests) stand behind it; ALSA's destinations come first, then JACK's.
+//
+// Called from the main thread only, except that completion procedures run
+// wherever the backend finishes a send.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+using MIDIEndpointRef = std::uint32_t;  // 0 stands for no destination
+using ItemCount = std::size_t;
+using OSStatus = std::int32_t;
+
+inline constexpr OSStatus noErr = 0;
+inline constexpr OSStatus kMIDIUnknownEndpoint = -10834;   // no such destination (any more)
+inline constexpr OSStatus kMIDIUnknownProperty = -10835;
+inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
+inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
+inline constexpr OSStatus kMIDIMessageTooLong = -10851;    // larger than the destination takes at once
+
+// A short English reason for a status, for messages to the user.
+const char* MIDIStatusText(OSStatus status);
+
+enum MIDIPropertyKey { kMIDIPropertyName, kMIDIPropertyModel };
+
+struct MIDISysexSendRequest;
+using MIDICompletionProc = void (*)(MIDISysexSendRequest* request);
+
+struct MIDISysexSendRequest
+{
+    MIDIEndpointRef destination;
+    const std::uint8_t* data;
+    std::uint32_t bytesToSend;     // set to 0 once every byte has been delivered
+    std::uint8_t complete;         // set to 1 once every byte has been delivered
+    std::uint8_t reserved[3];
+    MIDICompletionProc completionProc;
+    void* completionRefCon;
+};
+
+ItemCount MIDIGetNumberOfDestinations();
+// The destination at `index` at this moment, or 0 when there is none.
+MIDIEndpointRef MIDIGetDestination(ItemCount index);
+// Stores the property in `str`; on failure `str` is emptied and a status
+// other than noErr is returned (for instance when the destination is gone).
+OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey key, std::string& str);
+// Starts sending request->bytesToSend bytes from request->data to
+// request->destination and returns at once. The completion procedure is
+// called exactly once for every request, whether the send was started or
+// refused; `complete` then tells whether all bytes were delivered. The
+// request must stay valid until then.
+OSStatus MIDISendSysex(MIDISysexSendRequest* request);
+
+class MidiBackend;
+// Replaces the service's backends (tests install an in-memory one). Until
+// this is called, the first use of the service opens the ALSA and JACK
+// backends. Endpoints handed out before become unknown.
+void MIDIServiceUseBackends(std::vector<std::unique_ptr<MidiBackend>> backends);
+// Closes the backends now; outstanding sends are completed as undelivered.
+void MIDIServiceShutDown();
