@@ -13,6 +13,7 @@ build_packages=(
 )
 test_packages=(
   libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 case "${1:-}" in

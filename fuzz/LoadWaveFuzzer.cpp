@@ -1,0 +1,13 @@
+// Any bytes as a WAV file: the load either succeeds cleanly or fails with one
+// of the fixed messages, and never crashes or misbehaves under the sanitizers.
+
+#include "LoadContract.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static FuzzFile file;
+    const char* path = file.Write(data, size);
+    const bool loaded = s_Engine.LoadWaveFile(path);
+    CheckLoadContract(s_Engine, loaded);
+    return 0;
+}
