@@ -173,6 +173,9 @@ TEST_F(WaveLoaderTest, FormatChunkIsReadAsSixteenBytesWhateverItsSize)
     EXPECT_TRUE(Load(WavBytes::Riff().Chunk("fmt ", FormatBody() + "\0\0").Chunk("data", data).str()));
     // 17 bytes: the extra byte and its pad are skipped.
     EXPECT_TRUE(Load(WavBytes::Riff().Chunk("fmt ", FormatBody() + "x").Chunk("data", data).str()));
+    // Declared shorter than 16: still 16 bytes are read and nothing is skipped.
+    EXPECT_TRUE(Load(WavBytes::Riff().Header("fmt ", 14).Raw(FormatBody()).Chunk("data", data).str()));
+    EXPECT_TRUE(Load(WavBytes::Riff().Header("fmt ", 15).Raw(FormatBody()).Chunk("data", data).str()));
     // Only the tag and channel count matter: an 8-bit file's bytes are taken in pairs.
     std::string eightBit = FormatBody();
     eightBit[14] = 8;
