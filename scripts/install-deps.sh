@@ -13,6 +13,7 @@ build_packages=(
 )
 test_packages=(
   libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils imagemagick
 )
 
 case "${1:-}" in
