@@ -13,7 +13,7 @@ build_packages=(
 )
 test_packages=(
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )
 
 case "${1:-}" in
