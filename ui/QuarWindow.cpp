@@ -35,7 +35,7 @@ constexpr char kPathNotExact[] =
 
 }  // namespace
 
-QuarWindow::QuarWindow(QWidget* parent) : QMainWindow(parent)
+QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent)
 {
     setupUi(this);
     awakeFromNib();

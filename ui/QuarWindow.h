@@ -7,7 +7,7 @@
 
 #include "ui_QuarWindow.h"
 
-#include <QMainWindow>
+#include <QWidget>
 #include <QStringList>
 
 class QMimeData;
@@ -17,7 +17,7 @@ class QMimeData;
 // reload reads it.
 extern char s_szFileName[300];
 
-class QuarWindow : public QMainWindow, private Ui::QuarWindow
+class QuarWindow : public QWidget, private Ui::QuarWindow
 {
     Q_OBJECT
 

@@ -65,6 +65,18 @@ TEST_F(WindowTest, StartsWithThePromptTheWaveNumbersAndThePortsInIndexOrder)
     EXPECT_EQ(s_szFileName[0], '\0');
 }
 
+TEST_F(WindowTest, LongPortTitlesAndPathsDoNotWidenTheWindow)
+{
+    midi->AddDestination(std::string(200, 'P'), "Model");
+    const int before = Window().minimumSizeHint().width();
+    EXPECT_LT(before, 600);
+    const std::string longName = std::string(200, 'n') + ".wav";
+    ASSERT_TRUE(DropFiles({WriteWave(longName, 10)}));
+    ASSERT_EQ(Label().text().size(), static_cast<int>(dir.path().size() + 1 + longName.size()));
+    EXPECT_EQ(Window().minimumSizeHint().width(), before);
+    EXPECT_LE(Window().width(), 600);
+}
+
 TEST_F(WindowTest, TakesPartOnlyInDragsOfFileLists)
 {
     QMimeData files;
