@@ -73,6 +73,8 @@ done
 
 app_ms=$(cut -d' ' -f1 "$work/app" | median)
 bare_ms=$(cut -d' ' -f1 "$work/bare" | median)
+app_fast=$(cut -d' ' -f1 "$work/app" | sort -n | head -n1)
+bare_fast=$(cut -d' ' -f1 "$work/bare" | sort -n | head -n1)
 app_kb=$(cut -d' ' -f2 "$work/app" | median)
 bare_kb=$(cut -d' ' -f2 "$work/bare" | median)
 
@@ -81,8 +83,9 @@ echo "Start-up under Xvfb, $runs runs each (each run: ms to viewable/kB resident
 echo "  quarven-wave-dump  $(runs_of "$work/app")"
 echo "  bare Qt window     $(runs_of "$work/bare")"
 echo "Medians:"
-awk -v a="$app_ms" -v b="$bare_ms" -v am="$app_kb" -v bm="$bare_kb" 'BEGIN {
+awk -v a="$app_ms" -v b="$bare_ms" -v af="$app_fast" -v bf="$bare_fast" -v am="$app_kb" -v bm="$bare_kb" 'BEGIN {
   rs = a / b; rm = am / bm
   printf "  launch to viewable  %6.1f ms vs %6.1f ms  ratio %.2fx  (target <= 1.25x: %s)\n", a, b, rs, rs <= 1.25 ? "met" : "MISSED"
+  printf "    fastest runs      %6.1f ms vs %6.1f ms  ratio %.2fx  (less disturbed by a busy machine)\n", af, bf, af / bf
   printf "  resident when idle  %6.0f kB vs %6.0f kB  ratio %.2fx  (target <= 1.20x: %s)\n", am, bm, rm, rm <= 1.2 ? "met" : "MISSED"
 }'
