@@ -14,6 +14,7 @@ build_packages=(
 test_packages=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )
 
 case "${1:-}" in

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The real window under Xvfb: starts the application, drags a WAV file into
+# it with a real XDND drag from another X client, and checks from outside
+# that the wave is drawn. Leaves the screenshot in OUT_DIR.
+#
+#   window-drop-test.sh APP DRAG_SOURCE WAV_FILE OUT_DIR
+set -euo pipefail
+
+app=$1 drag_source=$2 wav=$3 out_dir=$4
+title="Quarven Wave Dump"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in Xvfb xwininfo xdotool import convert; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh test"
+done
+[ -f "$wav" ] || fail "no wave file $wav"
+
+work=$(mktemp -d /tmp/quarven-XXXXXX)
+xvfb_pid= app_pid= source_pid=
+stop() {
+  local pid
+  for pid in "$source_pid" "$app_pid" "$xvfb_pid"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap stop EXIT
+
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+# Xvfb picks a free display itself and writes its number to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb gave no display number"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+wait_viewable() {
+  for _ in $(seq 200); do
+    xwininfo -name "$1" 2>/dev/null | grep -q IsViewable && return 0
+    sleep 0.05
+  done
+  fail "window \"$1\" never became viewable"
+}
+
+# Field of xwininfo's report, e.g. "Absolute upper-left X".
+window_field() { xwininfo -name "$1" | sed -n "s/^ *$2: *//p"; }
+
+# Pixels of exactly one colour in a picture.
+count_colour() {
+  convert "$1" -alpha off -fill white +opaque "$2" -fill black -opaque "$2" -colorspace gray \
+    -format '%[fx:round(w*h*(1-mean))]' info:
+}
+
+"$app" 2>"$work/app.err" &
+app_pid=$!
+wait_viewable "$title"
+grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $(cat "$work/app.err")"
+
+# A copy, so the window shows a short path.
+cp "$wav" "$work/"
+wav="$work/$(basename "$wav")"
+"$drag_source" "$wav" 760 600 >"$work/source.out" 2>"$work/source.err" &
+source_pid=$!
+wait_viewable "QWD drag source"
+
+window_id=$(xwininfo -name "$title" | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+app_x=$(window_field "$title" "Absolute upper-left X")
+app_y=$(window_field "$title" "Absolute upper-left Y")
+app_w=$(window_field "$title" "Width")
+app_h=$(window_field "$title" "Height")
+import -window "$window_id" "$work/before.png"
+black_before=$(count_colour "$work/before.png" '#000000')
+
+# Press in the source, move off a little so the drag starts, then over the
+# middle of the window (the wave view). The pause over the target lets its
+# accept reach the source before the release.
+target_x=$((app_x + app_w / 2)) target_y=$((app_y + app_h / 2))
+ended=0
+for attempt in 1 2 3; do
+  xdotool mousemove 840 660 mousedown 1 mousemove 850 670 sleep 0.05 \
+    mousemove "$target_x" "$target_y" sleep 0.3 mouseup 1
+  for _ in $(seq 100); do
+    [ "$(grep -c '^drag ended' "$work/source.out" || true)" -ge "$attempt" ] && break
+    sleep 0.05
+  done
+  if grep -q '^drag ended: copy' "$work/source.out"; then
+    ended=1
+    break
+  fi
+  echo "drag attempt $attempt was not accepted: $(tail -n1 "$work/source.out")" >&2
+done
+[ "$ended" = 1 ] || fail "the window never accepted the drop"
+
+# The wave is drawn: many black bar pixels, and the red mark of a fitted wave.
+mkdir -p "$out_dir"
+shot="$out_dir/window-loaded.png"
+for _ in $(seq 60); do
+  import -window "$window_id" "$shot"
+  black_after=$(count_colour "$shot" '#000000')
+  [ "$black_after" -gt $((black_before + 5000)) ] && break
+  sleep 0.05
+done
+red=$(count_colour "$shot" '#FF0000')
+kill -0 "$app_pid" 2>/dev/null || fail "the application ended: $(cat "$work/app.err")"
+[ "$black_after" -gt $((black_before + 5000)) ] ||
+  fail "no wave drawn: $black_before black pixels before the drop, $black_after after"
+[ "$red" -gt 0 ] || fail "no red mark for the fitted wave"
+
+echo "PASS: real drop loaded the wave ($black_before black pixels before, $black_after after, $red red); screenshot $shot"

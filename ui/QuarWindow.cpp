@@ -1,0 +1,176 @@
+#include "QuarWindow.h"
+
+#include "Alert.h"
+#include "ComboTitles.h"
+#include "DestinationDirectory.h"
+#include "DroppedPath.h"
+#include "DumpSender.h"
+#include "Engine.h"
+#include "SystemLog.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QSysInfo>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+char s_szFileName[300];
+
+namespace {
+
+// What file managers put on a drag of files.
+constexpr char kFileListType[] = "text/uri-list";
+
+constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
+
+constexpr char kPathTooLong[] =
+    "The dropped file was not loaded: its path is longer than 299 bytes.";
+constexpr char kPathNotExact[] =
+    "The dropped file was not loaded: its path can't be passed on exactly as a file name.";
+
+}  // namespace
+
+QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent)
+{
+    setupUi(this);
+    awakeFromNib();
+}
+
+void QuarWindow::awakeFromNib()
+{
+    LogLine("awakeFromNib");
+    registerForDraggedTypes({kFileListType});
+    lblWaveInfo->setText(kPrompt);
+
+    popWaveNum->clear();
+    for (int number = 97; number <= 128; ++number)
+        AddItemWithTitle(*popWaveNum, std::to_string(number));
+
+    popMIDIPort->clear();
+    ComboTitlePopup ports(*popMIDIPort);
+    AddMIDIPortsToPopup(ports);
+}
+
+void QuarWindow::registerForDraggedTypes(const QStringList& types)
+{
+    m_draggedTypes = types;
+    setAcceptDrops(true);
+}
+
+// The window takes part in a drag only when it carries a registered type.
+bool QuarWindow::isRegisteredDrag(const QMimeData* info) const
+{
+    if (info == nullptr)
+        return false;
+    for (const QString& type : m_draggedTypes) {
+        if (info->hasFormat(type))
+            return true;
+    }
+    return false;
+}
+
+Qt::DropAction QuarWindow::draggingEntered(const QMimeData*)
+{
+    return Qt::CopyAction;
+}
+
+bool QuarWindow::performDragOperation(const QMimeData* info)
+{
+    if (info->hasFormat(kFileListType)) {
+        // The raw bytes, not QUrl's decoding through QString: a name that is
+        // not valid UTF-8 must reach the loader unchanged.
+        const QByteArray list = info->data(kFileListType);
+        const std::string host = QSysInfo::machineHostName().toStdString();
+        const DroppedPath dropped = FirstDroppedFilePath(std::string_view(list.constData(), list.size()),
+                                                         sizeof s_szFileName - 1, host);
+        switch (dropped.status) {
+        case DroppedPath::kNoFile:
+            break;
+        case DroppedPath::kTooLong:
+            RunAlertPanel(kPathTooLong);
+            break;
+        case DroppedPath::kNotExact:
+            RunAlertPanel(kPathNotExact);
+            break;
+        case DroppedPath::kFound:
+            std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
+            loadRememberedFile();
+            break;
+        }
+    }
+    viewWave->update();
+    return true;
+}
+
+void QuarWindow::concludeDragOperation(const QMimeData*)
+{
+}
+
+void QuarWindow::reloadClicked()
+{
+    if (s_szFileName[0] == '\0')
+        return;
+    loadRememberedFile();
+    viewWave->update();
+}
+
+void QuarWindow::sendClicked()
+{
+    SendWaveDump(TitleOfSelectedItem(*popMIDIPort), TitleOfSelectedItem(*popWaveNum).value_or(std::string()));
+}
+
+void QuarWindow::loadRememberedFile()
+{
+    if (s_Engine.LoadWaveFile(s_szFileName)) {
+        lblWaveInfo->setText(QFile::decodeName(s_szFileName));
+        btnSend->setEnabled(true);
+        btnReload->setEnabled(true);
+    } else {
+        RunAlertPanel(s_Engine.m_pszError);
+        lblWaveInfo->setText(QStringLiteral(" "));
+        btnSend->setEnabled(false);
+        btnReload->setEnabled(false);
+    }
+}
+
+void QuarWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!isRegisteredDrag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    m_dragOperation = draggingEntered(event->mimeData());
+    event->setDropAction(m_dragOperation);
+    event->setAccepted(m_dragOperation != Qt::IgnoreAction);
+}
+
+void QuarWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!isRegisteredDrag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(m_dragOperation);
+    event->setAccepted(m_dragOperation != Qt::IgnoreAction);
+}
+
+void QuarWindow::dropEvent(QDropEvent* event)
+{
+    const QMimeData* info = event->mimeData();
+    if (!isRegisteredDrag(info)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    if (!performDragOperation(info)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    concludeDragOperation(info);
+}

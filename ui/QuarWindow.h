@@ -1,0 +1,49 @@
+// The main window and the controller of everything the user does: it takes
+// a dropped WAV file into the engine, reports a failed load, keeps the label
+// and the two buttons in step with the engine, reloads the remembered file
+// and sends the wave dump. Its controls (the outlets) and the two button
+// actions come from QuarWindow.ui.
+#pragma once
+
+#include "ui_QuarWindow.h"
+
+#include <QWidget>
+#include <QStringList>
+
+class QMimeData;
+
+// The path of the last dropped file, exactly as the file system spells it,
+// zero-terminated: room for 299 bytes. All zero until a drop names a file;
+// reload reads it.
+extern char s_szFileName[300];
+
+class QuarWindow : public QWidget, private Ui::QuarWindow
+{
+    Q_OBJECT
+
+public:
+    explicit QuarWindow(QWidget* parent = nullptr);
+
+    // The drag-destination side, called from Qt's drag events.
+    Qt::DropAction draggingEntered(const QMimeData* info);
+    bool performDragOperation(const QMimeData* info);
+    void concludeDragOperation(const QMimeData* info);
+
+public slots:
+    void reloadClicked();
+    void sendClicked();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void awakeFromNib();
+    void registerForDraggedTypes(const QStringList& types);
+    bool isRegisteredDrag(const QMimeData* info) const;
+    void loadRememberedFile();
+
+    QStringList m_draggedTypes;
+    Qt::DropAction m_dragOperation = Qt::IgnoreAction;
+};

@@ -1,0 +1,21 @@
+// The view that shows the engine's wave: a blue field and, once a file has
+// loaded, one black bar per sample from the zero line, plus a small red mark
+// when the wave was fitted from a data chunk of another length. It keeps no
+// state: every paint reads s_Engine.
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+class WaveView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QColor kBackground{0, 133, 255};
+
+    explicit WaveView(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
