@@ -239,7 +239,9 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         jack_midi_clear_buffer(buffers[i]);
     }
 
-    // The cycle that wrote these has passed, so the receiver has had them.
+    // The cycle that wrote these has passed, so the receiver has had them,
+    // unless it missed that cycle: an xrun loses a JACK MIDI event for any
+    // sender alike, and nothing tells a sender so.
     bool report = m_writtenCount > 0;
     for (std::size_t i = 0; i < m_writtenCount; ++i)
         jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&m_written[i]), sizeof(Finished));
