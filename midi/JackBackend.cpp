@@ -114,6 +114,11 @@ OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendReques
         return kMIDIUnknownEndpoint;
     if (m_outstanding.load() >= kMaxOutstanding)
         return kMIDIMessageSendErr;
+    if (!m_active) {
+        if (jack_activate(m_client) != 0)
+            return kMIDIMessageSendErr;
+        m_active = true;
+    }
     Handover handover{request, 0};
     const OSStatus status = PortForLocked(address, handover.port);
     if (status != noErr)
@@ -157,12 +162,16 @@ bool JackBackend::OpenLocked()
     m_writtenCount = 0;
     m_waitedCycles = 0;
     m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
+    // Activation waits for the first send: listing doesn't need it, and it
+    // would add several milliseconds to start-up. The shutdown callback
+    // works for an inactive client too.
     jack_on_shutdown(client, &JackBackend::ServerGone, this);
-    if (jack_set_process_callback(client, &JackBackend::Process, this) != 0 || jack_activate(client) != 0) {
+    if (jack_set_process_callback(client, &JackBackend::Process, this) != 0) {
         jack_client_close(client);
         return false;
     }
     m_client = client;
+    m_active = false;
     return true;
 }
 
@@ -178,6 +187,7 @@ void JackBackend::CloseLocked()
         jack_client_close(m_client);
     }
     m_client = nullptr;
+    m_active = false;
     std::atomic_thread_fence(std::memory_order_acquire);
     for (std::size_t i = 0; i < m_writtenCount; ++i) {
         const Finished undelivered{m_written[i].request, false};

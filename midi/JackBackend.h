@@ -79,6 +79,7 @@ private:
     // queued before that drain (and completed by it) or refused.
     std::mutex m_mutex;
     jack_client_t* m_client = nullptr;
+    bool m_active = false;  // activated on the first send
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
