@@ -12,16 +12,20 @@
 class BackgroundProcess
 {
 public:
-    // Starts argv[0] with `argv`, stdin from /dev/null and stdout and stderr
-    // appended to the given files (/dev/null when empty). Throws when it
-    // can't be started.
+    // Starts argv[0] (searched in PATH) with `argv`, stdin from /dev/null
+    // and stdout and stderr appended to the given files (/dev/null when
+    // empty). Throws when it can't be started. Should this thread die
+    // without stopping it (a test killed for its timeout), it is sent
+    // `orphanSignal`, so no server outlives its test.
     explicit BackgroundProcess(const std::vector<std::string>& argv, const std::string& outPath = "",
-                               const std::string& errPath = "");
+                               const std::string& errPath = "", int orphanSignal = SIGTERM);
     ~BackgroundProcess();  // Stop()
     BackgroundProcess(const BackgroundProcess&) = delete;
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     pid_t pid() const { return m_pid; }
+    // The wait status once it has exited (see waitpid), or -1.
+    int waitStatus() const { return m_status; }
     bool Running();
     // Waits for it to exit by itself; false on timeout.
     bool WaitForExit(std::chrono::milliseconds timeout);
@@ -34,4 +38,5 @@ private:
 
     pid_t m_pid = -1;
     bool m_exited = false;
+    int m_status = -1;
 };

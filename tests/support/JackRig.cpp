@@ -3,9 +3,11 @@
 #include "Process.h"
 #include "TempDir.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -39,24 +41,30 @@ std::string UniqueJackServerName()
 
 PrivateJackServer::PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra,
                                      const std::string& name)
-    : m_name(name.empty() ? UniqueJackServerName() : name)
+    : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra)
 {
     UseJackServer(m_name);
+    m_jackd = Launch(logPath);
+}
+
+// Starts jackd and waits until clients can connect: about 0.1 s on an idle
+// machine, a busy one gets more time.
+std::unique_ptr<BackgroundProcess> PrivateJackServer::Launch(const std::string& logPath) const
+{
     std::vector<std::string> argv{"jackd", "-n", m_name};
-    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.insert(argv.end(), m_extra.begin(), m_extra.end());
     for (const char* arg : {"--no-realtime", "--port-max", "64", "-d", "dummy", "-r", "48000", "-p", "256"})
         argv.push_back(arg);
-    m_jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
-
-    // Ready in about 0.1 s on an idle machine; a busy one gets more time.
+    auto jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (RunProcess({"/usr/bin/jack_lsp"}).exitStatus != 0) {
-        if (!m_jackd->Running())
+    while (RunProcess({"/usr/bin/jack_lsp", "-s", m_name}).exitStatus != 0) {
+        if (!jackd->Running())
             throw std::runtime_error("jackd exited: " + ReadWholeFile(logPath));
         if (std::chrono::steady_clock::now() >= deadline)
             throw std::runtime_error("jackd did not come up: " + ReadWholeFile(logPath));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    return jackd;
 }
 
 PrivateJackServer::~PrivateJackServer()
@@ -74,7 +82,12 @@ PrivateJackServer::~PrivateJackServer()
 
 bool PrivateJackServer::Stop(std::chrono::milliseconds grace)
 {
-    return m_jackd->Stop(SIGTERM, grace);
+    const bool stopped = m_jackd->Stop(SIGTERM, grace);
+    if (!m_slotChecked) {
+        m_slotChecked = true;
+        ReclaimSlot();
+    }
+    return stopped;
 }
 
 void PrivateJackServer::Kill()
@@ -82,9 +95,28 @@ void PrivateJackServer::Kill()
     m_jackd->Stop(SIGKILL);
 }
 
+// JACK keeps a registry of running servers with only a few slots. A server
+// that dies by a signal keeps its slot, and only a server of the same name
+// frees it, by starting and stopping cleanly. jackd can die so even when
+// asked to stop: it is killed by SIGPIPE when a client closes its socket
+// while the server is still telling clients that it stops.
+void PrivateJackServer::ReclaimSlot()
+{
+    const int status = m_jackd->waitStatus();
+    if (status == -1 || !WIFSIGNALED(status))
+        return;
+    try {
+        TempDir dir;
+        auto jackd = Launch(dir.File("reclaim.log"));
+        jackd->Stop(SIGTERM);
+    } catch (const std::exception&) {
+        // Best effort: a leaked slot only matters once all are gone.
+    }
+}
+
 std::vector<std::string> PrivateJackServer::Ports() const
 {
-    return Lines(RunProcess({"/usr/bin/jack_lsp"}).out);
+    return Lines(RunProcess({"/usr/bin/jack_lsp", "-s", m_name}).out);
 }
 
 bool PrivateJackServer::WaitForPort(const std::string& fullName, std::chrono::milliseconds timeout) const
@@ -102,7 +134,8 @@ bool PrivateJackServer::WaitForPort(const std::string& fullName, std::chrono::mi
 
 MidiDump::MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName)
     : m_logPath(logPath),
-      m_process(std::make_unique<BackgroundProcess>(std::vector<std::string>{"jack_midi_dump", clientName}, logPath))
+      m_process(std::make_unique<BackgroundProcess>(std::vector<std::string>{"jack_midi_dump", clientName}, logPath,
+                                                    "", SIGINT))
 {
     if (!server.WaitForPort(clientName + ":input", std::chrono::seconds(20)))
         throw std::runtime_error("jack_midi_dump did not register its port");

@@ -28,6 +28,8 @@ public:
     bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
     // Kills it outright, as a crash would: no goodbye to its clients.
     void Kill();
+    // True while the server process runs.
+    bool Running() { return m_jackd->Running(); }
     // The full names of all ports, as jack_lsp lists them.
     std::vector<std::string> Ports() const;
     bool WaitForPort(const std::string& fullName, std::chrono::milliseconds timeout) const;
@@ -36,8 +38,13 @@ public:
     static constexpr int kPeriodFrames = 256;
 
 private:
+    std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
+    void ReclaimSlot();
+
     std::string m_name;
+    std::vector<std::string> m_extra;
     std::unique_ptr<BackgroundProcess> m_jackd;
+    bool m_slotChecked = false;
 };
 
 // Points this process and its children at the JACK server `name` (which
