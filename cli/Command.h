@@ -21,6 +21,8 @@ protected:
 
 std::unique_ptr<Command> AddPackCommand(CLI::App& app);
 std::unique_ptr<Command> AddShowCommand(CLI::App& app);
+std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
+std::unique_ptr<Command> AddSendCommand(CLI::App& app);
 
 // Wave numbers the device accepts; the message carries the number minus one.
 inline constexpr int kFirstWaveNumber = 97;

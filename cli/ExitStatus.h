@@ -5,4 +5,6 @@ enum ExitStatus : int {
     kExitOk = 0,
     kExitFileError = 1,   // the WAV file did not load, or the output could not be written
     kExitUsage = 2,       // missing, unknown or out-of-range arguments
+    kExitNoSuchPort = 3,  // no MIDI destination has the given title
+    kExitSendFailed = 4,  // the send was refused, not delivered, or did not finish in time
 };

@@ -9,12 +9,14 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump", "qwdump");
+    CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it", "qwdump");
     app.require_subcommand(1);
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(AddPackCommand(app));
     commands.push_back(AddShowCommand(app));
+    commands.push_back(AddPortsCommand(app));
+    commands.push_back(AddSendCommand(app));
 
     try {
         app.parse(argc, argv);

@@ -11,8 +11,11 @@ build_packages=(
   qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
   fonts-dejavu-core
 )
+# jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI
+# tests and the latency benchmark (it asks a debconf question, hence the
+# noninteractive install below).
 test_packages=(
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev jackd2
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )

@@ -2,6 +2,7 @@
 // and the bytes of the .syx file.
 
 #include "Engine.h"
+#include "JackRig.h"
 #include "LoadMessages.h"
 #include "Process.h"
 #include "TempDir.h"
@@ -45,6 +46,10 @@ std::string Hex(const std::string& bytes)
 class QwdumpTest : public ::testing::Test
 {
 protected:
+    // No MIDI destinations: no sound card here, and a JACK server name that
+    // nothing answers to.
+    void SetUp() override { UseJackServer(UniqueJackServerName()); }
+
     TempDir dir;
     const std::string square = std::string(EXAMPLES_DIR) + "/square.wav";
     const std::string saw = std::string(EXAMPLES_DIR) + "/saw-1000.wav";
@@ -99,6 +104,11 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
         {"pack", square, "--wave", "100", "--bogus"},
         {"show"},
         {"dance", square},
+        {"send", square, "--port", "input (midi-monitor)", "--wave", "96"},
+        {"send", square, "--port", "input (midi-monitor)", "--wave", "129"},
+        {"send", square, "--wave", "100"},
+        {"send", square, "--port", "input (midi-monitor)"},
+        {"ports", "extra"},
     };
     for (const auto& args : bad) {
         const ProcessResult r = Qwdump(args);
@@ -115,7 +125,9 @@ TEST_F(QwdumpTest, HelpOnEveryCommand)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
                                                  std::vector<std::string>{"pack", "--help"},
-                                                 std::vector<std::string>{"show", "--help"}}) {
+                                                 std::vector<std::string>{"show", "--help"},
+                                                 std::vector<std::string>{"ports", "--help"},
+                                                 std::vector<std::string>{"send", "--help"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
@@ -136,6 +148,24 @@ TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
 
     r = Qwdump({"show", saw});
     EXPECT_NE(r.out.find("fitted"), std::string::npos);
+}
+
+TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
+{
+    ProcessResult r = Qwdump({"ports"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "") << "a missing sound card or JACK server is not an error";
+
+    r = Qwdump({"send", square, "--port", "input (midi-monitor)", "--wave", "100"});
+    EXPECT_EQ(r.exitStatus, 3);
+    EXPECT_EQ(r.err, "The MIDI port you've selected is no longer available.Please select another.\n");
+    EXPECT_EQ(r.out, "");
+
+    // The file is loaded first: its failure is reported alone.
+    r = Qwdump({"send", dir.File("missing.wav"), "--port", "input (midi-monitor)", "--wave", "100"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, std::string(LoadMessages::kOpenFailed) + "\n");
 }
 
 }  // namespace

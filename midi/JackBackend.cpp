@@ -1,0 +1,341 @@
+#include "JackBackend.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// libjack prints to stderr when there is no server ("Server is not
+// running"); that is normal here, so it is kept quiet while a client is
+// opened or closed, and its printing is put back afterwards.
+class QuietJack
+{
+public:
+    QuietJack() : m_error(jack_error_callback), m_info(jack_info_callback)
+    {
+        jack_set_error_function(Silent);
+        jack_set_info_function(Silent);
+    }
+    ~QuietJack()
+    {
+        jack_set_error_function(m_error);
+        jack_set_info_function(m_info);
+    }
+    QuietJack(const QuietJack&) = delete;
+    QuietJack& operator=(const QuietJack&) = delete;
+
+private:
+    static void Silent(const char*) {}
+    void (*const m_error)(const char*);
+    void (*const m_info)(const char*);
+};
+
+jack_ringbuffer_t* MakeRing(std::size_t bytes)
+{
+    // One byte of a jack ring buffer always stays free.
+    jack_ringbuffer_t* ring = jack_ringbuffer_create(bytes + 1);
+    if (ring == nullptr)
+        throw std::bad_alloc();
+    return ring;
+}
+
+}  // namespace
+
+JackBackend::JackBackend(std::string clientName)
+    : m_clientName(std::move(clientName)),
+      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Handover))),
+      m_finished(MakeRing(kMaxOutstanding * sizeof(Finished)))
+{
+    sem_init(&m_wake, 0, 0);
+    m_completer = std::thread(&JackBackend::CompletionLoop, this);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    UsableLocked();
+}
+
+JackBackend::~JackBackend()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        CloseLocked();
+    }
+    m_stopping.store(true);
+    sem_post(&m_wake);
+    m_completer.join();
+    CompleteFinished();
+    jack_ringbuffer_free(m_toProcess);
+    jack_ringbuffer_free(m_finished);
+    sem_destroy(&m_wake);
+}
+
+bool JackBackend::IsOpen()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_client != nullptr && !m_serverGone.load();
+}
+
+std::vector<MidiDestination> JackBackend::Destinations()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<MidiDestination> found;
+    if (!UsableLocked())
+        return found;
+    const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    if (names == nullptr)
+        return found;
+    for (const char** name = names; *name != nullptr; ++name) {
+        const jack_port_t* port = jack_port_by_name(m_client, *name);
+        const char* colon = std::strchr(*name, ':');
+        if (port == nullptr || colon == nullptr || jack_port_is_mine(m_client, port))
+            continue;
+        found.push_back({*name, colon + 1, std::string(*name, colon)});
+    }
+    jack_free(names);
+    // A server that went away meanwhile may have handed out a stale list.
+    if (m_serverGone.load())
+        found.clear();
+    return found;
+}
+
+OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request)
+{
+    if (request == nullptr || request->data == nullptr || request->bytesToSend == 0)
+        return kMIDIMessageSendErr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!UsableLocked())
+        return kMIDIServerGone;
+    jack_port_t* destination = jack_port_by_name(m_client, address.c_str());
+    if (destination == nullptr || jack_port_is_mine(m_client, destination) ||
+        (jack_port_flags(destination) & JackPortIsInput) == 0 ||
+        std::strcmp(jack_port_type(destination), JACK_DEFAULT_MIDI_TYPE) != 0)
+        return kMIDIUnknownEndpoint;
+    if (m_outstanding.load() >= kMaxOutstanding)
+        return kMIDIMessageSendErr;
+    if (!m_active) {
+        if (jack_activate(m_client) != 0)
+            return kMIDIMessageSendErr;
+        m_active = true;
+    }
+    Handover handover{request, 0};
+    const OSStatus status = PortForLocked(address, handover.port);
+    if (status != noErr)
+        return status;
+    m_outstanding.fetch_add(1);
+    // The request's fields were written on this thread; the process
+    // callback reads them after taking the pointer from the ring.
+    std::atomic_thread_fence(std::memory_order_release);
+    jack_ringbuffer_write(m_toProcess, reinterpret_cast<const char*>(&handover), sizeof handover);
+    return noErr;
+}
+
+// Closes a client whose server has gone, and opens one when there is none
+// and the last try is long enough ago.
+bool JackBackend::UsableLocked()
+{
+    if (m_client != nullptr && m_serverGone.load())
+        CloseLocked();
+    if (m_client != nullptr)
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_triedOpen && now - m_lastOpen < kReopenInterval)
+        return false;
+    m_triedOpen = true;
+    m_lastOpen = now;
+    return OpenLocked();
+}
+
+bool JackBackend::OpenLocked()
+{
+    const QuietJack quiet;
+    // Never starts a server: that takes seconds, and fails without a sound card.
+    const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    if (client == nullptr)
+        return false;
+    m_serverGone.store(false);
+    m_portCount.store(0);
+    m_portDestinations.clear();
+    m_writtenCount = 0;
+    m_waitedCycles = 0;
+    m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
+    // Activation waits for the first send: listing doesn't need it, and it
+    // would add several milliseconds to start-up. The shutdown callback
+    // works for an inactive client too.
+    jack_on_shutdown(client, &JackBackend::ServerGone, this);
+    if (jack_set_process_callback(client, &JackBackend::Process, this) != 0) {
+        jack_client_close(client);
+        return false;
+    }
+    m_client = client;
+    m_active = false;
+    return true;
+}
+
+// After jack_client_close the process callback no longer runs, so what it
+// held (written but not yet reported, or still queued) is handed to the
+// completion thread here, as undelivered.
+void JackBackend::CloseLocked()
+{
+    if (m_client == nullptr)
+        return;
+    {
+        const QuietJack quiet;
+        jack_client_close(m_client);
+    }
+    m_client = nullptr;
+    m_active = false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (std::size_t i = 0; i < m_writtenCount; ++i) {
+        const Finished undelivered{m_written[i].request, false};
+        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
+    }
+    m_writtenCount = 0;
+    Handover handover{};
+    while (jack_ringbuffer_read(m_toProcess, reinterpret_cast<char*>(&handover), sizeof handover) == sizeof handover) {
+        const Finished undelivered{handover.request, false};
+        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
+    }
+    m_portCount.store(0);
+    m_portDestinations.clear();
+    sem_post(&m_wake);
+}
+
+// One output port per destination, connected to it and nothing else (a
+// patchbay may have added connections), so a send reaches exactly the
+// chosen port. Registered on the caller's thread, never in the callback.
+OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& index)
+{
+    const auto known = std::find(m_portDestinations.begin(), m_portDestinations.end(), address);
+    index = static_cast<std::size_t>(known - m_portDestinations.begin());
+    if (known == m_portDestinations.end()) {
+        if (index >= kMaxPorts)
+            return kMIDIMessageSendErr;
+        const std::string name = "out-" + std::to_string(index + 1);
+        jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (port == nullptr)
+            return kMIDIMessageSendErr;
+        m_ports[index] = port;
+        m_portDestinations.push_back(address);
+        m_portCount.store(index + 1, std::memory_order_release);
+    }
+    jack_port_t* port = m_ports[index];
+    if (jack_port_connected(port) == 1 && jack_port_connected_to(port, address.c_str()))
+        return noErr;
+    jack_port_disconnect(m_client, port);
+    // The destination was there a moment ago: a refusal is the server's
+    // (its self-connect policy, say).
+    if (jack_connect(m_client, jack_port_name(port), address.c_str()) != 0)
+        return kMIDIMessageSendErr;
+    return noErr;
+}
+
+int JackBackend::Process(jack_nframes_t frames, void* self)
+{
+    static_cast<JackBackend*>(self)->RunCycle(frames);
+    return 0;
+}
+
+// Realtime: no allocation, no locks, no printing.
+void JackBackend::RunCycle(jack_nframes_t frames)
+{
+    const std::size_t ports = m_portCount.load(std::memory_order_acquire);
+    void* buffers[kMaxPorts];
+    for (std::size_t i = 0; i < ports; ++i) {
+        buffers[i] = jack_port_get_buffer(m_ports[i], frames);
+        jack_midi_clear_buffer(buffers[i]);
+    }
+
+    // The cycle that wrote these has passed, so the receiver has had them,
+    // unless it missed that cycle: an xrun loses a JACK MIDI event for any
+    // sender alike, and nothing tells a sender so.
+    bool report = m_writtenCount > 0;
+    for (std::size_t i = 0; i < m_writtenCount; ++i)
+        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&m_written[i]), sizeof(Finished));
+    m_writtenCount = 0;
+
+    Handover handover{};
+    while (!m_hold.load(std::memory_order_relaxed) &&
+           jack_ringbuffer_peek(m_toProcess, reinterpret_cast<char*>(&handover), sizeof handover) == sizeof handover) {
+        std::atomic_thread_fence(std::memory_order_acquire);
+        const Outcome outcome = WriteOne(handover, buffers, ports);
+        if (outcome == Outcome::kKeep)
+            break;  // in order: the rest wait for the next cycle too
+        jack_ringbuffer_read_advance(m_toProcess, sizeof handover);
+        m_waitedCycles = 0;
+        if (outcome == Outcome::kWritten) {
+            m_written[m_writtenCount++] = {handover.request, true};
+        } else {
+            const Finished failed{handover.request, false};
+            jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&failed), sizeof failed);
+            report = true;
+        }
+    }
+    if (report)
+        sem_post(&m_wake);
+}
+
+JackBackend::Outcome JackBackend::WriteOne(const Handover& handover, void* const* buffers, std::size_t ports)
+{
+    if (handover.port >= ports)
+        return Outcome::kKeep;  // the port was published after this cycle began
+    // A fresh connection takes effect at a cycle boundary; one that never
+    // comes (the destination went away) fails the send after a while.
+    if (jack_port_connected(m_ports[handover.port]) <= 0)
+        return ++m_waitedCycles < m_maxWaitCycles ? Outcome::kKeep : Outcome::kFail;
+    void* buffer = buffers[handover.port];
+    const std::size_t size = handover.request->bytesToSend;
+    // What doesn't fit beside this cycle's other events waits for the next
+    // cycle; what doesn't fit in an empty buffer never will.
+    const bool empty = jack_midi_get_event_count(buffer) == 0;
+    if (size > jack_midi_max_event_size(buffer))
+        return empty ? Outcome::kFail : Outcome::kKeep;
+    jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
+    if (event == nullptr)
+        return empty ? Outcome::kFail : Outcome::kKeep;
+    std::memcpy(event, handover.request->data, size);
+    return Outcome::kWritten;
+}
+
+// Called by libjack when the server goes away; like a signal handler, it
+// only records the fact and wakes the completion thread, which closes the
+// client and completes what was in flight.
+void JackBackend::ServerGone(void* self)
+{
+    auto* backend = static_cast<JackBackend*>(self);
+    backend->m_serverGone.store(true);
+    sem_post(&backend->m_wake);
+}
+
+void JackBackend::CompletionLoop()
+{
+    for (;;) {
+        while (sem_wait(&m_wake) != 0) {
+        }
+        CompleteFinished();
+        if (m_serverGone.load()) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            // Checked again under the lock: a new client may have been
+            // opened since.
+            if (m_serverGone.load())
+                CloseLocked();
+        }
+        CompleteFinished();
+        if (m_stopping.load())
+            return;
+    }
+}
+
+// Completion procedures run here, on the completion thread, never on the
+// realtime one, and with no lock held: they may start another send.
+void JackBackend::CompleteFinished()
+{
+    Finished finished{};
+    while (jack_ringbuffer_read(m_finished, reinterpret_cast<char*>(&finished), sizeof finished) == sizeof finished) {
+        m_outstanding.fetch_sub(1);
+        CompleteSysexRequest(finished.request, finished.delivered);
+    }
+}

@@ -1,0 +1,106 @@
+// MIDI destinations of a running JACK server: the MIDI input ports of other
+// clients. Never starts a server. A send gets its own output port per
+// destination, connected to that destination only; the process callback
+// writes the whole message as one event, and a completion thread reports it
+// once the cycle that wrote it has passed.
+#pragma once
+
+#include "MidiBackend.h"
+
+#include <jack/ringbuffer.h>
+#include <jack/types.h>
+#include <semaphore.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class JackBackend : public MidiBackend
+{
+public:
+    // Tries to open a client at once; with no server running there are
+    // simply no destinations. While there is no client, listing and sending
+    // try again at most once per kReopenInterval, so a server started (or
+    // restarted) later is found without slowing every call down.
+    explicit JackBackend(std::string clientName);
+    // Closes the client; sends not yet reported complete undelivered.
+    ~JackBackend() override;
+    JackBackend(const JackBackend&) = delete;
+    JackBackend& operator=(const JackBackend&) = delete;
+
+    std::vector<MidiDestination> Destinations() override;
+    // kMIDIServerGone when there is no server (any more).
+    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) override;
+
+    // Has a client on a server that has not gone away.
+    bool IsOpen();
+    // For tests: while held, the process callback leaves queued sends queued.
+    void HoldSendsForTesting(bool hold) { m_hold.store(hold); }
+
+    static constexpr std::size_t kMaxOutstanding = 64;  // sends queued or in flight
+    static constexpr std::size_t kMaxPorts = 32;        // destinations sent to by one client
+    static constexpr std::chrono::milliseconds kReopenInterval{1000};
+
+private:
+    struct Handover
+    {
+        MIDISysexSendRequest* request;
+        std::size_t port;  // index into m_ports
+    };
+    struct Finished
+    {
+        MIDISysexSendRequest* request;
+        bool delivered;
+    };
+    enum class Outcome { kWritten, kKeep, kFail };
+
+    bool UsableLocked();
+    bool OpenLocked();
+    void CloseLocked();
+    OSStatus PortForLocked(const std::string& address, std::size_t& index);
+
+    static int Process(jack_nframes_t frames, void* self);
+    static void ServerGone(void* self);
+    void RunCycle(jack_nframes_t frames);
+    Outcome WriteOne(const Handover& handover, void* const* buffers, std::size_t ports);
+
+    void CompletionLoop();
+    void CompleteFinished();
+
+    const std::string m_clientName;
+
+    // The non-realtime side: the client, the port table and queueing. The
+    // close after the server has gone takes it too, so a send is either
+    // queued before that drain (and completed by it) or refused.
+    std::mutex m_mutex;
+    jack_client_t* m_client = nullptr;
+    bool m_active = false;  // activated on the first send
+    bool m_triedOpen = false;
+    std::chrono::steady_clock::time_point m_lastOpen;
+    std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
+
+    // Shared with the process callback. m_ports[i] is written before
+    // m_portCount is raised past i and stays put while the client lives.
+    std::array<jack_port_t*, kMaxPorts> m_ports{};
+    std::atomic<std::size_t> m_portCount{0};
+    std::atomic<bool> m_serverGone{false};
+    std::atomic<bool> m_hold{false};
+    jack_ringbuffer_t* m_toProcess;  // Handover: caller's thread -> process callback
+    jack_ringbuffer_t* m_finished;   // Finished: process callback (or the close) -> completion thread
+    std::atomic<std::size_t> m_outstanding{0};  // bounds both rings: they never overflow
+
+    // The process callback's own (the close reads them once it has stopped).
+    std::array<Finished, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle
+    std::size_t m_writtenCount = 0;
+    unsigned m_waitedCycles = 0;   // cycles the first queued send has waited for its connection
+    unsigned m_maxWaitCycles = 1;  // about a second's worth, set on opening
+
+    sem_t m_wake;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_completer;
+};

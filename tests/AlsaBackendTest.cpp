@@ -1,0 +1,51 @@
+// The ALSA sequencer backend on a machine without a sound card, and the two
+// rules it lives by that can be checked without one.
+
+#include "AlsaBackend.h"
+#include "MidiBackend.h"
+
+#include <alsa/asoundlib.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+TEST(AlsaBackendTest, MissingSequencerOffersNothingAndPrintsNothing)
+{
+    const bool haveSequencer = ::access("/dev/snd/seq", F_OK) == 0;
+    ::testing::internal::CaptureStderr();
+    std::unique_ptr<AlsaBackend> alsa = AlsaBackend::Open("qwd-test");
+    // Through libasound once more, after the backend has had its say.
+    snd_seq_t* seq = nullptr;
+    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) == 0)
+        snd_seq_close(seq);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    if (!haveSequencer) {
+        EXPECT_EQ(alsa, nullptr);
+    }
+}
+
+TEST(AlsaBackendTest, DestinationsAreWritableAndSubscribableForeignPorts)
+{
+    constexpr unsigned kWrite = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+    EXPECT_TRUE(IsAlsaDestination(kWrite | SND_SEQ_PORT_CAP_READ, 20, 128));
+    EXPECT_FALSE(IsAlsaDestination(SND_SEQ_PORT_CAP_WRITE, 20, 128)) << "both bits, not either";
+    EXPECT_FALSE(IsAlsaDestination(SND_SEQ_PORT_CAP_SUBS_WRITE, 20, 128));
+    EXPECT_FALSE(IsAlsaDestination(kWrite | SND_SEQ_PORT_CAP_NO_EXPORT, 20, 128));
+    EXPECT_FALSE(IsAlsaDestination(kWrite, SND_SEQ_CLIENT_SYSTEM, 128));
+    EXPECT_FALSE(IsAlsaDestination(kWrite, 128, 128)) << "our own client";
+}
+
+TEST(AlsaBackendTest, AddressesAreClientColonPort)
+{
+    int client = -1;
+    int port = -1;
+    EXPECT_TRUE(ParseAlsaAddress("20:0", client, port));
+    EXPECT_EQ(client, 20);
+    EXPECT_EQ(port, 0);
+    for (const char* bad : {"", "20", "20:", ":0", "20:0x", "20:256", "-1:0", "a:b"})
+        EXPECT_FALSE(ParseAlsaAddress(bad, client, port)) << bad;
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// A private JACK server and a real receiving client for end-to-end tests.
+// The server gets a name of its own, and this process's environment points
+// every JACK client it starts (or opens in-process) at it and forbids
+// starting another, so a test never touches a user's server.
+#pragma once
+
+#include "Background.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class PrivateJackServer
+{
+public:
+    // Starts `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy
+    // -r 48000 -p 256` and waits until clients can connect. `name` empty:
+    // a fresh unique one. Throws when it does not come up.
+    explicit PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra = {},
+                               const std::string& name = "");
+    ~PrivateJackServer();
+
+    const std::string& name() const { return m_name; }
+    // Stops the server (clients should have been stopped first); true when
+    // it went within the grace period.
+    bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
+    // Kills it outright, as a crash would: no goodbye to its clients.
+    void Kill();
+    // True while the server process runs.
+    bool Running() { return m_jackd->Running(); }
+    // The full names of all ports, as jack_lsp lists them.
+    std::vector<std::string> Ports() const;
+    bool WaitForPort(const std::string& fullName, std::chrono::milliseconds timeout) const;
+
+    static constexpr int kSampleRate = 48000;
+    static constexpr int kPeriodFrames = 256;
+
+private:
+    std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
+    void ReclaimSlot();
+
+    std::string m_name;
+    std::vector<std::string> m_extra;
+    std::unique_ptr<BackgroundProcess> m_jackd;
+    bool m_slotChecked = false;
+};
+
+// Points this process and its children at the JACK server `name` (which
+// need not exist), never starting one.
+void UseJackServer(const std::string& name);
+// A server name no server uses.
+std::string UniqueJackServerName();
+
+// jack_midi_dump as client `clientName`, its lines appended to `logPath`.
+// Its port is "<clientName>:input".
+class MidiDump
+{
+public:
+    MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor");
+    ~MidiDump();  // Stop()
+    // SIGINT lets it close its client, so the server does not wait for it.
+    void Stop();
+    // Every event received so far, in order.
+    std::vector<std::vector<std::uint8_t>> Events() const;
+    // Waits until at least `count` events have arrived.
+    bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    std::string m_logPath;
+    std::unique_ptr<BackgroundProcess> m_process;
+};
