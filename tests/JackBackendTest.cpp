@@ -4,6 +4,7 @@
 #include "Alert.h"
 #include "DestinationDirectory.h"
 #include "DumpSender.h"
+#include "Engine.h"
 #include "JackBackend.h"
 #include "JackRig.h"
 #include "TempDir.h"
@@ -138,6 +139,35 @@ TEST_F(JackBackendTest, ServerStoppingCompletesOutstandingSendsAndRefusesLaterOn
     MIDIServiceShutDown();
     EXPECT_LT(std::chrono::steady_clock::now() - closing, 2s);
     EXPECT_EQ(monitor->Events().size(), 1u);
+}
+
+TEST_F(JackBackendTest, TwoHundredSendsFreeEveryBlockExactlyOnce)
+{
+    server = std::make_unique<PrivateJackServer>(dir.File("jackd.log"));
+    monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
+    UseJack();
+    for (int i = 0; i < 128; ++i)
+        s_Engine.m_anWave[i] = static_cast<std::int16_t>(i * 511 - 32000);
+
+    for (int i = 0; i < 200; ++i) {
+        // Several sends in flight at once, within the backend's bound.
+        ASSERT_TRUE(WaitUntil([&] { return Allocated() - Freed() < 16; }, 5s));
+        ASSERT_EQ(Send("input (midi-monitor)", std::to_string(97 + i % 32).c_str()).status, noErr);
+    }
+    ASSERT_TRUE(WaitForSendBlocksFreed(10s));
+    EXPECT_EQ(Allocated(), 200u);
+    EXPECT_EQ(Freed(), 200u);
+    EXPECT_EQ(Delivered(), 200u);
+
+    // Each message arrived whole, once, in order.
+    ASSERT_TRUE(monitor->WaitForEvents(200, 10s));
+    const std::vector<std::vector<std::uint8_t>> events = monitor->Events();
+    ASSERT_EQ(events.size(), 200u);
+    for (int i = 0; i < 200; ++i) {
+        std::uint32_t length = 0;
+        const std::uint8_t* msg = s_Engine.PackWavToSysex(96 + i % 32, length);
+        ASSERT_EQ(events[i], std::vector<std::uint8_t>(msg, msg + length)) << "send " << i;
+    }
 }
 
 TEST_F(JackBackendTest, ServerThatComesBackIsFoundAgain)
