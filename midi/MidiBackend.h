@@ -30,7 +30,17 @@ public:
 };
 
 // Marks the request delivered (or not) and calls its completion procedure.
-void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered);
+inline void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered)
+{
+    if (delivered) {
+        request->bytesToSend = 0;
+        request->complete = 1;
+    }
+    if (request->completionProc != nullptr)
+        request->completionProc(request);
+}
 
-// The backends the service opens by default: ALSA, then JACK.
+// The backends the service opens by default: ALSA, then JACK. They live in a
+// module loaded on first use, so a program that never lists or sends (qwdump
+// pack) doesn't pay for loading libasound and libjack.
 std::vector<std::unique_ptr<MidiBackend>> MakeSystemMidiBackends();

@@ -110,16 +110,6 @@ const char* MIDIStatusText(OSStatus status)
     }
 }
 
-void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered)
-{
-    if (delivered) {
-        request->bytesToSend = 0;
-        request->complete = 1;
-    }
-    if (request->completionProc != nullptr)
-        request->completionProc(request);
-}
-
 ItemCount MIDIGetNumberOfDestinations()
 {
     return TheService().ListAll().size();

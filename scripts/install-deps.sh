@@ -3,7 +3,8 @@
 # present; through sudo when not run as root.
 #
 #   scripts/install-deps.sh run    what building and running needs
-#   scripts/install-deps.sh test   that, plus what the tests and benchmarks need
+#   scripts/install-deps.sh test   that, plus what the tests need
+#   scripts/install-deps.sh bench  that, plus the benchmarks' measuring tools
 set -euo pipefail
 
 build_packages=(
@@ -20,10 +21,15 @@ test_packages=(
   xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )
 
+bench_packages=(
+  valgrind hyperfine
+)
+
 case "${1:-}" in
   run) wanted=("${build_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

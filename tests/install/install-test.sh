@@ -23,6 +23,11 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 grep -qx 'Name=Quarven Wave Dump' "$desktop" || fail "launcher entry not named Quarven Wave Dump"
 
 "$prefix/bin/qwdump" --help >/dev/null || fail "installed qwdump does not run"
+# Listing loads the installed MIDI backends module: no server here, so no
+# destinations, and nothing said about a missing module.
+ports_err=$(JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=qwd-install-test-none "$prefix/bin/qwdump" ports 2>&1 >/dev/null) ||
+  fail "installed qwdump ports failed"
+[ -z "$ports_err" ] || fail "installed qwdump ports said: $ports_err"
 set +e
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/quarven-wave-dump" 2>&1)
 status=$?
