@@ -35,18 +35,6 @@ std::vector<std::string> Titles()
     return list.titles;
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 class JackBackendTest : public ::testing::Test
 {
 protected:
