@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include <string>
 #include <vector>
 
@@ -237,6 +240,30 @@ TEST_F(WaveLoaderTest, FilesThatCannotBeOpenedAsRegularFiles)
     EXPECT_STREQ(engine.m_pszError, kOpenFailed);
     EXPECT_FALSE(engine.LoadWaveFile("/dev/zero"));
     EXPECT_STREQ(engine.m_pszError, kOpenFailed);
+}
+
+TEST_F(WaveLoaderTest, TenThousandFailedLoadsLeaveNoDescriptorOpen)
+{
+    const std::string fifo = dir.File("pipe.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::string> bad = {
+        dir.File("missing.wav"),
+        fifo,
+        dir.path(),
+        dir.Write("empty.wav", ""),
+        dir.Write("text.wav", "hello, world"),
+        dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str()),
+        dir.Write("nodata.wav", WavBytes::Riff().Format().str()),
+        dir.Write("short.wav", WavBytes::Riff().Format().Header("data", 256).Raw("ab").str()),
+        dir.Write("truncated.wav", WavBytes::Riff().Format().Header("data", 600).Raw("ab").str()),
+        dir.Write("toomany.wav", WavBytes::Riff().Format().Header("data", 0xFFFFFFFFu).str()),
+        dir.Write("toofew.wav", WavBytes::Mono("abcd").str()),
+    };
+    const auto openDescriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openDescriptors();
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_FALSE(engine.LoadWaveFile(bad[i % bad.size()].c_str())) << bad[i % bad.size()];
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST_F(WaveLoaderTest, FailedLoadEmptiesTheEngineButKeepsTheEarlierSamples)
