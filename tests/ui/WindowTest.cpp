@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <sstream>
 
 namespace {
 
@@ -177,17 +176,16 @@ protected:
         return dir.Write(name, WavBytes::Mono(SampleBytes(samples)).str());
     }
 
-    // What the user and the engine see of the window's state.
+    // What the user and the engine see: label | buttons | remembered file | loaded.
     std::string State()
     {
-        std::ostringstream state;
-        state << "label \"" << Label().text().toStdString() << "\" send " << SendButton().isEnabled() << " reload "
-              << ReloadButton().isEnabled() << " file \"" << s_szFileName << "\" loaded " << s_Engine.m_bLoaded
-              << " wave";
-        for (const std::int16_t v : s_Engine.m_anWave)
-            state << ' ' << v;
-        return state.str();
+        return Label().text().toStdString() + " | send " + std::to_string(SendButton().isEnabled()) + " reload " +
+               std::to_string(ReloadButton().isEnabled()) + " | " + s_szFileName + " | loaded " +
+               std::to_string(s_Engine.m_bLoaded);
     }
+    // The state once `path` has loaded, or failed to.
+    static std::string Loaded(const std::string& path) { return path + " | send 1 reload 1 | " + path + " | loaded 1"; }
+    static std::string Failed(const std::string& path) { return "  | send 0 reload 0 | " + path + " | loaded 0"; }
 
     MemoryBackend* midi = nullptr;
     TempDir dir;
@@ -233,12 +231,9 @@ TEST_F(WindowTest, StartsWithThePromptTheWaveNumbersAndThePortsAndReloadsNothing
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "awakeFromNib\n");
 
     EXPECT_EQ(window.windowTitle(), "Quarven Wave Dump");
-    EXPECT_EQ(Label().text(), kPrompt);
+    EXPECT_EQ(State(), kPrompt.toStdString() + " | send 0 reload 0 |  | loaded 0");
     EXPECT_EQ(Label().textFormat(), Qt::PlainText) << "a path is never markup";
-    EXPECT_FALSE(SendButton().isEnabled());
-    EXPECT_FALSE(ReloadButton().isEnabled());
     EXPECT_NE(qobject_cast<WaveView*>(&View()), nullptr);
-    EXPECT_EQ(s_szFileName[0], '\0');
 
     QStringList waves;
     for (int number = 97; number <= 128; ++number)
@@ -274,11 +269,7 @@ TEST_F(WindowTest, OfTheDroppedFilesTheFirstIsLoadedShownAndDrawn)
     const std::string third = dir.Write("third.wav", "not a wave");
     Window();
     EXPECT_TRUE(DropFiles({first, second, third}));
-    EXPECT_EQ(Label().text(), QString::fromStdString(first));
-    EXPECT_TRUE(SendButton().isEnabled());
-    EXPECT_TRUE(ReloadButton().isEnabled());
-    EXPECT_STREQ(s_szFileName, first.c_str());
-    EXPECT_EQ(s_Engine.m_bLoaded, 1);
+    EXPECT_EQ(State(), Loaded(first));
     EXPECT_EQ(Message(s_Engine, 97), Message(first, 97));
     EXPECT_GE(ViewRepaints(), 1);
     EXPECT_FALSE(PlainBlue(View()));
@@ -319,12 +310,8 @@ TEST_F(WindowTest, BadFileAfterAGoodOneAlertsThenBlanksTheLabelAndDisablesBoth)
                                                    {fifo, LoadMessages::kOpenFailed},
                                                    {"/dev/zero", LoadMessages::kOpenFailed},
                                                    {dir.path(), LoadMessages::kOpenFailed}};
-    QString labelWhileShown;
-    bool sendWhileShown = false;
-    whileAlertShown = [&] {
-        labelWhileShown = Label().text();
-        sendWhileShown = SendButton().isEnabled();
-    };
+    std::string whileShown;
+    whileAlertShown = [&] { whileShown = State(); };
     Window();
     for (const auto& [path, message] : bad) {
         SCOPED_TRACE(path);
@@ -334,13 +321,8 @@ TEST_F(WindowTest, BadFileAfterAGoodOneAlertsThenBlanksTheLabelAndDisablesBoth)
         EXPECT_TRUE(DropFiles({path}));
         EXPECT_EQ(alerts, QStringList{message});
         // The window changes only once the alert has been dismissed.
-        EXPECT_EQ(labelWhileShown, QString::fromStdString(good));
-        EXPECT_TRUE(sendWhileShown);
-        EXPECT_EQ(Label().text(), " ");
-        EXPECT_FALSE(SendButton().isEnabled());
-        EXPECT_FALSE(ReloadButton().isEnabled());
-        EXPECT_STREQ(s_szFileName, path.c_str()) << "the failed file is still remembered";
-        EXPECT_EQ(s_Engine.m_bLoaded, 0);
+        EXPECT_EQ(whileShown, good + " | send 1 reload 1 | " + path + " | loaded 0");
+        EXPECT_EQ(State(), Failed(path)) << "the failed file is still remembered";
         EXPECT_GE(ViewRepaints(), 1);
         EXPECT_TRUE(PlainBlue(View()));
     }
@@ -376,8 +358,7 @@ TEST_F(WindowTest, PathsThatCannotBeKeptExactlyAreRefusedAndChangeNothing)
     const std::string path299 = deep + "/" + name300.substr(1);
     std::rename(path300.c_str(), path299.c_str());
     EXPECT_TRUE(DropFiles({path299}));
-    EXPECT_STREQ(s_szFileName, path299.c_str());
-    EXPECT_EQ(s_Engine.m_bLoaded, 1);
+    EXPECT_EQ(State(), Loaded(path299));
     EXPECT_EQ(alerts.size(), 2);
 }
 
@@ -405,18 +386,14 @@ TEST_F(WindowTest, ReloadReadsTheFileAgainWithoutADrop)
     ReloadButton().click();
     EXPECT_NE(Message(s_Engine, 97), older);
     EXPECT_EQ(Message(s_Engine, 97), Message(path, 97));
-    EXPECT_EQ(Label().text(), QString::fromStdString(path));
-    EXPECT_TRUE(SendButton().isEnabled());
-    EXPECT_TRUE(ReloadButton().isEnabled());
+    EXPECT_EQ(State(), Loaded(path));
     EXPECT_GE(ViewRepaints(), 1);
 
     // Gone from disk: the failure as after a drop.
     std::remove(path.c_str());
     ReloadButton().click();
     EXPECT_EQ(alerts, QStringList{LoadMessages::kOpenFailed});
-    EXPECT_EQ(Label().text(), " ");
-    EXPECT_FALSE(SendButton().isEnabled());
-    EXPECT_FALSE(ReloadButton().isEnabled());
+    EXPECT_EQ(State(), Failed(path));
     EXPECT_GE(ViewRepaints(), 1);
 }
 
@@ -498,9 +475,8 @@ TEST_F(WindowTest, JackServerStoppingLeavesTheWindowWorking)
     // Everything else still works: a new file loads and draws.
     const std::string second = WriteWave("second.wav", -100, 9000);
     ASSERT_TRUE(DropFiles({second}));
-    EXPECT_EQ(Label().text().toStdString(), second);
+    EXPECT_EQ(State(), Loaded(second));
     EXPECT_EQ(Message(s_Engine, 97), Message(second, 97));
-    EXPECT_TRUE(SendButton().isEnabled());
     EXPECT_GT(ViewRepaints(), 0);
 }
 
