@@ -1,6 +1,5 @@
 // The destination directory and the dump sender over the in-memory backend.
 
-#include "Alert.h"
 #include "MemoryBackend.h"
 #include "MidiRig.h"
 
@@ -13,34 +12,17 @@ namespace {
 
 const std::string kMonitor = "input (midi-monitor)";
 
-class DumpSenderTest : public ::testing::Test
+class DumpSenderTest : public MidiServiceTest
 {
 protected:
     void SetUp() override
     {
-        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
+        MidiServiceTest::SetUp();
         for (int i = 0; i < 128; ++i)
             s_Engine.m_anWave[i] = static_cast<std::int16_t>(i * 300 - 19000);
     }
-    void TearDown() override
-    {
-        SetAlertPresenter(nullptr);
-        MIDIServiceShutDown();
-    }
-
-    // Sends, adding what it logs to `log`.
-    WaveDumpSend Send(const std::optional<std::string>& portTitle, const std::string& waveTitle)
-    {
-        ::testing::internal::CaptureStderr();
-        const WaveDumpSend sent = SendWaveDump(portTitle, waveTitle);
-        log += ::testing::internal::GetCapturedStderr();
-        return sent;
-    }
 
     MemoryBackend& midi = UseOnlyBackend<MemoryBackend>();
-    const SendBlockCounts start = GetSendBlockCounts();
-    std::vector<std::string> alerts;
-    std::string log;
 };
 
 TEST_F(DumpSenderTest, PopupListsTitlesInIndexOrder)
@@ -95,12 +77,11 @@ TEST_F(DumpSenderTest, EachSendCarriesTheWaveNumberMinusOneInABlockOfItsOwn)
     EXPECT_EQ(request.data[5], 0x60);
     EXPECT_EQ(request.bytesToSend, 300u);
     EXPECT_EQ(request.completionProc, &SyxSendDone);
-    EXPECT_EQ(BlocksSince(start).allocated, 2u);
-    EXPECT_EQ(BlocksSince(start).freed, 0u);
+    EXPECT_EQ(Blocks(), "allocated 2 freed 0 delivered 0");
     midi.Complete(1);
-    EXPECT_EQ(BlocksSince(start).freed, 1u);
+    EXPECT_EQ(Blocks(), "allocated 2 freed 1 delivered 1");
     midi.Complete(0);
-    EXPECT_EQ(BlocksSince(start).freed, 2u);
+    EXPECT_EQ(Blocks(), "allocated 2 freed 2 delivered 2");
     EXPECT_TRUE(alerts.empty());
 }
 
@@ -111,7 +92,7 @@ TEST_F(DumpSenderTest, MissingPortAlertsAndAllocatesNothing)
     EXPECT_FALSE(Send(std::nullopt, "100").portFound);
     EXPECT_EQ(log, "") << "no send, so no log line";
     EXPECT_EQ(alerts, (std::vector<std::string>{kPortGoneAlert, kPortGoneAlert}));
-    EXPECT_EQ(BlocksSince(start).allocated, 0u);
+    EXPECT_EQ(Blocks(), "allocated 0 freed 0 delivered 0");
     EXPECT_TRUE(midi.Sends().empty());
 }
 
@@ -123,9 +104,7 @@ TEST_F(DumpSenderTest, RefusedSendIsLoggedWithItsStatusAndItsBlockFreed)
     EXPECT_EQ(log, "MIDISendSysex = " + std::to_string(kMIDIServerGone) + "\n");
     EXPECT_TRUE(result.portFound);
     EXPECT_EQ(result.status, kMIDIServerGone);
-    EXPECT_EQ(BlocksSince(start).allocated, 1u);
-    EXPECT_EQ(BlocksSince(start).freed, 1u);
-    EXPECT_EQ(BlocksSince(start).delivered, 0u);
+    EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 0");
     EXPECT_TRUE(alerts.empty()) << "a refused send is only logged";
 }
 
@@ -141,9 +120,8 @@ TEST_F(DumpSenderTest, EveryBlockIsFreedOnceWhetherDeliveredRefusedOrCutOffByClo
             midi.CompleteAll();
     }
     MIDIServiceShutDown();
-    EXPECT_EQ(BlocksSince(start).allocated, 1000u);
-    EXPECT_EQ(BlocksSince(start).freed, 1000u);
-    EXPECT_EQ(BlocksSince(start).delivered, 750u - 7u);  // 7 of the last 10 were accepted, then cut off
+    // 750 accepted, of which the 7 among the last 10 were cut off.
+    EXPECT_EQ(Blocks(), "allocated 1000 freed 1000 delivered 743");
     EXPECT_TRUE(WaitForSendBlocksFreed(std::chrono::milliseconds(0)));
 }
 

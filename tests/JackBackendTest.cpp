@@ -2,7 +2,6 @@
 // server: sends in numbers, and a server that stops, crashes or comes back
 // while our client is up.
 
-#include "Alert.h"
 #include "JackBackend.h"
 #include "JackRig.h"
 #include "MidiRig.h"
@@ -21,18 +20,13 @@ using namespace std::chrono_literals;
 
 const std::string kMonitor = "input (midi-monitor)";
 
-class JackBackendTest : public ::testing::Test
+class JackBackendTest : public MidiServiceTest
 {
 protected:
-    void SetUp() override
-    {
-        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
-    }
     // Our client first, then the monitor, then the server.
     void TearDown() override
     {
-        MIDIServiceShutDown();
-        SetAlertPresenter(nullptr);
+        MidiServiceTest::TearDown();
         monitor.reset();
         server.reset();
     }
@@ -40,24 +34,15 @@ protected:
     // A server (named `name`, or a fresh name) with a monitor on it.
     void StartServer(const std::string& name = "", const std::string& logTag = "")
     {
-        server = std::make_unique<PrivateJackServer>(dir.File("jackd" + logTag + ".log"), std::vector<std::string>{}, name);
+        server = std::make_unique<PrivateJackServer>(dir.File("jackd" + logTag + ".log"), std::vector<std::string>{},
+                                                     name);
         monitor = std::make_unique<MidiDump>(*server, dir.File("dump" + logTag + ".log"));
     }
-
-    // Sends with the "MIDISendSysex = %d" log line kept off the test's output.
-    static WaveDumpSend Send(const std::string& wave = "100")
-    {
-        ::testing::internal::CaptureStderr();
-        const WaveDumpSend sent = SendWaveDump(kMonitor, wave);
-        ::testing::internal::GetCapturedStderr();
-        return sent;
-    }
+    WaveDumpSend Send(const std::string& wave = "100") { return MidiServiceTest::Send(kMonitor, wave); }
 
     TempDir dir;
     std::unique_ptr<PrivateJackServer> server;
     std::unique_ptr<MidiDump> monitor;
-    std::vector<std::string> alerts;
-    const SendBlockCounts start = GetSendBlockCounts();
 };
 
 TEST_F(JackBackendTest, ServerStoppingCompletesOutstandingSendsAndRefusesLaterOnes)
@@ -71,21 +56,20 @@ TEST_F(JackBackendTest, ServerStoppingCompletesOutstandingSendsAndRefusesLaterOn
     // are still outstanding when the server goes.
     EXPECT_EQ(Send().status, noErr);
     ASSERT_TRUE(WaitForSendBlocksFreed(5s));
-    EXPECT_EQ(BlocksSince(start).delivered, 1u);
+    EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 1");
     ASSERT_TRUE(monitor->WaitForEvents(1, 5s));
     const MIDIEndpointRef endpoint = FindMIDIPortByTitle(kMonitor);
     jack.HoldSendsForTesting(true);
     for (const char* wave : {"101", "102", "103"})
         EXPECT_EQ(Send(wave).status, noErr);
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(BlocksSince(start).allocated - BlocksSince(start).freed, 3u);
+    EXPECT_EQ(Blocks(), "allocated 4 freed 1 delivered 1");
 
     const auto stopping = std::chrono::steady_clock::now();
     server->Stop();
     EXPECT_TRUE(WaitUntil([&] { return !jack.IsOpen(); }, 5s)) << "the shutdown was noticed";
     EXPECT_TRUE(WaitForSendBlocksFreed(5s)) << "outstanding sends were completed";
-    EXPECT_EQ(BlocksSince(start).freed, 4u);
-    EXPECT_EQ(BlocksSince(start).delivered, 1u) << "held sends never reached the monitor";
+    EXPECT_EQ(Blocks(), "allocated 4 freed 4 delivered 1") << "held sends never reached the monitor";
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, 10s);
 
     EXPECT_TRUE(PortTitles().empty()) << "the server's destinations vanished";
@@ -115,13 +99,11 @@ TEST_F(JackBackendTest, TwoHundredSendsFreeEveryBlockExactlyOnce)
 
     for (int i = 0; i < 200; ++i) {
         // Several sends in flight at once, within the backend's bound.
-        ASSERT_TRUE(WaitUntil([&] { return BlocksSince(start).allocated - BlocksSince(start).freed < 16; }, 5s));
+        ASSERT_TRUE(WaitUntil([&] { return OutstandingBlocks() < 16; }, 5s));
         ASSERT_EQ(Send(std::to_string(97 + i % 32)).status, noErr);
     }
     ASSERT_TRUE(WaitForSendBlocksFreed(10s));
-    EXPECT_EQ(BlocksSince(start).allocated, 200u);
-    EXPECT_EQ(BlocksSince(start).freed, 200u);
-    EXPECT_EQ(BlocksSince(start).delivered, 200u);
+    EXPECT_EQ(Blocks(), "allocated 200 freed 200 delivered 200");
 
     // Each message arrived whole, once, in order.
     ASSERT_TRUE(monitor->WaitForEvents(200, 10s));
@@ -150,7 +132,7 @@ TEST_F(JackBackendTest, ServerThatComesBackIsFoundAgain)
     ASSERT_TRUE(WaitUntil([] { return PortTitles().size() == 1; }, JackBackend::kReopenInterval + 5s));
     EXPECT_EQ(Send().status, noErr);
     ASSERT_TRUE(WaitForSendBlocksFreed(5s));
-    EXPECT_EQ(BlocksSince(start).delivered, 1u);
+    EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 1");
     EXPECT_TRUE(monitor->WaitForEvents(1, 5s));
 }
 

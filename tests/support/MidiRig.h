@@ -1,14 +1,18 @@
 // The MIDI service for tests: one backend of the test's choosing, the port
-// titles as the window's popup gets them, send-block counts, and the
-// message the engine packs.
+// titles as the window's popup gets them, send-block counts, the message
+// the engine packs, and a fixture noting alerts and log lines.
 #pragma once
 
+#include "Alert.h"
 #include "DestinationDirectory.h"
 #include "DumpSender.h"
 #include "Engine.h"
 #include "MidiBackend.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,11 +40,20 @@ inline std::vector<std::string> PortTitles()
     return popup.titles;
 }
 
-// Send blocks allocated, freed and delivered since `start`.
-inline SendBlockCounts BlocksSince(const SendBlockCounts& start)
+// Send blocks allocated, freed and delivered since `start`, as
+// "allocated A freed F delivered D".
+inline std::string BlocksSince(const SendBlockCounts& start)
 {
     const SendBlockCounts now = GetSendBlockCounts();
-    return {now.allocated - start.allocated, now.freed - start.freed, now.delivered - start.delivered};
+    return "allocated " + std::to_string(now.allocated - start.allocated) + " freed " +
+           std::to_string(now.freed - start.freed) + " delivered " + std::to_string(now.delivered - start.delivered);
+}
+
+// Blocks allocated but not yet freed.
+inline std::uint64_t OutstandingBlocks()
+{
+    const SendBlockCounts now = GetSendBlockCounts();
+    return now.allocated - now.freed;
 }
 
 // The 300 bytes `engine` packs for wave `waveNumber` (97 to 128).
@@ -59,3 +72,32 @@ inline std::vector<std::uint8_t> Message(const std::string& wavPath, int waveNum
         return {};
     return Message(engine, waveNumber);
 }
+
+// Notes the alerts in `alerts`; Send adds what a send logs to `log`; the
+// service is closed at the end.
+class MidiServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
+    }
+    void TearDown() override
+    {
+        MIDIServiceShutDown();
+        SetAlertPresenter(nullptr);
+    }
+
+    WaveDumpSend Send(const std::optional<std::string>& portTitle, const std::string& waveTitle)
+    {
+        ::testing::internal::CaptureStderr();
+        const WaveDumpSend sent = SendWaveDump(portTitle, waveTitle);
+        log += ::testing::internal::GetCapturedStderr();
+        return sent;
+    }
+    std::string Blocks() const { return BlocksSince(start); }
+
+    const SendBlockCounts start = GetSendBlockCounts();
+    std::vector<std::string> alerts;
+    std::string log;
+};
