@@ -44,16 +44,12 @@ protected:
 TEST_F(QwdumpTest, PackWritesTheMessageToTheSyxFileOrAsOneLineOfUpperCaseHex)
 {
     const std::string out = dir.File("wave.syx");
-    ProcessResult r = Qwdump({"pack", kSaw, "--wave", "128", "-o", out});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "128", "-o", out}), (ProcessResult{0, "", ""}));
     const std::vector<std::uint8_t> expected = Message(kSaw, 128);
     EXPECT_EQ(ReadWholeFile(out), std::string(expected.begin(), expected.end()));
     EXPECT_EQ(expected.size(), 300u);
     EXPECT_EQ(expected[5], 0x7F);
 
-    r = Qwdump({"pack", kSquare, "--wave", "97"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
     std::string hex;
     for (const std::uint8_t byte : Message(kSquare, 97)) {
         char pair[4];
@@ -61,9 +57,7 @@ TEST_F(QwdumpTest, PackWritesTheMessageToTheSyxFileOrAsOneLineOfUpperCaseHex)
         hex += pair;
     }
     hex.back() = '\n';
-    EXPECT_EQ(r.out, hex);
-    EXPECT_EQ(r.out.substr(0, 18), "F0 01 20 01 0A 60 ");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97"}), (ProcessResult{0, hex, ""}));
 }
 
 TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAlone)
@@ -71,20 +65,14 @@ TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAlone)
     const std::string stereo =
         dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str());
     const std::string out = dir.File("never.syx");
-    ProcessResult r = Qwdump({"pack", stereo, "--wave", "100", "-o", out});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, std::string(LoadMessages::kNotMonoPcm) + "\n");
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100", "-o", out}),
+              (ProcessResult{1, "", std::string(LoadMessages::kNotMonoPcm) + "\n"}));
     EXPECT_EQ(ReadWholeFile(out), "") << "no .syx file is written for a file that did not load";
 
     // A send loads the file first, and its failure is reported alone.
     const std::string missing = dir.File("missing.wav");
-    for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}}) {
-        r = Qwdump(args);
-        EXPECT_EQ(r.exitStatus, 1) << args[0];
-        EXPECT_EQ(r.err, std::string(LoadMessages::kOpenFailed) + "\n") << args[0];
-        EXPECT_EQ(r.out, "") << args[0];
-    }
+    for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", std::string(LoadMessages::kOpenFailed) + "\n"})) << args[0];
 }
 
 TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
@@ -143,15 +131,10 @@ TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
 
 TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
 {
-    ProcessResult r = Qwdump({"ports"});
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "") << "a missing sound card or JACK server is not an error";
-
-    r = Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"});
-    EXPECT_EQ(r.exitStatus, 3);
-    EXPECT_EQ(r.err, "The MIDI port you've selected is no longer available.Please select another.\n");
-    EXPECT_EQ(r.out, "");
+    // A missing sound card or JACK server is not an error.
+    EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", ""}));
+    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
+              (ProcessResult{3, "", "The MIDI port you've selected is no longer available.Please select another.\n"}));
 }
 
 // A private JACK server per test, started in its body; receiving clients are
@@ -175,20 +158,15 @@ TEST_F(QwdumpJackTest, PortsListsTheInputsAndSendReachesOnlyTheChosenOneWithTheE
     MidiDump monitor(*server, dir.File("monitor.log"));
     MidiDump other(*server, dir.File("other.log"), "other");
 
-    ProcessResult r = Qwdump({"ports"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_TRUE(r.out == "input (midi-monitor)\ninput (other)\n" || r.out == "input (other)\ninput (midi-monitor)\n")
-        << r.out;
-    EXPECT_EQ(r.err, "");
+    const ProcessResult ports = Qwdump({"ports"});
+    EXPECT_TRUE(ports == (ProcessResult{0, "input (midi-monitor)\ninput (other)\n", ""}) ||
+                ports == (ProcessResult{0, "input (other)\ninput (midi-monitor)\n", ""}))
+        << ::testing::PrintToString(ports);
 
-    r = Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, "Sent wave 97 to input (midi-monitor)\n");
-    EXPECT_EQ(r.err, "MIDISendSysex = 0\n");
-    r = Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    r = Qwdump({"send", kSaw, "--port", "input (other)", "--wave", "101"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}),
+              (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", "MIDISendSysex = 0\n"}));
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "input (other)", "--wave", "101"}).exitStatus, 0);
 
     ASSERT_TRUE(monitor.WaitForEvents(2, 5s));
     ASSERT_TRUE(other.WaitForEvents(1, 5s));
@@ -211,10 +189,7 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
     for (const auto& [mode, err] : cases) {
         SCOPED_TRACE(mode);
         MidiDump monitor(StartServer({"-a", mode}), dir.File(std::string(mode) + ".log"));
-        const ProcessResult r = Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"});
-        EXPECT_EQ(r.exitStatus, 4);
-        EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}), (ProcessResult{4, "", err}));
         EXPECT_TRUE(monitor.Events().empty());
     }
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,15 @@ struct ProcessResult
     int exitStatus = -1;  // the exit status, or -1 when killed by a signal
     std::string out;
     std::string err;
+
+    bool operator==(const ProcessResult& other) const
+    {
+        return exitStatus == other.exitStatus && out == other.out && err == other.err;
+    }
+    friend void PrintTo(const ProcessResult& r, std::ostream* os)
+    {
+        *os << "exit " << r.exitStatus << ", out \"" << r.out << "\", err \"" << r.err << '"';
+    }
 };
 
 // Runs `argv` with stdin from /dev/null and waits for it. Output goes through
