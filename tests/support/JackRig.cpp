@@ -14,10 +14,11 @@
 namespace {
 
 // Lists the ports of server `name`, one full name a line; fails while the
-// server is not up.
+// server is not up. On a loaded machine jack_lsp can get stuck while a
+// client registers: it is then stopped, and the caller asks again.
 ProcessResult ListPorts(const std::string& name)
 {
-    return RunProcess({"/usr/bin/jack_lsp", "-s", name});
+    return RunProcess({"/usr/bin/jack_lsp", "-s", name}, std::chrono::seconds(5));
 }
 
 }  // namespace

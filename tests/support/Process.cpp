@@ -12,10 +12,13 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::vector<std::string>& argv)
+ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout)
 {
     TempDir dir;
-    const int status = BackgroundProcess(argv, dir.File("out"), dir.File("err")).Wait();
+    BackgroundProcess process(argv, dir.File("out"), dir.File("err"));
+    if (!WaitUntil([&] { return !process.Running(); }, timeout))
+        process.Stop(SIGKILL);
+    const int status = process.Wait();
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(dir.File("out")),
             ReadWholeFile(dir.File("err"))};
 }

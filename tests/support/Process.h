@@ -28,9 +28,11 @@ struct ProcessResult
     }
 };
 
-// Runs `argv` with stdin from /dev/null and waits for it. Output goes through
-// temporary files so that large output can't fill a pipe.
-ProcessResult RunProcess(const std::vector<std::string>& argv);
+// Runs `argv` with stdin from /dev/null and waits for it; after `timeout` it
+// is killed (exit status -1). Output goes through temporary files so that
+// large output can't fill a pipe.
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         std::chrono::milliseconds timeout = std::chrono::minutes(5));
 
 class BackgroundProcess
 {
