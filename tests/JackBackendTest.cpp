@@ -1,17 +1,14 @@
-// The JACK backend in this process, through the MIDI service: a server that
-// stops (or was never there) while our client is up.
+// The JACK backend in this process, through the MIDI service, with a private
+// server: sends in numbers, and a server that stops, crashes or comes back
+// while our client is up.
 
-#include "Alert.h"
-#include "DestinationDirectory.h"
-#include "DumpSender.h"
-#include "Engine.h"
 #include "JackBackend.h"
 #include "JackRig.h"
+#include "MidiRig.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,118 +18,70 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TitleList : public TitlePopup
-{
-public:
-    void AddItemWithTitle(const std::string& title) override { titles.push_back(title); }
-    std::vector<std::string> titles;
-};
+const std::string kMonitor = "input (midi-monitor)";
 
-std::vector<std::string> Titles()
-{
-    TitleList list;
-    AddMIDIPortsToPopup(list);
-    return list.titles;
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-class JackBackendTest : public ::testing::Test
+class JackBackendTest : public MidiServiceTest
 {
 protected:
-    void SetUp() override
-    {
-        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
-        before = GetSendBlockCounts();
-    }
+    // Our client first, then the monitor, then the server.
     void TearDown() override
     {
-        MIDIServiceShutDown();
-        SetAlertPresenter(nullptr);
+        MidiServiceTest::TearDown();
         monitor.reset();
         server.reset();
     }
 
-    JackBackend& UseJack()
+    // A server (named `name`, or a fresh name) with a monitor on it.
+    void StartServer(const std::string& name = "", const std::string& logTag = "")
     {
-        auto backend = std::make_unique<JackBackend>("qwd-test");
-        JackBackend& jack = *backend;
-        std::vector<std::unique_ptr<MidiBackend>> backends;
-        backends.push_back(std::move(backend));
-        MIDIServiceUseBackends(std::move(backends));
-        return jack;
+        server = std::make_unique<PrivateJackServer>(dir.File("jackd" + logTag + ".log"), std::vector<std::string>{},
+                                                     name);
+        monitor = std::make_unique<MidiDump>(*server, dir.File("dump" + logTag + ".log"));
     }
-
-    std::uint64_t Allocated() const { return GetSendBlockCounts().allocated - before.allocated; }
-    std::uint64_t Freed() const { return GetSendBlockCounts().freed - before.freed; }
-    std::uint64_t Delivered() const { return GetSendBlockCounts().delivered - before.delivered; }
-
-    // Sends with the "MIDISendSysex = %d" log line kept off the test's output.
-    WaveDumpSend Send(const std::string& title, const char* wave = "100")
-    {
-        ::testing::internal::CaptureStderr();
-        const WaveDumpSend sent = SendWaveDump(title, wave);
-        ::testing::internal::GetCapturedStderr();
-        return sent;
-    }
+    WaveDumpSend Send(const std::string& wave = "100") { return MidiServiceTest::Send(kMonitor, wave); }
 
     TempDir dir;
     std::unique_ptr<PrivateJackServer> server;
     std::unique_ptr<MidiDump> monitor;
-    std::vector<std::string> alerts;
-    SendBlockCounts before{};
 };
 
 TEST_F(JackBackendTest, ServerStoppingCompletesOutstandingSendsAndRefusesLaterOnes)
 {
-    server = std::make_unique<PrivateJackServer>(dir.File("jackd.log"));
-    monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
-    JackBackend& jack = UseJack();
+    StartServer();
+    JackBackend& jack = UseOnlyBackend<JackBackend>("qwd-test");
     ASSERT_TRUE(jack.IsOpen());
-    EXPECT_EQ(Titles(), std::vector<std::string>{"input (midi-monitor)"});
+    EXPECT_EQ(PortTitles(), std::vector<std::string>{kMonitor});
 
     // One send goes through; three more are held back in the queue, so they
     // are still outstanding when the server goes.
-    EXPECT_EQ(Send("input (midi-monitor)").status, noErr);
+    EXPECT_EQ(Send().status, noErr);
     ASSERT_TRUE(WaitForSendBlocksFreed(5s));
-    EXPECT_EQ(Delivered(), 1u);
+    EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 1");
     ASSERT_TRUE(monitor->WaitForEvents(1, 5s));
-    const MIDIEndpointRef endpoint = FindMIDIPortByTitle(std::string("input (midi-monitor)"));
+    const MIDIEndpointRef endpoint = FindMIDIPortByTitle(kMonitor);
     jack.HoldSendsForTesting(true);
     for (const char* wave : {"101", "102", "103"})
-        EXPECT_EQ(Send("input (midi-monitor)", wave).status, noErr);
+        EXPECT_EQ(Send(wave).status, noErr);
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(Allocated() - Freed(), 3u);
+    EXPECT_EQ(Blocks(), "allocated 4 freed 1 delivered 1");
 
     const auto stopping = std::chrono::steady_clock::now();
     server->Stop();
     EXPECT_TRUE(WaitUntil([&] { return !jack.IsOpen(); }, 5s)) << "the shutdown was noticed";
     EXPECT_TRUE(WaitForSendBlocksFreed(5s)) << "outstanding sends were completed";
-    EXPECT_EQ(Freed(), 4u);
-    EXPECT_EQ(Delivered(), 1u) << "held sends never reached the monitor";
+    EXPECT_EQ(Blocks(), "allocated 4 freed 4 delivered 1") << "held sends never reached the monitor";
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, 10s);
 
-    EXPECT_TRUE(Titles().empty()) << "the server's destinations vanished";
-    EXPECT_FALSE(Send("input (midi-monitor)").portFound);
-    EXPECT_EQ(alerts.size(), 1u);
+    EXPECT_TRUE(PortTitles().empty()) << "the server's destinations vanished";
+    EXPECT_FALSE(Send().portFound);
+    EXPECT_EQ(alerts, std::vector<std::string>{kPortGoneAlert});
 
     // A send to the endpoint found before is refused with its reason, and
-    // its block freed like any other.
-    auto* block = new MIDISysexSendRequest{};
-    static std::uint8_t message[300] = {0xF0, 0xF7};
+    // completed like any other.
     static bool completed = false;
-    *block = {endpoint, message, 300, 0, {0, 0, 0}, [](MIDISysexSendRequest* r) { completed = true; delete r; }, nullptr};
-    EXPECT_EQ(MIDISendSysex(block), kMIDIServerGone);
+    std::uint8_t message[2] = {0xF0, 0xF7};
+    MIDISysexSendRequest request{endpoint, message, 2, 0, {}, [](MIDISysexSendRequest*) { completed = true; }, nullptr};
+    EXPECT_EQ(MIDISendSysex(&request), kMIDIServerGone);
     EXPECT_TRUE(completed);
 
     const auto closing = std::chrono::steady_clock::now();
@@ -143,72 +92,48 @@ TEST_F(JackBackendTest, ServerStoppingCompletesOutstandingSendsAndRefusesLaterOn
 
 TEST_F(JackBackendTest, TwoHundredSendsFreeEveryBlockExactlyOnce)
 {
-    server = std::make_unique<PrivateJackServer>(dir.File("jackd.log"));
-    monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
-    UseJack();
+    StartServer();
+    UseOnlyBackend<JackBackend>("qwd-test");
     for (int i = 0; i < 128; ++i)
         s_Engine.m_anWave[i] = static_cast<std::int16_t>(i * 511 - 32000);
 
     for (int i = 0; i < 200; ++i) {
         // Several sends in flight at once, within the backend's bound.
-        ASSERT_TRUE(WaitUntil([&] { return Allocated() - Freed() < 16; }, 5s));
-        ASSERT_EQ(Send("input (midi-monitor)", std::to_string(97 + i % 32).c_str()).status, noErr);
+        ASSERT_TRUE(WaitUntil([&] { return OutstandingBlocks() < 16; }, 5s));
+        ASSERT_EQ(Send(std::to_string(97 + i % 32)).status, noErr);
     }
     ASSERT_TRUE(WaitForSendBlocksFreed(10s));
-    EXPECT_EQ(Allocated(), 200u);
-    EXPECT_EQ(Freed(), 200u);
-    EXPECT_EQ(Delivered(), 200u);
+    EXPECT_EQ(Blocks(), "allocated 200 freed 200 delivered 200");
 
     // Each message arrived whole, once, in order.
     ASSERT_TRUE(monitor->WaitForEvents(200, 10s));
-    const std::vector<std::vector<std::uint8_t>> events = monitor->Events();
+    const MidiDump::EventList events = monitor->Events();
     ASSERT_EQ(events.size(), 200u);
-    for (int i = 0; i < 200; ++i) {
-        std::uint32_t length = 0;
-        const std::uint8_t* msg = s_Engine.PackWavToSysex(96 + i % 32, length);
-        ASSERT_EQ(events[i], std::vector<std::uint8_t>(msg, msg + length)) << "send " << i;
-    }
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(events[i], Message(s_Engine, 97 + i % 32)) << "send " << i;
 }
 
 TEST_F(JackBackendTest, ServerThatComesBackIsFoundAgain)
 {
     const std::string name = UniqueJackServerName();
-    server = std::make_unique<PrivateJackServer>(dir.File("jackd.log"), std::vector<std::string>{}, name);
-    monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
-    JackBackend& jack = UseJack();
-    EXPECT_EQ(Titles().size(), 1u);
+    StartServer(name);
+    JackBackend& jack = UseOnlyBackend<JackBackend>("qwd-test");
+    EXPECT_EQ(PortTitles().size(), 1u);
 
     // This time the server crashes: no goodbye to its clients.
     server->Kill();
     ASSERT_TRUE(WaitUntil([&] { return !jack.IsOpen(); }, 5s));
-    EXPECT_TRUE(Titles().empty());
+    EXPECT_TRUE(PortTitles().empty());
     monitor.reset();
     server.reset();
 
-    server = std::make_unique<PrivateJackServer>(dir.File("jackd2.log"), std::vector<std::string>{}, name);
-    monitor = std::make_unique<MidiDump>(*server, dir.File("dump2.log"));
+    StartServer(name, "2");
     // Reopening is tried at most once per interval.
-    ASSERT_TRUE(WaitUntil([&] { return Titles().size() == 1; }, JackBackend::kReopenInterval + 5s));
-    EXPECT_EQ(Send("input (midi-monitor)").status, noErr);
+    ASSERT_TRUE(WaitUntil([] { return PortTitles().size() == 1; }, JackBackend::kReopenInterval + 5s));
+    EXPECT_EQ(Send().status, noErr);
     ASSERT_TRUE(WaitForSendBlocksFreed(5s));
-    EXPECT_EQ(Delivered(), 1u);
+    EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 1");
     EXPECT_TRUE(monitor->WaitForEvents(1, 5s));
-}
-
-TEST_F(JackBackendTest, NoServerMeansNoDestinationsQuietly)
-{
-    UseJackServer(UniqueJackServerName());
-    ::testing::internal::CaptureStderr();
-    JackBackend& jack = UseJack();
-    EXPECT_FALSE(jack.IsOpen());
-    EXPECT_TRUE(Titles().empty());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(jack.StartSysex("midi-monitor:input", nullptr), kMIDIMessageSendErr);
-    MIDISysexSendRequest request{};
-    std::uint8_t message[2] = {0xF0, 0xF7};
-    request.data = message;
-    request.bytesToSend = 2;
-    EXPECT_EQ(jack.StartSysex("midi-monitor:input", &request), kMIDIServerGone);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // Drives the built qwdump: exit statuses, what goes to stdout and stderr,
-// and the bytes of the .syx file.
+// the bytes of the .syx file and, with a private JACK server and
+// jack_midi_dump receiving, what it lists and the bytes that arrive.
 
-#include "Engine.h"
 #include "JackRig.h"
 #include "LoadMessages.h"
+#include "MidiRig.h"
 #include "Process.h"
 #include "TempDir.h"
 #include "WavBytes.h"
@@ -12,35 +13,22 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-ProcessResult Qwdump(std::vector<std::string> args)
+using namespace std::chrono_literals;
+using Args = std::vector<std::string>;
+
+const std::string kMonitor = "input (midi-monitor)";
+const std::string kSquare = std::string(EXAMPLES_DIR) + "/square.wav";
+const std::string kSaw = std::string(EXAMPLES_DIR) + "/saw-1000.wav";
+
+ProcessResult Qwdump(Args args)
 {
     args.insert(args.begin(), QWDUMP_PATH);
     return RunProcess(args);
-}
-
-std::string ExpectedMessage(const std::string& wavPath, int waveNumber)
-{
-    CEngine engine;
-    EXPECT_TRUE(engine.LoadWaveFile(wavPath.c_str()));
-    std::uint32_t length = 0;
-    const std::uint8_t* msg = engine.PackWavToSysex(waveNumber - 1, length);
-    return std::string(reinterpret_cast<const char*>(msg), length);
-}
-
-std::string Hex(const std::string& bytes)
-{
-    std::string text;
-    char pair[4];
-    for (const char c : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X ", static_cast<unsigned char>(c));
-        text += pair;
-    }
-    text.back() = '\n';
-    return text;
 }
 
 class QwdumpTest : public ::testing::Test
@@ -51,70 +39,63 @@ protected:
     void SetUp() override { UseJackServer(UniqueJackServerName()); }
 
     TempDir dir;
-    const std::string square = std::string(EXAMPLES_DIR) + "/square.wav";
-    const std::string saw = std::string(EXAMPLES_DIR) + "/saw-1000.wav";
 };
 
-TEST_F(QwdumpTest, PackWritesExactlyTheMessageToTheSyxFile)
+TEST_F(QwdumpTest, PackWritesTheMessageToTheSyxFileOrAsOneLineOfUpperCaseHex)
 {
     const std::string out = dir.File("wave.syx");
-    const ProcessResult r = Qwdump({"pack", saw, "--wave", "128", "-o", out});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    const std::string syx = ReadWholeFile(out);
-    ASSERT_EQ(syx.size(), 300u);
-    EXPECT_EQ(syx, ExpectedMessage(saw, 128));
-    EXPECT_EQ(static_cast<unsigned char>(syx[5]), 0x7F);
-}
+    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "128", "-o", out}), (ProcessResult{0, "", ""}));
+    const std::vector<std::uint8_t> expected = Message(kSaw, 128);
+    EXPECT_EQ(ReadWholeFile(out), std::string(expected.begin(), expected.end()));
+    EXPECT_EQ(expected.size(), 300u);
+    EXPECT_EQ(expected[5], 0x7F);
 
-TEST_F(QwdumpTest, PackPrintsOneLineOfUpperCaseHexPairs)
-{
-    const ProcessResult r = Qwdump({"pack", square, "--wave", "97"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, Hex(ExpectedMessage(square, 97)));
-    EXPECT_EQ(r.out.substr(0, 18), "F0 01 20 01 0A 60 ");
-    EXPECT_EQ(r.err, "");
+    std::string hex;
+    for (const std::uint8_t byte : Message(kSquare, 97)) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X ", byte);
+        hex += pair;
+    }
+    hex.back() = '\n';
+    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97"}), (ProcessResult{0, hex, ""}));
 }
 
 TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAlone)
 {
-    const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str());
+    const std::string stereo =
+        dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str());
     const std::string out = dir.File("never.syx");
-    ProcessResult r = Qwdump({"pack", stereo, "--wave", "100", "-o", out});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, std::string(LoadMessages::kNotMonoPcm) + "\n");
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100", "-o", out}),
+              (ProcessResult{1, "", std::string(LoadMessages::kNotMonoPcm) + "\n"}));
     EXPECT_EQ(ReadWholeFile(out), "") << "no .syx file is written for a file that did not load";
 
-    r = Qwdump({"show", dir.File("missing.wav")});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, std::string(LoadMessages::kOpenFailed) + "\n");
-    EXPECT_EQ(r.out, "");
+    // A send loads the file first, and its failure is reported alone.
+    const std::string missing = dir.File("missing.wav");
+    for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", std::string(LoadMessages::kOpenFailed) + "\n"})) << args[0];
 }
 
 TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 {
-    const std::vector<std::vector<std::string>> bad = {
+    const std::vector<Args> bad = {
         {},
-        {"pack", square, "--wave", "96"},
-        {"pack", square, "--wave", "129"},
-        {"pack", square, "--wave", "ninety"},
-        {"pack", square},
+        {"pack", kSquare, "--wave", "96"},
+        {"pack", kSquare, "--wave", "129"},
+        {"pack", kSquare, "--wave", "ninety"},
+        {"pack", kSquare},
         {"pack", "--wave", "100"},
-        {"pack", square, "--wave", "100", "--bogus"},
+        {"pack", kSquare, "--wave", "100", "--bogus"},
         {"show"},
-        {"dance", square},
-        {"send", square, "--port", "input (midi-monitor)", "--wave", "96"},
-        {"send", square, "--port", "input (midi-monitor)", "--wave", "129"},
-        {"send", square, "--wave", "100"},
-        {"send", square, "--port", "input (midi-monitor)"},
+        {"dance", kSquare},
+        {"send", kSquare, "--port", kMonitor, "--wave", "96"},
+        {"send", kSquare, "--port", kMonitor, "--wave", "129"},
+        {"send", kSquare, "--wave", "100"},
+        {"send", kSquare, "--port", kMonitor},
         {"ports", "extra"},
     };
-    for (const auto& args : bad) {
+    for (const Args& args : bad) {
         const ProcessResult r = Qwdump(args);
-        std::string joined;
-        for (const auto& a : args)
-            joined += a + " ";
+        const std::string joined = ::testing::PrintToString(args);
         EXPECT_EQ(r.exitStatus, 2) << joined;
         EXPECT_FALSE(r.err.empty()) << joined;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << joined << ": " << r.err;
@@ -123,49 +104,94 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 
 TEST_F(QwdumpTest, HelpOnEveryCommand)
 {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
-                                                 std::vector<std::string>{"pack", "--help"},
-                                                 std::vector<std::string>{"show", "--help"},
-                                                 std::vector<std::string>{"ports", "--help"},
-                                                 std::vector<std::string>{"send", "--help"}}) {
+    for (const Args& args : {Args{"--help"}, Args{"pack", "--help"}, Args{"show", "--help"},
+                             Args{"ports", "--help"}, Args{"send", "--help"}}) {
         const ProcessResult r = Qwdump(args);
-        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.exitStatus, 0) << args[0];
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
     }
 }
 
 TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
 {
-    ProcessResult r = Qwdump({"show", square});
+    ProcessResult r = Qwdump({"show", kSquare});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_NE(r.out.find("taken as is"), std::string::npos);
     EXPECT_NE(r.out.find("\n120:"), std::string::npos) << "the last row of samples";
     EXPECT_NE(r.out.find('#'), std::string::npos) << "the picture";
 
-    const std::string ramp = dir.Write("ramp.wav", WavBytes::Mono(SampleBytes({-32768, 32767}) + std::string(252, 0)).str());
+    const std::string ramp =
+        dir.Write("ramp.wav", WavBytes::Mono(SampleBytes({-32768, 32767}) + std::string(252, 0)).str());
     r = Qwdump({"show", ramp});
     EXPECT_NE(r.out.find("  0: -32768  32767      0"), std::string::npos) << r.out;
 
-    r = Qwdump({"show", saw});
+    r = Qwdump({"show", kSaw});
     EXPECT_NE(r.out.find("fitted"), std::string::npos);
 }
 
 TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
 {
-    ProcessResult r = Qwdump({"ports"});
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "") << "a missing sound card or JACK server is not an error";
+    // A missing sound card or JACK server is not an error.
+    EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", ""}));
+    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
+              (ProcessResult{3, "", "The MIDI port you've selected is no longer available.Please select another.\n"}));
+}
 
-    r = Qwdump({"send", square, "--port", "input (midi-monitor)", "--wave", "100"});
-    EXPECT_EQ(r.exitStatus, 3);
-    EXPECT_EQ(r.err, "The MIDI port you've selected is no longer available.Please select another.\n");
-    EXPECT_EQ(r.out, "");
+// A private JACK server per test, started in its body; receiving clients are
+// declared after it, so they stop before it does.
+class QwdumpJackTest : public ::testing::Test
+{
+protected:
+    PrivateJackServer& StartServer(const Args& extra = {})
+    {
+        server = std::make_unique<PrivateJackServer>(dir.File("jackd.log"), extra);
+        return *server;
+    }
 
-    // The file is loaded first: its failure is reported alone.
-    r = Qwdump({"send", dir.File("missing.wav"), "--port", "input (midi-monitor)", "--wave", "100"});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, std::string(LoadMessages::kOpenFailed) + "\n");
+    TempDir dir;
+    std::unique_ptr<PrivateJackServer> server;
+};
+
+TEST_F(QwdumpJackTest, PortsListsTheInputsAndSendReachesOnlyTheChosenOneWithTheEnginesBytes)
+{
+    StartServer();
+    MidiDump monitor(*server, dir.File("monitor.log"));
+    MidiDump other(*server, dir.File("other.log"), "other");
+
+    const ProcessResult ports = Qwdump({"ports"});
+    EXPECT_TRUE(ports == (ProcessResult{0, "input (midi-monitor)\ninput (other)\n", ""}) ||
+                ports == (ProcessResult{0, "input (other)\ninput (midi-monitor)\n", ""}))
+        << ::testing::PrintToString(ports);
+
+    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}),
+              (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", "MIDISendSysex = 0\n"}));
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "input (other)", "--wave", "101"}).exitStatus, 0);
+
+    ASSERT_TRUE(monitor.WaitForEvents(2, 5s));
+    ASSERT_TRUE(other.WaitForEvents(1, 5s));
+    // Give a stray copy time to show up before counting.
+    std::this_thread::sleep_for(100ms);
+    // Each message arrives once, whole, as one event.
+    EXPECT_EQ(monitor.Events(), (MidiDump::EventList{Message(kSquare, 97), Message(kSaw, 128)}));
+    EXPECT_EQ(other.Events(), MidiDump::EventList{Message(kSaw, 101)});
+}
+
+TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
+{
+    // "-a E": the server fails a client's requests to connect its own ports
+    // to other clients', so the send is refused. "-a e": it ignores them, so
+    // the connection never comes and the send completes undelivered.
+    const std::pair<const char*, std::string> cases[] = {
+        {"E", "MIDISendSysex = -10838\nqwdump: the send was refused: the MIDI system could not take the message\n"},
+        {"e", "MIDISendSysex = 0\nqwdump: the message was not delivered to input (midi-monitor)\n"},
+    };
+    for (const auto& [mode, err] : cases) {
+        SCOPED_TRACE(mode);
+        MidiDump monitor(StartServer({"-a", mode}), dir.File(std::string(mode) + ".log"));
+        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}), (ProcessResult{4, "", err}));
+        EXPECT_TRUE(monitor.Events().empty());
+    }
 }
 
 }  // namespace

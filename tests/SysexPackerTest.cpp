@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -16,20 +17,23 @@ Bytes Pack(CEngine& engine, int index)
     return Bytes(msg, msg + length);
 }
 
-// F0 start of System Exclusive, 01 manufacturer, 20 01 0A, then the index.
-Bytes Prefix(std::uint8_t index)
+// F0 start of System Exclusive, 01 manufacturer, 20 01 0A, the index, then
+// `packed` followed by zeros up to 293 packed bytes, and F7, end of System
+// Exclusive.
+Bytes Expected(std::uint8_t index, const Bytes& packed = {})
 {
-    return {0xF0, 0x01, 0x20, 0x01, 0x0A, index};
+    Bytes msg(300, 0x00);
+    const Bytes prefix = {0xF0, 0x01, 0x20, 0x01, 0x0A, index};
+    std::copy(prefix.begin(), prefix.end(), msg.begin());
+    std::copy(packed.begin(), packed.end(), msg.begin() + 6);
+    msg[299] = 0xF7;
+    return msg;
 }
 
 TEST(SysexPackerTest, EmptyEngineGivesHeaderZerosAndEnd)
 {
     CEngine engine;
-    const Bytes msg = Pack(engine, 96);
-    Bytes expected = Prefix(0x60);  // wave 97 is index 96
-    expected.resize(299, 0x00);     // 293 packed bytes, all zero
-    expected.push_back(0xF7);       // end of System Exclusive
-    EXPECT_EQ(msg, expected);
+    EXPECT_EQ(Pack(engine, 96), Expected(0x60));  // wave 97 is index 96
 }
 
 TEST(SysexPackerTest, TopBitsGoToTheGroupHeader)
@@ -38,17 +42,13 @@ TEST(SysexPackerTest, TopBitsGoToTheGroupHeader)
     engine.m_anWave[0] = 4660;  // 34 12
     engine.m_anWave[1] = -1;    // FF FF
     engine.m_anWave[2] = 128;   // 80 00
-    const Bytes msg = Pack(engine, 96);
+    // Group header: bits 2, 3 and 4 carry the top bits of FF, FF and 80;
+    // then the group's seven bytes with bit 7 cleared: 34 12 FF FF 80 00 00.
+    EXPECT_EQ(Pack(engine, 96), Expected(0x60, {0x1C, 0x34, 0x12, 0x7F, 0x7F, 0x00, 0x00, 0x00}));
 
-    Bytes expected = Prefix(0x60);
-    // Group header: bits 2, 3 and 4 carry the top bits of FF, FF and 80.
-    expected.push_back(0x1C);
-    // The group's seven bytes with bit 7 cleared: 34 12 FF FF 80 00 00.
-    for (const std::uint8_t b : {0x34, 0x12, 0x7F, 0x7F, 0x00, 0x00, 0x00})
-        expected.push_back(b);
-    expected.resize(299, 0x00);
-    expected.push_back(0xF7);
-    EXPECT_EQ(msg, expected);
+    engine = CEngine();
+    engine.m_anWave[0] = -32768;  // 00 80: only the high byte's header bit
+    EXPECT_EQ(Pack(engine, 96), Expected(0x60, {0x02}));
 }
 
 TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
@@ -78,16 +78,6 @@ TEST(SysexPackerTest, LastGroupHoldsOnlyTheLastFourBytes)
     EXPECT_EQ(msg[5], 0x7F);  // wave 128 is index 127
 }
 
-TEST(SysexPackerTest, MostNegativeSampleSetsOnlyTheHighByteHeaderBit)
-{
-    CEngine engine;
-    engine.m_anWave[0] = -32768;  // 00 80
-    const Bytes msg = Pack(engine, 96);
-    EXPECT_EQ(msg[6], 0x02);
-    EXPECT_EQ(msg[7], 0x00);
-    EXPECT_EQ(msg[8], 0x00);
-}
-
 TEST(SysexPackerTest, OnlyTheEndMarkersHaveTheirTopBitSetForIndicesUpTo127)
 {
     CEngine engine;
@@ -111,15 +101,11 @@ TEST(SysexPackerTest, EveryCallRewritesTheSameBuffer)
     for (std::int16_t& v : full.m_anWave)
         v = -1;
     CEngine empty;
-
     std::uint32_t length = 0;
     const std::uint8_t* first = full.PackWavToSysex(96, length);
     const std::uint8_t* second = empty.PackWavToSysex(100, length);
     EXPECT_EQ(first, second);
-    Bytes expected = Prefix(100);
-    expected.resize(299, 0x00);
-    expected.push_back(0xF7);
-    EXPECT_EQ(Bytes(second, second + 300), expected);
+    EXPECT_EQ(Bytes(second, second + 300), Expected(100));
 }
 
 }  // namespace

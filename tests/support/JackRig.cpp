@@ -1,28 +1,24 @@
 #include "JackRig.h"
 
-#include "Process.h"
 #include "TempDir.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text)
+// Lists the ports of server `name`, one full name a line; fails while the
+// server is not up. On a loaded machine jack_lsp can get stuck while a
+// client registers: it is then stopped, and the caller asks again.
+ProcessResult ListPorts(const std::string& name)
 {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+    return RunProcess({"/usr/bin/jack_lsp", "-s", name}, std::chrono::seconds(5));
 }
 
 }  // namespace
@@ -51,19 +47,14 @@ PrivateJackServer::PrivateJackServer(const std::string& logPath, const std::vect
 // machine, a busy one gets more time.
 std::unique_ptr<BackgroundProcess> PrivateJackServer::Launch(const std::string& logPath) const
 {
-    std::vector<std::string> argv{"jackd", "-n", m_name};
+    std::vector<std::string> argv{"/usr/bin/jackd", "-n", m_name};
     argv.insert(argv.end(), m_extra.begin(), m_extra.end());
     for (const char* arg : {"--no-realtime", "--port-max", "64", "-d", "dummy", "-r", "48000", "-p", "256"})
         argv.push_back(arg);
     auto jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (RunProcess({"/usr/bin/jack_lsp", "-s", m_name}).exitStatus != 0) {
-        if (!jackd->Running())
-            throw std::runtime_error("jackd exited: " + ReadWholeFile(logPath));
-        if (std::chrono::steady_clock::now() >= deadline)
-            throw std::runtime_error("jackd did not come up: " + ReadWholeFile(logPath));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const auto upOrGone = [&] { return !jackd->Running() || ListPorts(m_name).exitStatus == 0; };
+    if (!WaitUntil(upOrGone, std::chrono::seconds(20)) || !jackd->Running())
+        throw std::runtime_error("jackd did not come up: " + ReadWholeFile(logPath));
     return jackd;
 }
 
@@ -80,101 +71,48 @@ PrivateJackServer::~PrivateJackServer()
     }
 }
 
-bool PrivateJackServer::Stop(std::chrono::milliseconds grace)
-{
-    const bool stopped = m_jackd->Stop(SIGTERM, grace);
-    if (!m_slotChecked) {
-        m_slotChecked = true;
-        ReclaimSlot();
-    }
-    return stopped;
-}
-
-void PrivateJackServer::Kill()
-{
-    m_jackd->Stop(SIGKILL);
-}
-
 // JACK keeps a registry of running servers with only a few slots. A server
 // that dies by a signal keeps its slot, and only a server of the same name
 // frees it, by starting and stopping cleanly. jackd can die so even when
 // asked to stop: it is killed by SIGPIPE when a client closes its socket
 // while the server is still telling clients that it stops.
-void PrivateJackServer::ReclaimSlot()
+bool PrivateJackServer::Stop(std::chrono::milliseconds grace)
 {
-    const int status = m_jackd->waitStatus();
-    if (status == -1 || !WIFSIGNALED(status))
-        return;
-    try {
-        TempDir dir;
-        auto jackd = Launch(dir.File("reclaim.log"));
-        jackd->Stop(SIGTERM);
-    } catch (const std::exception&) {
-        // Best effort: a leaked slot only matters once all are gone.
+    const bool stopped = m_jackd->Stop(SIGTERM, grace);
+    if (!m_slotChecked && WIFSIGNALED(m_jackd->waitStatus())) {
+        try {
+            TempDir dir;
+            Launch(dir.File("reclaim.log"))->Stop();
+        } catch (const std::exception&) {
+            // Best effort: a leaked slot only matters once all are gone.
+        }
     }
-}
-
-std::vector<std::string> PrivateJackServer::Ports() const
-{
-    return Lines(RunProcess({"/usr/bin/jack_lsp", "-s", m_name}).out);
-}
-
-bool PrivateJackServer::WaitForPort(const std::string& fullName, std::chrono::milliseconds timeout) const
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        for (const std::string& port : Ports())
-            if (port == fullName)
-                return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    m_slotChecked = true;
+    return stopped;
 }
 
 MidiDump::MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName)
-    : m_logPath(logPath),
-      m_process(std::make_unique<BackgroundProcess>(std::vector<std::string>{"jack_midi_dump", clientName}, logPath,
-                                                    "", SIGINT))
+    : m_logPath(logPath), m_process({"/usr/bin/jack_midi_dump", clientName}, logPath, "", SIGINT)
 {
-    if (!server.WaitForPort(clientName + ":input", std::chrono::seconds(20)))
+    const std::string port = "\n" + clientName + ":input\n";
+    if (!WaitUntil([&] { return ("\n" + ListPorts(server.name()).out).find(port) != std::string::npos; },
+                   std::chrono::seconds(20)))
         throw std::runtime_error("jack_midi_dump did not register its port");
 }
 
-MidiDump::~MidiDump()
-{
-    Stop();
-}
-
-void MidiDump::Stop()
-{
-    m_process->Stop(SIGINT);
-}
-
 // A line reads "   0: f0 01 ... f7": the frame offset, then the bytes in hex.
-std::vector<std::vector<std::uint8_t>> MidiDump::Events() const
+MidiDump::EventList MidiDump::Events() const
 {
-    std::vector<std::vector<std::uint8_t>> events;
-    for (const std::string& line : Lines(ReadWholeFile(m_logPath))) {
+    EventList events;
+    std::istringstream lines(ReadWholeFile(m_logPath));
+    for (std::string line; std::getline(lines, line);) {
         const auto colon = line.find(':');
         if (colon == std::string::npos)
             continue;
         std::istringstream bytes(line.substr(colon + 1));
-        std::vector<std::uint8_t> event;
+        events.emplace_back();
         for (std::string hex; bytes >> hex;)
-            event.push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
-        events.push_back(event);
+            events.back().push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
     }
     return events;
-}
-
-bool MidiDump::WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (Events().size() < count) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }

@@ -4,7 +4,7 @@
 // starting another, so a test never touches a user's server.
 #pragma once
 
-#include "Background.h"
+#include "Process.h"
 
 #include <chrono>
 #include <cstdint>
@@ -27,19 +27,13 @@ public:
     // it went within the grace period.
     bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
     // Kills it outright, as a crash would: no goodbye to its clients.
-    void Kill();
-    // True while the server process runs.
-    bool Running() { return m_jackd->Running(); }
-    // The full names of all ports, as jack_lsp lists them.
-    std::vector<std::string> Ports() const;
-    bool WaitForPort(const std::string& fullName, std::chrono::milliseconds timeout) const;
+    void Kill() { m_jackd->Stop(SIGKILL); }
 
     static constexpr int kSampleRate = 48000;
     static constexpr int kPeriodFrames = 256;
 
 private:
     std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
-    void ReclaimSlot();
 
     std::string m_name;
     std::vector<std::string> m_extra;
@@ -58,16 +52,21 @@ std::string UniqueJackServerName();
 class MidiDump
 {
 public:
+    using EventList = std::vector<std::vector<std::uint8_t>>;
+
     MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor");
-    ~MidiDump();  // Stop()
+    ~MidiDump() { Stop(); }
     // SIGINT lets it close its client, so the server does not wait for it.
-    void Stop();
+    void Stop() { m_process.Stop(SIGINT); }
     // Every event received so far, in order.
-    std::vector<std::vector<std::uint8_t>> Events() const;
+    EventList Events() const;
     // Waits until at least `count` events have arrived.
-    bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const;
+    bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const
+    {
+        return WaitUntil([&] { return Events().size() >= count; }, timeout);
+    }
 
 private:
     std::string m_logPath;
-    std::unique_ptr<BackgroundProcess> m_process;
+    BackgroundProcess m_process;
 };

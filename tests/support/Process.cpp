@@ -2,8 +2,9 @@
 
 #include "TempDir.h"
 
+#include <cerrno>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,35 +12,78 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::vector<std::string>& argv)
+ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout)
 {
     TempDir dir;
-    const std::string outPath = dir.File("stdout");
-    const std::string errPath = dir.File("stderr");
+    BackgroundProcess process(argv, dir.File("out"), dir.File("err"));
+    if (!WaitUntil([&] { return !process.Running(); }, timeout))
+        process.Stop(SIGKILL);
+    const int status = process.Wait();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(dir.File("out")),
+            ReadWholeFile(dir.File("err"))};
+}
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv, const std::string& outPath,
+                                     const std::string& errPath, int orphanSignal)
+{
+    // Everything the child needs is made before fork: between fork and exec
+    // only async-signal-safe calls are allowed.
     std::vector<char*> args;
     for (const std::string& arg : argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
+    const auto output = [](const std::string& path) {
+        return ::open(path.empty() ? "/dev/null" : path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    };
+    const int fds[3] = {::open("/dev/null", O_RDONLY | O_CLOEXEC), output(outPath), output(errPath)};
+    const pid_t parent = ::getpid();
 
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, orphanSignal);
+        if (::getppid() != parent)  // the parent went before the line above
+            ::_exit(127);
+        for (int fd = 0; fd < 3; ++fd)
+            ::dup2(fds[fd], fd);
+        ::execve(args[0], args.data(), environ);
+        ::_exit(127);
     }
-    ProcessResult result;
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadWholeFile(outPath);
-    result.err = ReadWholeFile(errPath);
-    return result;
+    for (const int fd : fds)
+        ::close(fd);
+    if (m_pid < 0)
+        throw std::runtime_error("cannot start " + argv[0]);
+}
+
+bool BackgroundProcess::Reap(bool block)
+{
+    while (!m_exited) {
+        int status = 0;
+        const pid_t got = ::waitpid(m_pid, &status, block ? 0 : WNOHANG);
+        if (got == 0)
+            return false;
+        if (got < 0 && errno == EINTR)
+            continue;
+        m_exited = true;
+        if (got == m_pid)
+            m_status = status;
+    }
+    return true;
+}
+
+int BackgroundProcess::Wait()
+{
+    Reap(true);
+    return m_status;
+}
+
+bool BackgroundProcess::Stop(int signal, std::chrono::milliseconds grace)
+{
+    if (m_exited)
+        return true;
+    ::kill(m_pid, signal);
+    if (WaitUntil([this] { return Reap(false); }, grace))
+        return true;
+    ::kill(m_pid, SIGKILL);
+    Reap(true);
+    return false;
 }

@@ -1,23 +1,48 @@
 // A private temporary directory, removed with everything in it.
 #pragma once
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 
 class TempDir
 {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() : m_path((std::filesystem::temp_directory_path() / "qwd-test-XXXXXX").string())
+    {
+        if (::mkdtemp(m_path.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
-    // Writes `bytes` to a file named `name` in the directory; returns its path.
-    std::string Write(const std::string& name, const std::string& bytes) const;
     std::string File(const std::string& name) const { return m_path + "/" + name; }
+    // Writes `bytes` to a file named `name` in the directory; returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        const std::string path = File(name);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush())
+            throw std::runtime_error("cannot write " + path);
+        return path;
+    }
 
 private:
     std::string m_path;
 };
 
-std::string ReadWholeFile(const std::string& path);
+inline std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

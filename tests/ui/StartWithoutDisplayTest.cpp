@@ -16,11 +16,10 @@ ProcessResult StartApp(const std::vector<std::string>& environment)
 
 TEST(StartWithoutDisplayTest, SaysSoInOneLineAndFails)
 {
-    const ProcessResult r = StartApp({});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err,
-              "quarven-wave-dump: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n");
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(StartApp({}),
+              (ProcessResult{1, "",
+                             "quarven-wave-dump: no display to show the window on (neither DISPLAY nor "
+                             "WAYLAND_DISPLAY is set).\n"}));
 }
 
 TEST(StartWithoutDisplayTest, AnUnreachableDisplayEndsWithAMessageNotAnAbort)

@@ -1,0 +1,103 @@
+// The MIDI service for tests: one backend of the test's choosing, the port
+// titles as the window's popup gets them, send-block counts, the message
+// the engine packs, and a fixture noting alerts and log lines.
+#pragma once
+
+#include "Alert.h"
+#include "DestinationDirectory.h"
+#include "DumpSender.h"
+#include "Engine.h"
+#include "MidiBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Makes a new Backend(args...) the service's only backend; returns it.
+template <typename Backend, typename... Args>
+Backend& UseOnlyBackend(Args&&... args)
+{
+    auto owned = std::make_unique<Backend>(std::forward<Args>(args)...);
+    Backend& backend = *owned;
+    std::vector<std::unique_ptr<MidiBackend>> backends;
+    backends.push_back(std::move(owned));
+    MIDIServiceUseBackends(std::move(backends));
+    return backend;
+}
+
+inline std::vector<std::string> PortTitles()
+{
+    struct : TitlePopup
+    {
+        void AddItemWithTitle(const std::string& title) override { titles.push_back(title); }
+        std::vector<std::string> titles;
+    } popup;
+    AddMIDIPortsToPopup(popup);
+    return popup.titles;
+}
+
+// Send blocks allocated, freed and delivered since `start`, as
+// "allocated A freed F delivered D".
+inline std::string BlocksSince(const SendBlockCounts& start)
+{
+    const SendBlockCounts now = GetSendBlockCounts();
+    return "allocated " + std::to_string(now.allocated - start.allocated) + " freed " +
+           std::to_string(now.freed - start.freed) + " delivered " + std::to_string(now.delivered - start.delivered);
+}
+
+// Blocks allocated but not yet freed.
+inline std::uint64_t OutstandingBlocks()
+{
+    const SendBlockCounts now = GetSendBlockCounts();
+    return now.allocated - now.freed;
+}
+
+// The 300 bytes `engine` packs for wave `waveNumber` (97 to 128).
+inline std::vector<std::uint8_t> Message(CEngine& engine, int waveNumber)
+{
+    std::uint32_t length = 0;
+    const std::uint8_t* msg = engine.PackWavToSysex(waveNumber - 1, length);
+    return std::vector<std::uint8_t>(msg, msg + length);
+}
+
+// The same for the file at `wavPath`, loaded into an engine of its own.
+inline std::vector<std::uint8_t> Message(const std::string& wavPath, int waveNumber)
+{
+    CEngine engine;
+    if (!engine.LoadWaveFile(wavPath.c_str()))
+        return {};
+    return Message(engine, waveNumber);
+}
+
+// Notes the alerts in `alerts`; Send adds what a send logs to `log`; the
+// service is closed at the end.
+class MidiServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
+    }
+    void TearDown() override
+    {
+        MIDIServiceShutDown();
+        SetAlertPresenter(nullptr);
+    }
+
+    WaveDumpSend Send(const std::optional<std::string>& portTitle, const std::string& waveTitle)
+    {
+        ::testing::internal::CaptureStderr();
+        const WaveDumpSend sent = SendWaveDump(portTitle, waveTitle);
+        log += ::testing::internal::GetCapturedStderr();
+        return sent;
+    }
+    std::string Blocks() const { return BlocksSince(start); }
+
+    const SendBlockCounts start = GetSendBlockCounts();
+    std::vector<std::string> alerts;
+    std::string log;
+};
