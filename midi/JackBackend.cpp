@@ -175,14 +175,28 @@ bool JackBackend::OpenLocked()
     return true;
 }
 
-// After jack_client_close the process callback no longer runs, so what it
-// held (written but not yet reported, or still queued) is handed to the
-// completion thread here, as undelivered.
+// Clients whose server went away: closing one can deadlock inside libjack
+// (the close waits for a lock its own notification thread keeps), so they
+// are left open, idle, and kept here to stay reachable.
+static std::vector<jack_client_t*>& AbandonedClients()
+{
+    static auto* clients = new std::vector<jack_client_t*>;
+    return *clients;
+}
+
+// Once the client is closed (or its server is gone and its last cycle has
+// ended) the process callback no longer runs, so what it held (written but
+// not yet reported, or still queued) is handed to the completion thread
+// here, as undelivered.
 void JackBackend::CloseLocked()
 {
     if (m_client == nullptr)
         return;
-    {
+    if (m_serverGone.load()) {
+        while (m_inCycle.load())
+            std::this_thread::yield();
+        AbandonedClients().push_back(m_client);
+    } else {
         const QuietJack quiet;
         jack_client_close(m_client);
     }
@@ -242,6 +256,13 @@ int JackBackend::Process(jack_nframes_t frames, void* self)
 // Realtime: no allocation, no locks, no printing.
 void JackBackend::RunCycle(jack_nframes_t frames)
 {
+    // Paired with CloseLocked: either this cycle sees the server gone and
+    // leaves the queues alone, or the close waits for it to end.
+    m_inCycle.store(true);
+    if (m_serverGone.load()) {
+        m_inCycle.store(false);
+        return;
+    }
     const std::size_t ports = m_portCount.load(std::memory_order_acquire);
     void* buffers[kMaxPorts];
     for (std::size_t i = 0; i < ports; ++i) {
@@ -276,6 +297,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     }
     if (report)
         sem_post(&m_wake);
+    m_inCycle.store(false);
 }
 
 JackBackend::Outcome JackBackend::WriteOne(const Handover& handover, void* const* buffers, std::size_t ports)

@@ -89,6 +89,7 @@ private:
     std::array<jack_port_t*, kMaxPorts> m_ports{};
     std::atomic<std::size_t> m_portCount{0};
     std::atomic<bool> m_serverGone{false};
+    std::atomic<bool> m_inCycle{false};  // the process callback is running
     std::atomic<bool> m_hold{false};
     jack_ringbuffer_t* m_toProcess;  // Handover: caller's thread -> process callback
     jack_ringbuffer_t* m_finished;   // Finished: process callback (or the close) -> completion thread
