@@ -33,8 +33,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kMessageBytes = 300;
-constexpr double kPeriodSeconds =
-    static_cast<double>(PrivateJackServer::kPeriodFrames) / PrivateJackServer::kSampleRate;
+constexpr int kPeriodFrames = 256;  // a usual low-latency setting
+constexpr double kPeriodSeconds = static_cast<double>(kPeriodFrames) / PrivateJackServer::kSampleRate;
 
 std::int64_t Now()
 {
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
 {
     const int sends = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     TempDir dir;
-    PrivateJackServer server(dir.File("jackd.log"));
+    PrivateJackServer server(dir.File("jackd.log"), {}, "", kPeriodFrames);
 
     Receiver receiver;
     receiver.client = jack_client_open("bench-receiver", JackNoStartServer, nullptr);
@@ -164,7 +164,7 @@ int main(int argc, char** argv)
         }
         arrival.push_back(periods);
         arrivalJack.push_back(static_cast<double>(static_cast<std::int32_t>(receiver.arrivedFrame.load() - sentFrame)) /
-                              PrivateJackServer::kPeriodFrames);
+                              kPeriodFrames);
         completion.push_back(static_cast<double>(completedAt - sentAt) * 1e-9 / kPeriodSeconds);
     }
 
@@ -172,7 +172,7 @@ int main(int argc, char** argv)
     jack_client_close(receiver.client);
 
     std::printf("JACK dummy driver, %d Hz, %d frames a period (%.3f ms); %d sends of %u bytes\n",
-                PrivateJackServer::kSampleRate, PrivateJackServer::kPeriodFrames, kPeriodSeconds * 1e3, sends,
+                PrivateJackServer::kSampleRate, kPeriodFrames, kPeriodSeconds * 1e3, sends,
                 kMessageBytes);
     std::printf("first send (registers and connects its port): %.2f periods\n", first);
     if (arrival.empty()) {

@@ -36,8 +36,8 @@ std::string UniqueJackServerName()
 }
 
 PrivateJackServer::PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra,
-                                     const std::string& name)
-    : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra)
+                                     const std::string& name, int periodFrames)
+    : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra), m_periodFrames(periodFrames)
 {
     UseJackServer(m_name);
     m_jackd = Launch(logPath);
@@ -49,8 +49,9 @@ std::unique_ptr<BackgroundProcess> PrivateJackServer::Launch(const std::string& 
 {
     std::vector<std::string> argv{"/usr/bin/jackd", "-n", m_name};
     argv.insert(argv.end(), m_extra.begin(), m_extra.end());
-    for (const char* arg : {"--no-realtime", "--port-max", "64", "-d", "dummy", "-r", "48000", "-p", "256"})
+    for (const char* arg : {"--no-realtime", "--port-max", "64", "-d", "dummy", "-r", "48000", "-p"})
         argv.push_back(arg);
+    argv.push_back(std::to_string(m_periodFrames));
     auto jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
     const auto upOrGone = [&] { return !jackd->Running() || ListPorts(m_name).exitStatus == 0; };
     if (!WaitUntil(upOrGone, std::chrono::seconds(20)) || !jackd->Running())

@@ -16,10 +16,12 @@ class PrivateJackServer
 {
 public:
     // Starts `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy
-    // -r 48000 -p 256` and waits until clients can connect. `name` empty:
-    // a fresh unique one. Throws when it does not come up.
+    // -r 48000 -p PERIOD` and waits until clients can connect. `name` empty:
+    // a fresh unique one. Throws when it does not come up. Tests use long
+    // periods: without realtime scheduling, a client starved for a short
+    // period misses its cycle and loses that cycle's MIDI events.
     explicit PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra = {},
-                               const std::string& name = "");
+                               const std::string& name = "", int periodFrames = kTestPeriodFrames);
     ~PrivateJackServer();
 
     const std::string& name() const { return m_name; }
@@ -30,13 +32,14 @@ public:
     void Kill() { m_jackd->Stop(SIGKILL); }
 
     static constexpr int kSampleRate = 48000;
-    static constexpr int kPeriodFrames = 256;
+    static constexpr int kTestPeriodFrames = 1024;
 
 private:
     std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
 
     std::string m_name;
     std::vector<std::string> m_extra;
+    int m_periodFrames;
     std::unique_ptr<BackgroundProcess> m_jackd;
     bool m_slotChecked = false;
 };
