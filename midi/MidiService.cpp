@@ -2,6 +2,7 @@
 
 #include "MidiBackend.h"
 
+#include <future>
 #include <map>
 #include <utility>
 
@@ -19,8 +20,16 @@ public:
         MidiDestination destination;
     };
 
+    void Prepare()
+    {
+        if (!m_opened && !m_preparing.valid())
+            m_preparing = std::async(std::launch::async, MakeSystemMidiBackends);
+    }
+
     void UseBackends(std::vector<std::unique_ptr<MidiBackend>> backends)
     {
+        if (m_preparing.valid())
+            m_preparing.get();  // prepared in vain: closed here
         m_backends = std::move(backends);
         m_opened = true;
         m_refs.clear();
@@ -29,6 +38,8 @@ public:
 
     void ShutDown()
     {
+        if (m_preparing.valid())
+            m_backends = m_preparing.get();
         m_backends.clear();
         m_refs.clear();
         m_keys.clear();
@@ -71,12 +82,13 @@ private:
     void Open()
     {
         if (!m_opened) {
-            m_backends = MakeSystemMidiBackends();
+            m_backends = m_preparing.valid() ? m_preparing.get() : MakeSystemMidiBackends();
             m_opened = true;
         }
     }
 
     bool m_opened = false;
+    std::future<std::vector<std::unique_ptr<MidiBackend>>> m_preparing;
     std::vector<std::unique_ptr<MidiBackend>> m_backends;
     std::map<std::pair<std::size_t, std::string>, MIDIEndpointRef> m_refs;
     std::vector<std::pair<std::size_t, std::string>> m_keys;
@@ -155,6 +167,11 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
     if (status != noErr)
         CompleteSysexRequest(request, false);
     return status;
+}
+
+void MIDIServicePrepare()
+{
+    TheService().Prepare();
 }
 
 void MIDIServiceUseBackends(std::vector<std::unique_ptr<MidiBackend>> backends)

@@ -57,6 +57,10 @@ OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey k
 OSStatus MIDISendSysex(MIDISysexSendRequest* request);
 
 class MidiBackend;
+// Starts opening the system backends on a worker thread, so that loading
+// their libraries and looking for a MIDI server overlaps the program's own
+// start-up; the first use of the service takes them, waiting if need be.
+void MIDIServicePrepare();
 // Replaces the service's backends (tests install an in-memory one). Until
 // this is called, the first use of the service opens the ALSA and JACK
 // backends. Endpoints handed out before become unknown.

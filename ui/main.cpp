@@ -1,6 +1,7 @@
 // quarven-wave-dump: the window. It takes no options of its own.
 
 #include "MessageBoxAlert.h"
+#include "MidiService.h"
 #include "QuarWindow.h"
 
 #include <QApplication>
@@ -44,6 +45,9 @@ int main(int argc, char* argv[])
                      kProgram);
         return 1;
     }
+
+    // The MIDI destinations are looked for while Qt starts up.
+    MIDIServicePrepare();
 
     g_qtHandler = qInstallMessageHandler(StartUpMessageHandler);
     QApplication app(argc, argv);
