@@ -5,6 +5,11 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <string>
+
+// Wave numbers the device accepts; the message carries the number minus one.
+inline constexpr int kFirstWaveNumber = 97;
+inline constexpr int kLastWaveNumber = 128;
 
 class Command
 {
@@ -16,6 +21,18 @@ public:
     virtual int Run() = 0;  // returns the process exit status
 
 protected:
+    // The options several commands share, declared alike.
+    void AddWavFileArgument(std::string& file)
+    {
+        m_subcommand->add_option("FILE", file, "Mono 16-bit PCM WAV file")->required();
+    }
+    void AddWaveNumberOption(int& waveNumber)
+    {
+        m_subcommand->add_option("--wave,-w", waveNumber, "Target wave number, 97 to 128")
+            ->required()
+            ->check(CLI::Range(kFirstWaveNumber, kLastWaveNumber));
+    }
+
     CLI::App* const m_subcommand;
 };
 
@@ -23,7 +40,3 @@ std::unique_ptr<Command> AddPackCommand(CLI::App& app);
 std::unique_ptr<Command> AddShowCommand(CLI::App& app);
 std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
 std::unique_ptr<Command> AddSendCommand(CLI::App& app);
-
-// Wave numbers the device accepts; the message carries the number minus one.
-inline constexpr int kFirstWaveNumber = 97;
-inline constexpr int kLastWaveNumber = 128;

@@ -19,10 +19,8 @@ public:
     explicit PackCommand(CLI::App& app)
         : Command(app.add_subcommand("pack", "Pack a WAV file into the 300-byte wave dump message"))
     {
-        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file")->required();
-        m_subcommand->add_option("--wave,-w", m_waveNumber, "Target wave number, 97 to 128")
-            ->required()
-            ->check(CLI::Range(kFirstWaveNumber, kLastWaveNumber));
+        AddWavFileArgument(m_file);
+        AddWaveNumberOption(m_waveNumber);
         m_subcommand->add_option("--output,-o", m_output,
                         "Write the message to this .syx file instead of printing it as hex");
     }

@@ -24,12 +24,10 @@ public:
     explicit SendCommand(CLI::App& app)
         : Command(app.add_subcommand("send", "Send the wave dump message of a WAV file to a MIDI destination"))
     {
-        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file")->required();
+        AddWavFileArgument(m_file);
         m_subcommand->add_option("--port,-p", m_port, "Destination title, exactly as 'qwdump ports' lists it")
             ->required();
-        m_subcommand->add_option("--wave,-w", m_waveNumber, "Target wave number, 97 to 128")
-            ->required()
-            ->check(CLI::Range(kFirstWaveNumber, kLastWaveNumber));
+        AddWaveNumberOption(m_waveNumber);
     }
 
     int Run() override

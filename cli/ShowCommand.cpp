@@ -21,7 +21,7 @@ public:
     explicit ShowCommand(CLI::App& app)
         : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file"))
     {
-        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file")->required();
+        AddWavFileArgument(m_file);
     }
 
     int Run() override

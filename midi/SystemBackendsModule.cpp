@@ -4,6 +4,7 @@
 #include "JackBackend.h"
 
 #include <cerrno>
+#include <type_traits>
 
 // ALSA's destinations come first, then JACK's. Each backend is cheap to open
 // when its system is absent (no /dev/snd, no JACK server), so start-up stays
