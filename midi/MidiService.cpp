@@ -115,8 +115,6 @@ const char* MIDIStatusText(OSStatus status)
         return "the MIDI system could not take the message";
     case kMIDIServerGone:
         return "the MIDI server has gone away";
-    case kMIDIMessageTooLong:
-        return "the message is too long for the destination";
     default:
         return "MIDI error";
     }

@@ -22,7 +22,6 @@ inline constexpr OSStatus kMIDIUnknownEndpoint = -10834;   // no such destinatio
 inline constexpr OSStatus kMIDIUnknownProperty = -10835;
 inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
 inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
-inline constexpr OSStatus kMIDIMessageTooLong = -10851;    // larger than the destination takes at once
 
 // A short English reason for a status, for messages to the user.
 const char* MIDIStatusText(OSStatus status);
