@@ -5,10 +5,9 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
+#include "OutputFile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -54,24 +53,13 @@ private:
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
 
-    // Writes exactly the message; a partial file is removed rather than left
-    // behind looking like a valid dump.
     bool WriteSyx(const std::uint8_t* msg, std::uint32_t length) const
     {
-        std::FILE* file = std::fopen(m_output.c_str(), "wb");
-        if (file == nullptr) {
-            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), std::strerror(errno));
-            return false;
-        }
-        const bool written = std::fwrite(msg, length, 1, file) == 1;
-        const int writeErrno = errno;
-        if (std::fclose(file) != 0 || !written) {
-            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(),
-                         std::strerror(written ? errno : writeErrno));
-            std::remove(m_output.c_str());
-            return false;
-        }
-        return true;
+        std::string error;
+        if (WriteOutputFile(m_output, msg, length, error))
+            return true;
+        std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
+        return false;
     }
 
     std::string m_file;

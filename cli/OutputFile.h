@@ -1,0 +1,22 @@
+// Writing a file a user named, without ever destroying what was there.
+//
+// A regular file (or a path where nothing exists yet) is written to a
+// temporary file beside it, flushed to disk and renamed over it only once
+// every byte is in place, so a failure leaves the old file untouched and
+// removes only the temporary one. A symbolic link is written through: its
+// target is replaced and the link stays. Anything else that exists at the
+// path (a device, a named pipe, a socket) is written in place and never
+// removed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Writes `size` bytes to `path`. On failure returns false and sets `error`
+// to the reason, the failing step and its system error text (e.g. "can't
+// write to the temporary file: File too large").
+bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error);
+
+// True when `a` and `b` name the same existing file: the same device and
+// inode, or the same path once symbolic links and ".." are resolved.
+bool IsSameFile(const std::string& a, const std::string& b);
