@@ -9,71 +9,22 @@ set -euo pipefail
 app=$1 drag_source=$2 wav=$3 out_dir=$4
 title="Quarven Wave Dump"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+[ -f "$wav" ] || { echo "FAIL: no wave file $wav" >&2; exit 1; }
+source "$(dirname "$0")/rig.sh"
+xvfb_start
 
-for tool in Xvfb xwininfo xdotool import convert; do
-  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh test"
-done
-[ -f "$wav" ] || fail "no wave file $wav"
-
-work=$(mktemp -d /tmp/quarven-XXXXXX)
-xvfb_pid= app_pid= source_pid=
-stop() {
-  local pid
-  for pid in "$source_pid" "$app_pid" "$xvfb_pid"; do
-    [ -n "$pid" ] || continue
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap stop EXIT
-
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
-
-# Xvfb picks a free display itself and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb gave no display number"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-wait_viewable() {
-  for _ in $(seq 200); do
-    xwininfo -name "$1" 2>/dev/null | grep -q IsViewable && return 0
-    sleep 0.05
-  done
-  fail "window \"$1\" never became viewable"
-}
-
-# Field of xwininfo's report, e.g. "Absolute upper-left X".
-window_field() { xwininfo -name "$1" | sed -n "s/^ *$2: *//p"; }
-
-# Pixels of exactly one colour in a picture.
-count_colour() {
-  convert "$1" -alpha off -fill white +opaque "$2" -fill black -opaque "$2" -colorspace gray \
-    -format '%[fx:round(w*h*(1-mean))]' info:
-}
-
-"$app" 2>"$work/app.err" &
-app_pid=$!
+rig_spawn app "$app"
+app_pid=${rig_pids[-1]}
 wait_viewable "$title"
 grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $(cat "$work/app.err")"
 
 # A copy, so the window shows a short path.
 cp "$wav" "$work/"
 wav="$work/$(basename "$wav")"
-"$drag_source" "$wav" 760 600 >"$work/source.out" 2>"$work/source.err" &
-source_pid=$!
+rig_spawn source "$drag_source" "$wav" 760 600
 wait_viewable "QWD drag source"
 
-window_id=$(xwininfo -name "$title" | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+window_id=$(window_id "$title")
 app_x=$(window_field "$title" "Absolute upper-left X")
 app_y=$(window_field "$title" "Absolute upper-left Y")
 app_w=$(window_field "$title" "Width")

@@ -1,0 +1,71 @@
+# The shared Xvfb rig for tests of the real window, sourced by their scripts:
+#
+#   source rig.sh
+#   xvfb_start                  # a private Xvfb; exports DISPLAY and a private XDG_RUNTIME_DIR
+#   rig_spawn NAME CMD...       # starts CMD in the background, stopped by its pid at exit;
+#                               # its stdout and stderr go to $work/NAME.out and $work/NAME.err
+#   wait_viewable TITLE         # waits until a window of that title is mapped
+#
+# Everything started here is stopped by its pid when the script exits, the
+# clients first and Xvfb last, and the work folder $work is removed.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for tool in Xvfb xwininfo xdotool import convert; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh test"
+done
+
+work=$(mktemp -d /tmp/quarven-XXXXXX)
+rig_pids=()
+xvfb_pid=
+rig_stop() {
+  local pid
+  for pid in "${rig_pids[@]}" $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap rig_stop EXIT
+
+xvfb_start() {
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+  unset WAYLAND_DISPLAY
+  # Xvfb picks a free display itself and writes its number to fd 3.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || fail "Xvfb gave no display number"
+  export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+rig_spawn() {
+  local name=$1
+  shift
+  "$@" >"$work/$name.out" 2>"$work/$name.err" &
+  rig_pids+=($!)
+}
+
+wait_viewable() {
+  for _ in $(seq 200); do
+    xwininfo -name "$1" 2>/dev/null | grep -q IsViewable && return 0
+    sleep 0.05
+  done
+  fail "window \"$1\" never became viewable"
+}
+
+# A field of xwininfo's report, e.g. "Absolute upper-left X".
+window_field() { xwininfo -name "$1" | sed -n "s/^ *$2: *//p"; }
+
+window_id() { xwininfo -name "$1" | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p'; }
+
+# Pixels of exactly one colour in a picture.
+count_colour() {
+  convert "$1" -alpha off -fill white +opaque "$2" -fill black -opaque "$2" -colorspace gray \
+    -format '%[fx:round(w*h*(1-mean))]' info:
+}
