@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh bench
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWD_BUILD_TESTS=ON -DQWD_BUILD_BENCH=ON >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DQWD_BUILD_BENCH=ON >/dev/null
 cmake --build "$build_dir" -j "$(nproc)" >/dev/null
 
 work=$(mktemp -d)

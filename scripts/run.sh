@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
 
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWD_BUILD_TESTS=OFF -DQWD_BUILD_BENCH=OFF
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQWD_BUILD_BENCH=OFF
 cmake --build "$build_dir" -j "$(nproc)"
 echo "Example waves to drag onto the window: $build_dir/examples/"
 # Without a display it says so in one line and exits with status 1.

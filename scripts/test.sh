@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then:
-#   1. builds everything with warnings as errors and runs the whole suite;
+#   1. builds everything with warnings as errors, the benchmarks too, and
+#      runs the whole suite;
 #   2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer and
 #      runs the whole suite there (leaks included);
 #   3. runs both fuzz targets for a bounded time (FUZZ_SECONDS, default 60).
@@ -15,13 +16,13 @@ jobs=$(nproc)
 
 echo "== Build and test"
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWD_WERROR=ON \
-  -DQWD_BUILD_TESTS=ON -DQWD_BUILD_BENCH=ON
+  -DBUILD_TESTING=ON -DQWD_BUILD_BENCH=ON
 cmake --build "$build_dir" -j "$jobs"
 ctest --test-dir "$build_dir" --output-on-failure -j "$jobs"
 
 echo "== Sanitizers (ASan + UBSan)"
 cmake -S . -B "$build_dir-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWD_WERROR=ON \
-  -DQWD_SANITIZE=ON -DQWD_BUILD_TESTS=ON -DQWD_BUILD_BENCH=OFF
+  -DQWD_SANITIZE=ON -DBUILD_TESTING=ON -DQWD_BUILD_BENCH=OFF
 cmake --build "$build_dir-asan" -j "$jobs"
 ctest --test-dir "$build_dir-asan" --output-on-failure -j "$jobs"
 
