@@ -4,7 +4,9 @@
 
 #include "Alert.h"
 #include "Engine.h"
+#if QWD_WITH_JACK
 #include "JackBackend.h"
+#endif
 #include "JackRig.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
@@ -444,6 +446,7 @@ TEST_F(WindowTest, SendToAPortThatIsGoneOrNeverOfferedAlertsAndAllocatesNothing)
     EXPECT_TRUE(midi->Sends().empty());
 }
 
+#if QWD_WITH_JACK
 TEST_F(WindowTest, JackServerStoppingLeavesTheWindowWorking)
 {
     PrivateJackServer server(dir.File("jackd.log"));
@@ -478,5 +481,7 @@ TEST_F(WindowTest, JackServerStoppingLeavesTheWindowWorking)
     EXPECT_EQ(Message(s_Engine, 97), Message(second, 97));
     EXPECT_GT(ViewRepaints(), 0);
 }
+
+#endif
 
 }  // namespace
