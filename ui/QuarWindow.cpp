@@ -1,5 +1,7 @@
 #include "QuarWindow.h"
 
+#include "ui_QuarWindow.h"
+
 #include "Alert.h"
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
@@ -35,24 +37,26 @@ constexpr char kPathNotExact[] =
 
 }  // namespace
 
-QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent)
+QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::QuarWindow>())
 {
-    setupUi(this);
+    m_ui->setupUi(this);
     awakeFromNib();
 }
+
+QuarWindow::~QuarWindow() = default;
 
 void QuarWindow::awakeFromNib()
 {
     LogLine("awakeFromNib");
     registerForDraggedTypes({kFileListType});
-    lblWaveInfo->setText(kPrompt);
+    m_ui->lblWaveInfo->setText(kPrompt);
 
-    popWaveNum->clear();
+    m_ui->popWaveNum->clear();
     for (int number = 97; number <= 128; ++number)
-        AddItemWithTitle(*popWaveNum, std::to_string(number));
+        AddItemWithTitle(*m_ui->popWaveNum, std::to_string(number));
 
-    popMIDIPort->clear();
-    ComboTitlePopup ports(*popMIDIPort);
+    m_ui->popMIDIPort->clear();
+    ComboTitlePopup ports(*m_ui->popMIDIPort);
     AddMIDIPortsToPopup(ports);
 }
 
@@ -103,7 +107,7 @@ bool QuarWindow::performDragOperation(const QMimeData* info)
             break;
         }
     }
-    viewWave->update();
+    m_ui->viewWave->update();
     return true;
 }
 
@@ -116,25 +120,26 @@ void QuarWindow::reloadClicked()
     if (s_szFileName[0] == '\0')
         return;
     loadRememberedFile();
-    viewWave->update();
+    m_ui->viewWave->update();
 }
 
 void QuarWindow::sendClicked()
 {
-    SendWaveDump(TitleOfSelectedItem(*popMIDIPort), TitleOfSelectedItem(*popWaveNum).value_or(std::string()));
+    SendWaveDump(TitleOfSelectedItem(*m_ui->popMIDIPort),
+                 TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string()));
 }
 
 void QuarWindow::loadRememberedFile()
 {
     if (s_Engine.LoadWaveFile(s_szFileName)) {
-        lblWaveInfo->setText(QFile::decodeName(s_szFileName));
-        btnSend->setEnabled(true);
-        btnReload->setEnabled(true);
+        m_ui->lblWaveInfo->setText(QFile::decodeName(s_szFileName));
+        m_ui->btnSend->setEnabled(true);
+        m_ui->btnReload->setEnabled(true);
     } else {
         RunAlertPanel(s_Engine.m_pszError);
-        lblWaveInfo->setText(QStringLiteral(" "));
-        btnSend->setEnabled(false);
-        btnReload->setEnabled(false);
+        m_ui->lblWaveInfo->setText(QStringLiteral(" "));
+        m_ui->btnSend->setEnabled(false);
+        m_ui->btnReload->setEnabled(false);
     }
 }
 

@@ -5,24 +5,29 @@
 // actions come from QuarWindow.ui.
 #pragma once
 
-#include "ui_QuarWindow.h"
-
 #include <QWidget>
 #include <QStringList>
 
+#include <memory>
+
 class QMimeData;
+
+namespace Ui {
+class QuarWindow;
+}
 
 // The path of the last dropped file, exactly as the file system spells it,
 // zero-terminated: room for 299 bytes. All zero until a drop names a file;
 // reload reads it.
 extern char s_szFileName[300];
 
-class QuarWindow : public QWidget, private Ui::QuarWindow
+class QuarWindow : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit QuarWindow(QWidget* parent = nullptr);
+    ~QuarWindow() override;
 
     // The drag-destination side, called from Qt's drag events.
     Qt::DropAction draggingEntered(const QMimeData* info);
@@ -44,6 +49,7 @@ private:
     bool isRegisteredDrag(const QMimeData* info) const;
     void loadRememberedFile();
 
+    std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
     Qt::DropAction m_dragOperation = Qt::IgnoreAction;
 };
