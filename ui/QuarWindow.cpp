@@ -14,6 +14,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSysInfo>
 
@@ -28,6 +30,9 @@ namespace {
 // What file managers put on a drag of files.
 constexpr char kFileListType[] = "text/uri-list";
 
+constexpr char kOpenTitle[] = "Open WAV File";
+constexpr char kOpenFilter[] = "WAV files (*.wav *.WAV);;All files (*)";
+
 constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
 
 constexpr char kPathTooLong[] =
@@ -40,6 +45,8 @@ constexpr char kPathNotExact[] =
 QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::QuarWindow>())
 {
     m_ui->setupUi(this);
+    // Above the layout's margins, as a main window's menu bar sits.
+    layout()->setMenuBar(m_ui->menuBar);
     awakeFromNib();
 }
 
@@ -85,30 +92,46 @@ Qt::DropAction QuarWindow::draggingEntered(const QMimeData*)
 
 bool QuarWindow::performDragOperation(const QMimeData* info)
 {
-    if (info->hasFormat(kFileListType)) {
-        // The raw bytes, not QUrl's decoding through QString: a name that is
-        // not valid UTF-8 must reach the loader unchanged.
-        const QByteArray list = info->data(kFileListType);
-        const std::string host = QSysInfo::machineHostName().toStdString();
-        const DroppedPath dropped = FirstDroppedFilePath(std::string_view(list.constData(), list.size()),
-                                                         sizeof s_szFileName - 1, host);
-        switch (dropped.status) {
-        case DroppedPath::kNoFile:
-            break;
-        case DroppedPath::kTooLong:
-            RunAlertPanel(kPathTooLong);
-            break;
-        case DroppedPath::kNotExact:
-            RunAlertPanel(kPathNotExact);
-            break;
-        case DroppedPath::kFound:
-            std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
-            loadRememberedFile();
-            break;
-        }
+    // The raw bytes, not QUrl's decoding through QString: a name that is not
+    // valid UTF-8 must reach the loader unchanged.
+    takeFileList(info->hasFormat(kFileListType) ? info->data(kFileListType) : QByteArray());
+    return true;
+}
+
+// Drops and Open... end here: the first local file of the list is checked,
+// remembered and loaded, and the view redrawn.
+void QuarWindow::takeFileList(const QByteArray& uriList)
+{
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    const DroppedPath dropped = FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()),
+                                                     sizeof s_szFileName - 1, host);
+    switch (dropped.status) {
+    case DroppedPath::kNoFile:
+        break;
+    case DroppedPath::kTooLong:
+        RunAlertPanel(kPathTooLong);
+        break;
+    case DroppedPath::kNotExact:
+        RunAlertPanel(kPathNotExact);
+        break;
+    case DroppedPath::kFound:
+        std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
+        loadRememberedFile();
+        break;
     }
     m_ui->viewWave->update();
-    return true;
+}
+
+void QuarWindow::openTriggered()
+{
+    // Start where the last file was, or in the working directory.
+    const QString remembered = QFile::decodeName(s_szFileName);
+    const QString start = remembered.isEmpty() ? QString() : QFileInfo(remembered).path();
+    const QString chosen = QFileDialog::getOpenFileName(this, kOpenTitle, start, kOpenFilter);
+    if (chosen.isEmpty())
+        return;
+    // As one line of a dropped file list, with every byte of the name kept.
+    takeFileList("file://" + QFile::encodeName(chosen).toPercentEncoding("/") + "\r\n");
 }
 
 void QuarWindow::concludeDragOperation(const QMimeData*)

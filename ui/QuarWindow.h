@@ -1,8 +1,8 @@
 // The main window and the controller of everything the user does: it takes
-// a dropped WAV file into the engine, reports a failed load, keeps the label
-// and the two buttons in step with the engine, reloads the remembered file
-// and sends the wave dump. Its controls (the outlets) and the two button
-// actions come from QuarWindow.ui.
+// a dropped or opened WAV file into the engine, reports a failed load, keeps
+// the label and the two buttons in step with the engine, reloads the
+// remembered file and sends the wave dump. Its controls (the outlets), its
+// File menu and the actions they trigger come from QuarWindow.ui.
 #pragma once
 
 #include <QWidget>
@@ -16,9 +16,9 @@ namespace Ui {
 class QuarWindow;
 }
 
-// The path of the last dropped file, exactly as the file system spells it,
-// zero-terminated: room for 299 bytes. All zero until a drop names a file;
-// reload reads it.
+// The path of the last dropped (or opened) file, exactly as the file system
+// spells it, zero-terminated: room for 299 bytes. All zero until a drop
+// names a file; reload reads it.
 extern char s_szFileName[300];
 
 class QuarWindow : public QWidget
@@ -37,6 +37,8 @@ public:
 public slots:
     void reloadClicked();
     void sendClicked();
+    // File > Open...: the chosen file is taken as a drop of that one path.
+    void openTriggered();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -47,6 +49,7 @@ private:
     void awakeFromNib();
     void registerForDraggedTypes(const QStringList& types);
     bool isRegisteredDrag(const QMimeData* info) const;
+    void takeFileList(const QByteArray& uriList);
     void loadRememberedFile();
 
     std::unique_ptr<Ui::QuarWindow> m_ui;

@@ -398,6 +398,30 @@ TEST_F(WindowTest, ReloadReadsTheFileAgainWithoutADrop)
     EXPECT_GE(ViewRepaints(), 1);
 }
 
+TEST_F(WindowTest, CancelledOpenDialogChangesNothing)
+{
+    const std::string path = WriteWave("wave.wav", 60);
+    Window();
+    ASSERT_TRUE(DropFiles({path}));
+    const std::string before = State();
+    const std::vector<std::uint8_t> loaded = Message(s_Engine, 97);
+    WriteWave("wave.wav", -90, 5000);  // not read again either
+    QStringList dialogs;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialogs << dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    cancel.start(10);
+    QTest::keyClick(&Window(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogs, QStringList{"Open WAV File"});
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(Message(s_Engine, 97), loaded);
+    EXPECT_TRUE(alerts.empty());
+}
+
 TEST_F(WindowTest, SendDeliversTheDumpForTheChosenPortAndWaveNumber)
 {
     midi->AddDestination("Synth A", "X-1");
