@@ -11,6 +11,7 @@ int main(int argc, char** argv)
 {
     CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it", "qwdump");
     app.require_subcommand(1);
+    app.set_version_flag("--version", "qwdump " QWD_VERSION, "Print the version and exit");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(AddPackCommand(app));

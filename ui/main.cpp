@@ -1,5 +1,7 @@
-// quarven-wave-dump: the window. It takes no options of its own.
+// quarven-wave-dump: the window. Of its own it takes only --help and
+// --version, which work without a display; Qt takes its usual options.
 
+#include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
@@ -40,6 +42,8 @@ void StartUpMessageHandler(QtMsgType type, const QMessageLogContext& context, co
 
 int main(int argc, char* argv[])
 {
+    if (const int status = AnswerHelpOrVersion(argc, argv); status >= 0)
+        return status;
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM")) {
         std::fprintf(stderr, "%s: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n",
                      kProgram);
