@@ -2,23 +2,30 @@
 # Installs the Debian 12 packages the project needs, skipping those already
 # present; through sudo when not run as root.
 #
-#   scripts/install-deps.sh run    what building and running needs
-#   scripts/install-deps.sh test   that, plus what the tests need
-#   scripts/install-deps.sh bench  that, plus the benchmarks' measuring tools
+#   scripts/install-deps.sh run      what building and running needs
+#   scripts/install-deps.sh package  that, plus what building the .deb needs
+#   scripts/install-deps.sh test     both, plus what the tests need
+#   scripts/install-deps.sh bench    that, plus the benchmarks' measuring tools
 set -euo pipefail
 
 build_packages=(
   g++ make cmake pkg-config
   qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
-  fonts-dejavu-core
+  fonts-dejavu-core help2man
+)
+# CPack's DEB generator reads the binaries' dependencies with file and
+# dpkg-shlibdeps; the launcher entry and the metainfo are validated, the
+# .deb checked with lintian.
+package_packages=(
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 # jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI
 # tests and the latency benchmark (it asks a debconf question, hence the
-# noninteractive install below).
+# noninteractive install below); man-db: the package test looks the pages up.
 test_packages=(
   libgtest-dev libbenchmark-dev jackd2
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
+  xvfb xauth xdotool x11-utils imagemagick man-db
 )
 
 bench_packages=(
@@ -27,9 +34,10 @@ bench_packages=(
 
 case "${1:-}" in
   run) wanted=("${build_packages[@]}") ;;
-  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  bench) wanted=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  bench) wanted=("${build_packages[@]}" "${package_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 run|package|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then:
 #   1. builds everything with warnings as errors, the benchmarks too, and
-#      runs the whole suite;
+#      runs the whole suite (its package test installs and purges the .deb);
 #   2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer and
 #      runs the whole suite there (leaks included);
 #   3. runs both fuzz targets for a bounded time (FUZZ_SECONDS, default 60).
