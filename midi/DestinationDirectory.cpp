@@ -24,6 +24,7 @@ std::string TitleOf(MIDIEndpointRef endpoint)
 
 void AddMIDIPortsToPopup(TitlePopup& popup)
 {
+    const MIDIListing listing;
     // The count is asked again before each step: destinations may come and go.
     for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i)
         popup.AddItemWithTitle(TitleOf(MIDIGetDestination(i)));
@@ -33,6 +34,7 @@ MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title)
 {
     if (!title)
         return 0;
+    const MIDIListing listing;
     for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
         const MIDIEndpointRef endpoint = MIDIGetDestination(i);
         if (endpoint != 0 && TitleOf(endpoint) == *title)

@@ -3,6 +3,8 @@
 
 #include "MidiService.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,14 @@ inline void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered)
         request->completionProc(request);
 }
 
-// The backends the service opens by default: ALSA, then JACK. They live in a
-// module loaded on first use, so a program that never lists or sends (qwdump
-// pack) doesn't pay for loading libasound and libjack.
-std::vector<std::unique_ptr<MidiBackend>> MakeSystemMidiBackends();
+// A MIDI system the service opens by default, and how to open its backend.
+struct MidiSystem
+{
+    std::string name;  // for messages: "ALSA sequencer", "JACK server"
+    std::function<std::unique_ptr<MidiBackend>()> open;
+};
+
+// The systems the service opens by default: ALSA, then JACK. Their backends
+// live in a module loaded on first use, so a program that never lists or
+// sends (qwdump pack) doesn't pay for loading libasound and libjack.
+std::vector<MidiSystem> LoadSystemMidiSystems();

@@ -8,3 +8,8 @@
 #endif
 
 void LogLine(const char* format, ...) QWD_PRINTF_FORMAT(1, 2);
+
+// A problem the user should hear of even when nothing failed outright (a
+// MIDI system that doesn't answer): "<program>: <line>" to standard error,
+// and the line to syslog.
+void ReportProblem(const char* format, ...) QWD_PRINTF_FORMAT(1, 2);
