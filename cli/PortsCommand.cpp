@@ -4,7 +4,7 @@
 #include "Command.h"
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
-#include "MidiService.h"
+#include "MidiExit.h"
 
 #include <cstdio>
 #include <string>
@@ -29,8 +29,7 @@ public:
     {
         PrintedPopup popup;
         AddMIDIPortsToPopup(popup);
-        MIDIServiceShutDown();
-        return kExitOk;
+        return CloseMidiAndReturn(kExitOk);
     }
 };
 

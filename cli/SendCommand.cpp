@@ -6,6 +6,7 @@
 #include "DumpSender.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
+#include "MidiExit.h"
 #include "MidiService.h"
 
 #include <chrono>
@@ -60,11 +61,7 @@ public:
     }
 
 private:
-    static int Finish(int status)
-    {
-        MIDIServiceShutDown();
-        return status;
-    }
+    static int Finish(int status) { return CloseMidiAndReturn(status); }
 
     std::string m_file;
     std::string m_port;
