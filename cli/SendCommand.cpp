@@ -2,12 +2,17 @@
 // destination with that title, found as the window finds it, and waits for
 // the send to finish.
 
+#include "Alert.h"
 #include "Command.h"
+#include "DestinationDirectory.h"
 #include "DumpSender.h"
+#include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "MidiExit.h"
 #include "MidiService.h"
+#include "SysexDelivery.h"
+#include "SystemLog.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,24 +41,30 @@ public:
         if (!LoadWaveOrReport(m_file))
             return kExitFileError;
 
-        const SendBlockCounts before = GetSendBlockCounts();
-        // Not found: the alert's text is already on stderr.
-        const WaveDumpSend sent = SendWaveDump(m_port, std::to_string(m_waveNumber));
-        if (!sent.portFound)
+        const MIDIEndpointRef destination = FindMIDIPortByTitle(m_port);
+        if (destination == 0) {
+            RunAlertPanel(kPortGoneAlert);
             return Finish(kExitNoSuchPort);
-        if (sent.status != noErr) {
-            std::fprintf(stderr, "qwdump: the send was refused: %s\n", MIDIStatusText(sent.status));
+        }
+        std::uint32_t length = 0;
+        const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
+        OSStatus status = noErr;
+        const auto delivery = SysexDelivery::Start(destination, {msg, msg + length}, status);
+        LogLine("MIDISendSysex = %d", static_cast<int>(status));
+        if (status != noErr) {
+            std::fprintf(stderr, "qwdump: the send was refused: %s\n", MIDISendSysexRefusalReason());
             return Finish(kExitSendFailed);
         }
-        if (!WaitForSendBlocksFreed(kSendTimeout)) {
+        if (!delivery->WaitUntil(std::chrono::steady_clock::now() + kSendTimeout)) {
             std::fprintf(stderr, "qwdump: the send did not finish within %d seconds\n",
                          static_cast<int>(kSendTimeout.count()));
             // Closing the MIDI service would wait for the stuck send.
             std::fflush(stdout);
             std::_Exit(kExitSendFailed);
         }
-        if (GetSendBlockCounts().delivered == before.delivered) {
-            std::fprintf(stderr, "qwdump: the message was not delivered to %s\n", m_port.c_str());
+        if (!delivery->Delivered()) {
+            std::fprintf(stderr, "qwdump: the message was not delivered to %s: %s\n", m_port.c_str(),
+                         delivery->FailureReason().c_str());
             return Finish(kExitSendFailed);
         }
         std::printf("Sent wave %d to %s\n", m_waveNumber, m_port.c_str());

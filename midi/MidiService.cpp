@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -16,6 +17,43 @@ namespace {
 constexpr std::chrono::milliseconds kListingDeadline{1000};
 constexpr std::chrono::milliseconds kHandOverWait{100};
 constexpr std::chrono::milliseconds kCloseDeadline{500};
+
+// While a completion procedure runs: why its send was not delivered.
+thread_local const char* t_failureReason = "";
+
+// Every finished send passes here. `logAs` starts the log line that gives
+// the reason of an undelivered one; null when the caller reports it.
+void FinishSysex(MIDISysexSendRequest* request, bool delivered, const char* reason, const char* logAs)
+{
+    if (delivered) {
+        reason = "";
+    } else {
+        if (reason == nullptr || *reason == '\0')
+            reason = "no reason given";
+        if (logAs != nullptr)
+            LogLine("%s: %s", logAs, reason);
+    }
+    const char* outer = t_failureReason;
+    t_failureReason = reason;
+    CompleteSysexRequest(request, delivered);
+    t_failureReason = outer;
+}
+
+void BackendFinished(MIDISysexSendRequest* request, bool delivered, const char* reason)
+{
+    FinishSysex(request, delivered, reason, "MIDI send not delivered");
+}
+
+// A send on its way to its system. A refusal is reported by the caller if
+// it is still waiting, else where it happens.
+struct HandOver
+{
+    enum State { kWaiting, kRefused, kCallerLeft };
+    std::mutex mutex;
+    State state = kWaiting;
+    OSStatus status = noErr;
+    std::string reason;
+};
 
 // Endpoint references name a destination by its system and address, so a
 // reference keeps meaning the same destination while indices shift.
@@ -102,27 +140,45 @@ public:
 
     OSStatus Send(MIDISysexSendRequest* request)
     {
+        m_lastRefusal.clear();
         const auto* where = KeyFor(request->destination);
         if (where == nullptr || where->first >= m_lanes.size()) {
-            CompleteSysexRequest(request, false);
+            m_lastRefusal = "no such destination";
+            FinishSysex(request, false, m_lastRefusal.c_str(), nullptr);
             return kMIDIUnknownEndpoint;
         }
         // The lane owns the request from here: a refusal is completed there,
         // so its owner can free it like any other, even when the refusal
         // comes after this call has stopped waiting for it.
         const std::string address = where->second;
-        const auto call = m_lanes[where->first]->Post<OSStatus>([request, address](MidiBackend* backend) {
-            const OSStatus status = backend ? backend->StartSysex(address, request) : kMIDIUnknownEndpoint;
-            if (status != noErr)
-                CompleteSysexRequest(request, false);
-            return status;
+        auto handOver = std::make_shared<HandOver>();
+        const auto call = m_lanes[where->first]->Post<bool>([request, address, handOver](MidiBackend* backend) {
+            std::string reason = "the MIDI system is not available";
+            const OSStatus status = backend ? backend->StartSysex(address, request, reason) : kMIDIUnknownEndpoint;
+            if (status == noErr)
+                return true;
+            std::unique_lock<std::mutex> lock(handOver->mutex);
+            const bool callerLeft = handOver->state == HandOver::kCallerLeft;
+            handOver->state = HandOver::kRefused;
+            handOver->status = status;
+            handOver->reason = reason;
+            lock.unlock();
+            FinishSysex(request, false, reason.c_str(), callerLeft ? "MIDI send refused" : nullptr);
+            return false;
         });
-        // A system that takes longer is left to finish the hand-over: the
-        // send has been handed over, and its completion will tell.
-        if (!call.Wait(m_waiter, std::chrono::steady_clock::now() + kHandOverWait))
-            return noErr;
-        return call.Value();
+        call.Wait(m_waiter, std::chrono::steady_clock::now() + kHandOverWait);
+        std::lock_guard<std::mutex> lock(handOver->mutex);
+        if (handOver->state == HandOver::kRefused) {
+            m_lastRefusal = handOver->reason;
+            return handOver->status;
+        }
+        // Accepted, or a system that takes longer is left to finish the
+        // hand-over: the send's completion will tell.
+        handOver->state = HandOver::kCallerLeft;
+        return noErr;
     }
+
+    const std::string& LastRefusal() const { return m_lastRefusal; }
 
 private:
     using Lanes = std::vector<std::shared_ptr<SystemLane>>;
@@ -130,8 +186,14 @@ private:
     static Lanes StartLanes(std::vector<MidiSystem> systems)
     {
         Lanes lanes;
-        for (MidiSystem& system : systems)
-            lanes.push_back(SystemLane::Start(system.name, std::move(system.open)));
+        for (MidiSystem& system : systems) {
+            lanes.push_back(SystemLane::Start(system.name, [open = std::move(system.open)] {
+                std::unique_ptr<MidiBackend> backend = open();
+                if (backend)
+                    backend->SetFinishedHandler(BackendFinished);
+                return backend;
+            }));
+        }
         return lanes;
     }
 
@@ -174,6 +236,7 @@ private:
     std::future<Lanes> m_preparing;
     Lanes m_lanes;
     MidiWaiter m_waiter;
+    std::string m_lastRefusal;
     int m_listingDepth = 0;
     std::optional<std::vector<Listed>> m_snapshot;
     std::map<std::pair<std::size_t, std::string>, MIDIEndpointRef> m_refs;
@@ -188,24 +251,6 @@ Service& TheService()
 }
 
 }  // namespace
-
-const char* MIDIStatusText(OSStatus status)
-{
-    switch (status) {
-    case noErr:
-        return "no error";
-    case kMIDIUnknownEndpoint:
-        return "the destination is no longer available";
-    case kMIDIUnknownProperty:
-        return "unknown property";
-    case kMIDIMessageSendErr:
-        return "the MIDI system could not take the message";
-    case kMIDIServerGone:
-        return "the MIDI server has gone away";
-    default:
-        return "MIDI error";
-    }
-}
 
 ItemCount MIDIGetNumberOfDestinations()
 {
@@ -244,6 +289,16 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
     if (request == nullptr)
         return kMIDIMessageSendErr;
     return TheService().Send(request);
+}
+
+const char* MIDISendSysexRefusalReason()
+{
+    return TheService().LastRefusal().c_str();
+}
+
+const char* MIDISysexFailureReason()
+{
+    return t_failureReason;
 }
 
 MIDIListing::MIDIListing()

@@ -25,9 +25,6 @@ inline constexpr OSStatus kMIDIUnknownProperty = -10835;
 inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
 inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
 
-// A short English reason for a status, for messages to the user.
-const char* MIDIStatusText(OSStatus status);
-
 enum MIDIPropertyKey { kMIDIPropertyName, kMIDIPropertyModel };
 
 struct MIDISysexSendRequest;
@@ -56,6 +53,12 @@ OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey k
 // refused; `complete` then tells whether all bytes were delivered. The
 // request must stay valid until then.
 OSStatus MIDISendSysex(MIDISysexSendRequest* request);
+// Why the last MIDISendSysex was refused: the failing call and
+// its error text ("" when it was not refused).
+const char* MIDISendSysexRefusalReason();
+// Inside a completion procedure: why its send was not delivered ("" when it
+// was). An undelivered send is also logged with its reason.
+const char* MIDISysexFailureReason();
 
 // One walk over the destinations: while an object of this class lives,
 // every system is asked only once and the walk sees one consistent list.

@@ -183,8 +183,10 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
     // to other clients', so the send is refused. "-a e": it ignores them, so
     // the connection never comes and the send completes undelivered.
     const std::pair<const char*, std::string> cases[] = {
-        {"E", "MIDISendSysex = -10838\nqwdump: the send was refused: the MIDI system could not take the message\n"},
-        {"e", "MIDISendSysex = 0\nqwdump: the message was not delivered to input (midi-monitor)\n"},
+        {"E", "MIDISendSysex = -10838\nqwdump: the send was refused: jack_connect qwdump:out-1 to midi-monitor:input: "
+              "the server refused the connection (error -1)\n"},
+        {"e", "MIDISendSysex = 0\nMIDI send not delivered: no connection within 1 s\n"
+              "qwdump: the message was not delivered to input (midi-monitor): no connection within 1 s\n"},
     };
     for (const auto& [mode, err] : cases) {
         SCOPED_TRACE(mode);
