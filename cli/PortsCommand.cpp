@@ -1,5 +1,6 @@
-// qwdump ports: the title of every MIDI destination, one per line, in the
-// order and form the window's port popup shows them.
+// qwdump ports [--addresses]: the title of every MIDI destination, one per
+// line, in the order and form the window's port popup shows them; with
+// --addresses, a tab and the destination's address after each title.
 
 #include "Command.h"
 #include "DestinationDirectory.h"
@@ -23,14 +24,24 @@ public:
     explicit PortsCommand(CLI::App& app)
         : Command(app.add_subcommand("ports", "List the MIDI destinations by title, \"Name (Model)\""))
     {
+        m_subcommand->add_flag("--addresses,-a", m_addresses,
+                               "Add each destination's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
     }
 
     int Run() override
     {
-        PrintedPopup popup;
-        AddMIDIPortsToPopup(popup);
+        if (m_addresses) {
+            for (const ListedDestination& destination : ListMIDIDestinations())
+                std::printf("%s\t%s\n", destination.title.c_str(), destination.address.c_str());
+        } else {
+            PrintedPopup popup;
+            AddMIDIPortsToPopup(popup);
+        }
         return CloseMidiAndReturn(kExitOk);
     }
+
+private:
+    bool m_addresses = false;
 };
 
 }  // namespace

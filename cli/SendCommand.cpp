@@ -31,7 +31,8 @@ public:
         : Command(app.add_subcommand("send", "Send the wave dump message of a WAV file to a MIDI destination"))
     {
         AddWavFileArgument(m_file);
-        m_subcommand->add_option("--port,-p", m_port, "Destination title, exactly as 'qwdump ports' lists it")
+        m_subcommand->add_option("--port,-p", m_port, "Destination: its exact title as 'qwdump ports' lists it, or its address "
+                                     "(ALSA CLIENT:PORT such as 14:0, JACK client:port)")
             ->required();
         AddWaveNumberOption(m_waveNumber);
     }
@@ -41,7 +42,7 @@ public:
         if (!LoadWaveOrReport(m_file))
             return kExitFileError;
 
-        const MIDIEndpointRef destination = FindMIDIPortByTitle(m_port);
+        const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
         if (destination == 0) {
             RunAlertPanel(kPortGoneAlert);
             return Finish(kExitNoSuchPort);

@@ -42,3 +42,30 @@ MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title)
     }
     return 0;
 }
+
+MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port)
+{
+    const MIDIListing listing;
+    if (const MIDIEndpointRef byTitle = FindMIDIPortByTitle(port))
+        return byTitle;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+        std::string address;
+        if (MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address) == noErr && address == port)
+            return endpoint;
+    }
+    return 0;
+}
+
+std::vector<ListedDestination> ListMIDIDestinations()
+{
+    const MIDIListing listing;
+    std::vector<ListedDestination> listed;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+        std::string address;
+        MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address);
+        listed.push_back({TitleOf(endpoint), address});
+    }
+    return listed;
+}

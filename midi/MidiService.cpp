@@ -273,11 +273,14 @@ OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey k
     const auto* where = service.KeyFor(endpoint);
     if (where == nullptr)
         return kMIDIUnknownEndpoint;
-    if (key != kMIDIPropertyName && key != kMIDIPropertyModel)
+    if (key != kMIDIPropertyName && key != kMIDIPropertyModel && key != kMIDIPropertyAddress)
         return kMIDIUnknownProperty;
     for (const Service::Listed& listed : service.ListAll()) {
-        if (listed.lane == where->first && listed.destination.address == where->second) {
-            str = key == kMIDIPropertyName ? listed.destination.name : listed.destination.model;
+        const MidiDestination& destination = listed.destination;
+        if (listed.lane == where->first && destination.address == where->second) {
+            str = key == kMIDIPropertyName ? destination.name
+                  : key == kMIDIPropertyModel ? destination.model
+                                              : destination.address;
             return noErr;
         }
     }

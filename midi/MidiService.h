@@ -25,7 +25,10 @@ inline constexpr OSStatus kMIDIUnknownProperty = -10835;
 inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
 inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
 
-enum MIDIPropertyKey { kMIDIPropertyName, kMIDIPropertyModel };
+// The address is the system's own name for a destination: an ALSA
+// sequencer port "CLIENT:PORT" in numbers ("14:0"), a JACK port's full name
+// ("midi-monitor:input").
+enum MIDIPropertyKey { kMIDIPropertyName, kMIDIPropertyModel, kMIDIPropertyAddress };
 
 struct MIDISysexSendRequest;
 using MIDICompletionProc = void (*)(MIDISysexSendRequest* request);

@@ -166,7 +166,9 @@ TEST_F(QwdumpJackTest, PortsListsTheInputsAndSendReachesOnlyTheChosenOneWithTheE
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}),
               (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", "MIDISendSysex = 0\n"}));
     EXPECT_EQ(Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"}).exitStatus, 0);
-    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "input (other)", "--wave", "101"}).exitStatus, 0);
+    // By the JACK port's full name, as `ports --addresses` shows it.
+    EXPECT_NE(Qwdump({"ports", "--addresses"}).out.find("input (other)\tother:input\n"), std::string::npos);
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "other:input", "--wave", "101"}).exitStatus, 0);
 
     ASSERT_TRUE(monitor.WaitForEvents(2, 5s));
     ASSERT_TRUE(other.WaitForEvents(1, 5s));
