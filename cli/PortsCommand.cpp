@@ -5,8 +5,9 @@
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
 #include "MidiService.h"
+#include "PrintableText.h"
+#include "StandardOutput.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -14,7 +15,11 @@ namespace {
 class PrintedPopup : public TitlePopup
 {
 public:
-    void AddItemWithTitle(const std::string& title) override { std::printf("%s\n", title.c_str()); }
+    // One line each, whatever control characters a title holds.
+    void AddItemWithTitle(const std::string& title) override
+    {
+        Print("%s\n", EscapeControlCharacters(title).c_str());
+    }
 };
 
 class PortsCommand : public Command
@@ -30,7 +35,7 @@ public:
         PrintedPopup popup;
         AddMIDIPortsToPopup(popup);
         MIDIServiceShutDown();
-        return kExitOk;
+        return FinishStandardOutput(kExitOk);
     }
 };
 

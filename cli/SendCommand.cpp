@@ -7,6 +7,7 @@
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "MidiService.h"
+#include "PrintableText.h"
 
 #include <chrono>
 #include <cstdio>
@@ -38,8 +39,11 @@ public:
         const SendBlockCounts before = GetSendBlockCounts();
         // Not found: the alert's text is already on stderr.
         const WaveDumpSend sent = SendWaveDump(m_port, std::to_string(m_waveNumber));
-        if (!sent.portFound)
+        if (!sent.portFound) {
+            std::fprintf(stderr, "qwdump: no MIDI destination titled '%s'; 'qwdump ports' lists them\n",
+                         EscapeControlCharacters(m_port).c_str());
             return Finish(kExitNoSuchPort);
+        }
         if (sent.status != noErr) {
             std::fprintf(stderr, "qwdump: the send was refused: %s\n", MIDIStatusText(sent.status));
             return Finish(kExitSendFailed);
@@ -52,10 +56,11 @@ public:
             std::_Exit(kExitSendFailed);
         }
         if (GetSendBlockCounts().delivered == before.delivered) {
-            std::fprintf(stderr, "qwdump: the message was not delivered to %s\n", m_port.c_str());
+            std::fprintf(stderr, "qwdump: the message was not delivered to %s\n",
+                         EscapeControlCharacters(m_port).c_str());
             return Finish(kExitSendFailed);
         }
-        std::printf("Sent wave %d to %s\n", m_waveNumber, m_port.c_str());
+        std::printf("Sent wave %d to %s\n", m_waveNumber, EscapeControlCharacters(m_port).c_str());
         return Finish(kExitOk);
     }
 
