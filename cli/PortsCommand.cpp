@@ -6,8 +6,9 @@
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
 #include "MidiExit.h"
+#include "PrintableText.h"
+#include "StandardOutput.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -15,7 +16,11 @@ namespace {
 class PrintedPopup : public TitlePopup
 {
 public:
-    void AddItemWithTitle(const std::string& title) override { std::printf("%s\n", title.c_str()); }
+    // One line each, whatever control characters a title holds.
+    void AddItemWithTitle(const std::string& title) override
+    {
+        Print("%s\n", EscapeControlCharacters(title).c_str());
+    }
 };
 
 class PortsCommand : public Command
@@ -32,12 +37,13 @@ public:
     {
         if (m_addresses) {
             for (const ListedDestination& destination : ListMIDIDestinations())
-                std::printf("%s\t%s\n", destination.title.c_str(), destination.address.c_str());
+                Print("%s\t%s\n", EscapeControlCharacters(destination.title).c_str(),
+                      EscapeControlCharacters(destination.address).c_str());
         } else {
             PrintedPopup popup;
             AddMIDIPortsToPopup(popup);
         }
-        return CloseMidiAndReturn(kExitOk);
+        return CloseMidiAndReturn(FinishStandardOutput(kExitOk));
     }
 
 private:

@@ -11,6 +11,7 @@
 #include "LoadWave.h"
 #include "MidiExit.h"
 #include "MidiService.h"
+#include "PrintableText.h"
 #include "SysexDelivery.h"
 #include "SystemLog.h"
 
@@ -45,6 +46,8 @@ public:
         const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
         if (destination == 0) {
             RunAlertPanel(kPortGoneAlert);
+            std::fprintf(stderr, "qwdump: no MIDI destination titled '%s'; 'qwdump ports' lists them\n",
+                         EscapeControlCharacters(m_port).c_str());
             return Finish(kExitNoSuchPort);
         }
         std::uint32_t length = 0;
@@ -64,11 +67,11 @@ public:
             std::_Exit(kExitSendFailed);
         }
         if (!delivery->Delivered()) {
-            std::fprintf(stderr, "qwdump: the message was not delivered to %s: %s\n", m_port.c_str(),
-                         delivery->FailureReason().c_str());
+            std::fprintf(stderr, "qwdump: the message was not delivered to %s: %s\n",
+                         EscapeControlCharacters(m_port).c_str(), delivery->FailureReason().c_str());
             return Finish(kExitSendFailed);
         }
-        std::printf("Sent wave %d to %s\n", m_waveNumber, m_port.c_str());
+        std::printf("Sent wave %d to %s\n", m_waveNumber, EscapeControlCharacters(m_port).c_str());
         return Finish(kExitOk);
     }
 
