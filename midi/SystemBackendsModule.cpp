@@ -7,22 +7,37 @@
 #include "JackBackend.h"
 #endif
 
-#include <cerrno>
 #include <type_traits>
+
+namespace {
+
+#if QWD_WITH_ALSA
+std::unique_ptr<MidiBackend> OpenAlsa(const std::string& clientName)
+{
+    return AlsaBackend::Open(clientName);
+}
+#endif
+
+#if QWD_WITH_JACK
+std::unique_ptr<MidiBackend> OpenJack(const std::string& clientName)
+{
+    return std::make_unique<JackBackend>(clientName);
+}
+#endif
+
+}  // namespace
 
 // ALSA's destinations come first, then JACK's. Each backend is cheap to open
 // when its system is absent (no /dev/snd, no JACK server), so start-up stays
-// fast; both name their client after the program ("qwdump", ...).
-extern "C" void QwdAddSystemMidiBackends([[maybe_unused]] std::vector<std::unique_ptr<MidiBackend>>& backends)
+// fast.
+extern "C" void QwdListMidiSystems([[maybe_unused]] std::vector<MidiSystemOpener>& systems)
 {
-    [[maybe_unused]] const std::string name = program_invocation_short_name;
 #if QWD_WITH_ALSA
-    if (auto alsa = AlsaBackend::Open(name))
-        backends.push_back(std::move(alsa));
+    systems.push_back({"ALSA sequencer", &OpenAlsa});
 #endif
 #if QWD_WITH_JACK
-    backends.push_back(std::make_unique<JackBackend>(name));
+    systems.push_back({"JACK server", &OpenJack});
 #endif
 }
 
-static_assert(std::is_same_v<decltype(&QwdAddSystemMidiBackends), AddSystemMidiBackendsFn>);
+static_assert(std::is_same_v<decltype(&QwdListMidiSystems), ListMidiSystemsFn>);

@@ -1,6 +1,7 @@
 // quarven-wave-dump: the window. Of its own it takes only --help and
 // --version, which work without a display; Qt takes its usual options.
 
+#include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
 #include "MidiService.h"
@@ -58,7 +59,19 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(g_qtHandler);
 
     InstallMessageBoxAlerts();
-    QuarWindow window;
-    window.show();
-    return app.exec();
+    InstallEventLoopMidiWaiter();
+    int status = 0;
+    {
+        QuarWindow window;
+        window.show();
+        status = app.exec();
+    }
+    // A MIDI system stuck in a call must not hold up quitting, and exit
+    // handlers must not run under it.
+    MIDIServiceSetWaiter(nullptr);
+    if (!MIDIServiceShutDown()) {
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
 }
