@@ -21,7 +21,9 @@ wait_viewable "$title"
 echo "appeared $(($(ms) - start))"
 
 start=$(ms)
-xdotool key --window "$(window_id "$title")" ctrl+q
+# No window manager: the window gets the keyboard focus as a click would
+# give it, since Ctrl+Q is a shortcut of the active window.
+xdotool windowfocus --sync "$(window_id "$title")" key ctrl+q
 for _ in $(seq 200); do
   kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.02
