@@ -80,12 +80,13 @@ kill -0 "$app_pid" 2>/dev/null || fail "the application ended: $(cat "$work/app.
 open_with_keys() {
   xdotool windowfocus --sync "$window_id" key ctrl+o
   wait_viewable "Open WAV File"
-  xdotool type --delay 5 "$1"
+  xdotool windowfocus --sync "$(window_id "Open WAV File")" type --delay 5 "$1"
   xdotool key Return
   for _ in $(seq 100); do
     xwininfo -name "Open WAV File" 2>/dev/null | grep -q IsViewable || return 0
     sleep 0.05
   done
+  import -window root "$out_dir/dialog-stuck.png"
   fail "the file dialog stayed open for $1"
 }
 
