@@ -14,9 +14,11 @@ build_packages=(
 )
 # jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI
 # tests and the latency benchmark (it asks a debconf question, hence the
-# noninteractive install below).
+# noninteractive install below). qemu-system-x86, busybox-static, alsa-utils
+# and cpio: the kernel ALSA test's VM and the receivers inside it.
 test_packages=(
   libgtest-dev libbenchmark-dev jackd2
+  qemu-system-x86 busybox-static alsa-utils cpio
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )
