@@ -36,19 +36,27 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
+# The package linux-image-amd64 depends on, into the current folder.
+download_kernel() {
+  local package
+  package=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n1)
+  [ -n "$package" ] || { echo "apt knows no linux-image-amd64 package"; return 1; }
+  apt-get download -q "$package"
+}
+
 # The kernel image and its sound modules, a few MB of the package's ~400.
 fetch_kernel() {
   [ -e "$kernel_dir/fetched" ] && return 0
-  local package
-  package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n1)
-  [ -n "$package" ] || die "apt knows no linux-image-amd64 package (apt-get update first)"
   rm -rf "$kernel_dir"
   mkdir -p "$kernel_dir"
-  (cd "$kernel_dir" && apt-get download -q "$package" >download.log 2>&1) ||
-    die "apt-get download $package: $(tail -n 3 "$kernel_dir/download.log")"
+  # Package lists older than the archive may name a kernel it no longer
+  # has: as root, read them anew once.
+  (cd "$kernel_dir" && download_kernel) >"$kernel_dir/download.log" 2>&1 ||
+    { [ "$(id -u)" -eq 0 ] && apt-get update -q && (cd "$kernel_dir" && download_kernel); } >>"$kernel_dir/download.log" 2>&1 ||
+    die "can't fetch the kernel package: $(tail -n 3 "$kernel_dir/download.log")"
   dpkg-deb --fsys-tarfile "$kernel_dir"/*.deb | tar -x -C "$kernel_dir" --wildcards './boot/vmlinuz-*' \
     './lib/modules/*/kernel/sound/soundcore.ko' './lib/modules/*/kernel/sound/core/*' \
-    './lib/modules/*/kernel/sound/drivers/snd-virmidi.ko' || die "can't unpack $package"
+    './lib/modules/*/kernel/sound/drivers/snd-virmidi.ko' || die "can't unpack $(echo "$kernel_dir"/*.deb)"
   rm "$kernel_dir"/*.deb
   touch "$kernel_dir/fetched"
 }
