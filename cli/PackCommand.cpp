@@ -22,11 +22,12 @@ public:
         AddWaveNumberOption(m_waveNumber);
         m_subcommand->add_option("--output,-o", m_output,
                         "Write the message to this .syx file instead of printing it as hex");
+        AddFitOption(*m_subcommand, m_fit);
     }
 
     int Run() override
     {
-        if (!LoadWaveOrReport(m_file))
+        if (!LoadWaveOrReport(m_file, m_fit))
             return kExitFileError;
         std::uint32_t length = 0;
         const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
@@ -65,6 +66,7 @@ private:
     std::string m_file;
     int m_waveNumber = 0;
     std::string m_output;
+    std::string m_fit;
 };
 
 }  // namespace

@@ -28,11 +28,12 @@ public:
         m_subcommand->add_option("--port,-p", m_port, "Destination title, exactly as 'qwdump ports' lists it")
             ->required();
         AddWaveNumberOption(m_waveNumber);
+        AddFitOption(*m_subcommand, m_fit);
     }
 
     int Run() override
     {
-        if (!LoadWaveOrReport(m_file))
+        if (!LoadWaveOrReport(m_file, m_fit))
             return kExitFileError;
 
         const SendBlockCounts before = GetSendBlockCounts();
@@ -69,6 +70,7 @@ private:
     std::string m_file;
     std::string m_port;
     int m_waveNumber = 0;
+    std::string m_fit;
 };
 
 }  // namespace

@@ -92,6 +92,9 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
         {"send", kSquare, "--wave", "100"},
         {"send", kSquare, "--port", kMonitor},
         {"ports", "extra"},
+        {"fit", kSaw},
+        {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"},
+        {"pack", kSaw, "--wave", "100", "--fit", "cubic"},
     };
     for (const Args& args : bad) {
         const ProcessResult r = Qwdump(args);
@@ -105,7 +108,7 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 TEST_F(QwdumpTest, HelpOnEveryCommand)
 {
     for (const Args& args : {Args{"--help"}, Args{"pack", "--help"}, Args{"show", "--help"},
-                             Args{"ports", "--help"}, Args{"send", "--help"}}) {
+                             Args{"ports", "--help"}, Args{"send", "--help"}, Args{"fit", "--help"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 0) << args[0];
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
@@ -127,6 +130,55 @@ TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
 
     r = Qwdump({"show", kSaw});
     EXPECT_NE(r.out.find("fitted"), std::string::npos);
+}
+
+TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
+{
+    const std::string harmonic = dir.File("harmonic.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", harmonic}),
+              (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
+                                "nearest vs harmonic: -48.5 dB\n", ""}));
+    const std::string nearest = dir.File("nearest.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", nearest, "--method", "nearest"}).exitStatus, 0);
+    CEngine engine;
+    ASSERT_TRUE(engine.LoadWaveFile(kSaw.c_str()));
+    const std::vector<std::int16_t> picked(engine.m_anWave, engine.m_anWave + 128);
+    for (const std::string& out : {harmonic, nearest}) {
+        ASSERT_TRUE(engine.LoadWaveFile(out.c_str())) << engine.m_pszError;
+        EXPECT_EQ(engine.m_bResampled, 0);
+        EXPECT_EQ(ReadWholeFile(out).size(), 300u);
+    }
+    EXPECT_EQ(std::vector<std::int16_t>(engine.m_anWave, engine.m_anWave + 128), picked);
+
+    const std::string syx = dir.File("wave.syx");
+    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
+    const std::vector<std::uint8_t> expected = Message(harmonic, 100);
+    EXPECT_EQ(ReadWholeFile(syx), std::string(expected.begin(), expected.end()));
+    // A stereo file the window's loader refuses loads fitted, and the send
+    // goes on to look for its port.
+    const std::string stereo = dir.Write(
+        "stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(Ramp(600))).str());
+    EXPECT_EQ(Qwdump({"send", stereo, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
+}
+
+TEST_F(QwdumpTest, FitRefusalsAndOverflowEachSayOneLine)
+{
+    const std::string out = dir.File("out.wav");
+    const std::string missing = dir.File("missing.wav");
+    EXPECT_EQ(Qwdump({"fit", missing, "-o", out}),
+              (ProcessResult{1, "", "qwdump: " + missing + ": can't open it: No such file or directory\n"}));
+    EXPECT_EQ(ReadWholeFile(out), "");
+    const std::string in = dir.Write("in.wav", ReadWholeFile(kSaw));
+    EXPECT_EQ(Qwdump({"fit", in, "-o", dir.path() + "/./in.wav"}),
+              (ProcessResult{2, "", "qwdump: " + dir.path() + "/./in.wav is the input file: choose another output file\n"}));
+    EXPECT_EQ(ReadWholeFile(in), ReadWholeFile(kSaw));
+
+    std::vector<std::int16_t> square(600, 30000);
+    std::fill(square.begin() + 300, square.end(), -30000);
+    const std::string loud = dir.Write("square.wav", WavBytes::Mono(SampleBytes(square)).str());
+    const ProcessResult r = Qwdump({"fit", loud, "-o", out});
+    EXPECT_EQ(r.err, "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
+    EXPECT_EQ(r.exitStatus, 0);
 }
 
 TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
