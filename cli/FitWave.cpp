@@ -9,12 +9,13 @@
 
 namespace {
 
-// The module stays loaded for the life of the process.
+// The module stays loaded for the life of the process. Bound lazily:
+// libsndfile brings eight codec libraries, of which a fit calls little.
 FitWaveFileFn FitEntry()
 {
     static FitWaveFileFn entry = [] {
         const std::string path = ProgramModulePath(QWD_FIT_MODULE_FROM_BINDIR, QWD_FIT_MODULE_IN_BUILD);
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         return module ? reinterpret_cast<FitWaveFileFn>(::dlsym(module, kFitWaveFileEntry)) : nullptr;
     }();
     return entry;

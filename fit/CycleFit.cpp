@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <limits>
 
 namespace {
@@ -18,9 +17,15 @@ double Db(double ratio)
     return 10.0 * std::log10(ratio);
 }
 
-fftw_complex* AsFftw(std::vector<std::complex<double>>& values)
+// A real transform of `n` points in FFTW's halfcomplex order: the real parts
+// of bins 0 to n/2, then the imaginary parts of bins (n-1)/2 down to 1. Its
+// planning costs a fraction of an r2c plan's, which for short cycles takes
+// longer than the transform.
+void Transform(int n, double* in, double* out, fftw_r2r_kind kind)
 {
-    return reinterpret_cast<fftw_complex*>(values.data());
+    const fftw_plan plan = fftw_plan_r2r_1d(n, in, out, kind, FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
+    fftw_execute(plan);
+    fftw_destroy_plan(plan);
 }
 
 }  // namespace
@@ -28,12 +33,13 @@ fftw_complex* AsFftw(std::vector<std::complex<double>>& values)
 HarmonicFit FitHarmonics(const std::vector<double>& cycle)
 {
     const int n = static_cast<int>(cycle.size());
-    std::vector<std::complex<double>> spectrum(static_cast<std::size_t>(n / 2 + 1));
-    // FFTW_PRESERVE_INPUT: the plan never writes to the cycle.
-    const fftw_plan analysis = fftw_plan_dft_r2c_1d(n, const_cast<double*>(cycle.data()), AsFftw(spectrum),
-                                                    FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
-    fftw_execute(analysis);
-    fftw_destroy_plan(analysis);
+    std::vector<double> spectrum(cycle.size());
+    // The plan preserves its input: the cycle is only read.
+    Transform(n, const_cast<double*>(cycle.data()), spectrum.data(), FFTW_R2HC);
+    const auto re = [&spectrum](int k) { return spectrum[static_cast<std::size_t>(k)]; };
+    const auto im = [&spectrum, n](int k) {
+        return k == 0 || 2 * k == n ? 0.0 : spectrum[static_cast<std::size_t>(n - k)];
+    };
 
     // Bin k of a real signal stands for harmonic k twice (k and n - k), except
     // the mean and an even cycle's Nyquist bin.
@@ -41,25 +47,24 @@ HarmonicFit FitHarmonics(const std::vector<double>& cycle)
     double total = 0.0;
     double above = 0.0;
     for (int k = 0; k <= n / 2; ++k) {
-        const double energy = weight(k) * std::norm(spectrum[static_cast<std::size_t>(k)]);
+        const double energy = weight(k) * (re(k) * re(k) + im(k) * im(k));
         total += energy;
         if (k >= kHarmonics)
             above += energy;
     }
 
-    // Amplitudes for a 128-point inverse transform, which counts every bin
-    // but the mean twice: each kept bin is scaled by 1/n, and an own Nyquist
-    // bin (real, counted once in the cycle) is halved to come out as one
-    // cosine.
-    std::vector<std::complex<double>> kept(kHarmonics + 1);
+    // The kept bins, for a 128-point inverse transform that counts every bin
+    // but the mean twice: each is scaled by 1/n, and an own Nyquist bin (real,
+    // counted once in the cycle) is halved to come out as one cosine.
+    std::array<double, 128> kept{};
     for (int k = 0; k < kHarmonics && k <= n / 2; ++k) {
-        const std::complex<double>& bin = spectrum[static_cast<std::size_t>(k)];
-        kept[static_cast<std::size_t>(k)] = k != 0 && 2 * k == n ? bin.real() / (2.0 * n) : bin / double(n);
+        const double scale = k != 0 && 2 * k == n ? 2.0 * n : n;
+        kept[static_cast<std::size_t>(k)] = re(k) / scale;
+        if (k != 0)
+            kept[static_cast<std::size_t>(128 - k)] = im(k) / scale;
     }
     HarmonicFit fit;
-    const fftw_plan synthesis = fftw_plan_dft_c2r_1d(128, AsFftw(kept), fit.wave.data(), FFTW_ESTIMATE);
-    fftw_execute(synthesis);
-    fftw_destroy_plan(synthesis);
+    Transform(128, kept.data(), fit.wave.data(), FFTW_HC2R);
 
     fit.aboveHarmonic63Db = above > 0.0 ? Db(above / total) : -std::numeric_limits<double>::infinity();
     return fit;
