@@ -8,8 +8,11 @@
 // of loading it with the window's loader.
 void AddFitOption(CLI::App& command, std::string& method);
 
-// Loads `path` into s_Engine. Without `fitMethod` the window's loader reads
-// it, and on failure its message goes, alone, to stderr. With one ("harmonic"
-// or "nearest") any audio file is fitted in memory, as 'qwdump fit' does. On
-// failure returns false.
+// Loads `path` into s_Engine. With `fitMethod` ("harmonic" or "nearest") any
+// audio file is fitted in memory, as 'qwdump fit' does. Without it the
+// window's loader reads it: on failure "qwdump: FILE: " and the loader's
+// message go to stderr, with the system's reason in parentheses when it gave
+// one, and a loaded file that declares other than 16-bit samples gets a
+// notice on stderr: the loader reads them as 16-bit pairs. On failure
+// returns false.
 bool LoadWaveOrReport(const std::string& path, const std::string& fitMethod = "");

@@ -9,18 +9,21 @@
 #include <dlfcn.h>
 
 // The module stays loaded for the life of the process, as the backends it
-// made do.
-std::vector<std::unique_ptr<MidiBackend>> MakeSystemMidiBackends()
+// makes do. Both name their client after the program ("qwdump", ...).
+std::vector<MidiSystem> LoadSystemMidiSystems()
 {
-    std::vector<std::unique_ptr<MidiBackend>> backends;
+    std::vector<MidiSystem> systems;
     const std::string path = ProgramModulePath(QWD_MIDI_MODULE_FROM_BINDIR, QWD_MIDI_MODULE_IN_BUILD);
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto add = module ? reinterpret_cast<AddSystemMidiBackendsFn>(::dlsym(module, kSystemBackendsEntry))
-                            : nullptr;
-    if (add == nullptr) {
+    const auto list = module ? reinterpret_cast<ListMidiSystemsFn>(::dlsym(module, kSystemBackendsEntry)) : nullptr;
+    if (list == nullptr) {
         std::fprintf(stderr, "%s: no MIDI output: %s\n", program_invocation_short_name, ::dlerror());
-        return backends;
+        return systems;
     }
-    add(backends);
-    return backends;
+    std::vector<MidiSystemOpener> openers;
+    list(openers);
+    const std::string clientName = program_invocation_short_name;
+    for (const MidiSystemOpener& opener : openers)
+        systems.push_back({opener.system, [open = opener.open, clientName] { return open(clientName); }});
+    return systems;
 }
