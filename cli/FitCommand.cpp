@@ -6,6 +6,7 @@
 #include "ExitStatus.h"
 #include "FitWave.h"
 #include "OutputFile.h"
+#include "StandardOutput.h"
 
 #include <cstdio>
 #include <string>
@@ -46,7 +47,8 @@ public:
         m_subcommand->add_option("IN", m_input, "Audio file: WAV, AIFF, FLAC, ... (all channels averaged)")
             ->required();
         m_subcommand->add_option("--output,-o", m_output, "The 128-sample mono 16-bit WAV file to write")
-            ->required();
+            ->required()
+            ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
         m_subcommand->add_option("--method,-m", m_method, "harmonic, or nearest-sample picking as the window fits")
             ->check(CLI::IsMember(kFitMethods))
             ->capture_default_str();
@@ -56,7 +58,8 @@ public:
     int Run() override
     {
         if (IsSameFile(m_input, m_output)) {
-            std::fprintf(stderr, "qwdump: %s is the input file: choose another output file\n", m_output.c_str());
+            std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
+                         m_output.c_str());
             return kExitUsage;
         }
         m_request.method = kFitMethods.at(m_method);
@@ -69,12 +72,12 @@ public:
             std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
             return kExitFileError;
         }
-        std::printf("%s: %lld frames, %s, %d channel%s; energy above harmonic 63: %.1f dB; "
-                    "nearest vs harmonic: %.1f dB\n",
-                    m_method.c_str(),
-                    static_cast<long long>(wave.sourceFrames), wave.sourceFormat.c_str(), wave.sourceChannels,
-                    wave.sourceChannels == 1 ? "" : "s", wave.aboveHarmonic63Db, wave.nearestVsHarmonicDb);
-        return kExitOk;
+        Print("%s: %lld frames, %s, %d channel%s; energy above harmonic 63: %.1f dB; "
+              "nearest vs harmonic: %.1f dB\n",
+              m_method.c_str(), static_cast<long long>(wave.sourceFrames), wave.sourceFormat.c_str(),
+              wave.sourceChannels, wave.sourceChannels == 1 ? "" : "s", wave.aboveHarmonic63Db,
+              wave.nearestVsHarmonicDb);
+        return FinishStandardOutput(kExitOk);
     }
 
 private:

@@ -103,6 +103,7 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
         {"send", kSquare, "--port", kMonitor},
         {"ports", "extra"},
         {"fit", kSaw},
+        {"fit", kSaw, "-o", ""},
         {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"},
         {"pack", kSaw, "--wave", "100", "--fit", "cubic"},
     };
@@ -159,7 +160,8 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     const std::pair<const char*, std::string> stdouts[] = {{">/dev/full", "No space left on device"},
                                                            {">&-", "Bad file descriptor"}};
     for (const auto& [redirection, reason] : stdouts)
-        for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare}})
+        for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare},
+                                 Args{"fit", kSquare, "-o", dir.File("fit.wav")}})
             EXPECT_EQ(QwdumpUnder(std::string("exec \"$@\" ") + redirection, args),
                       (ProcessResult{1, "", "qwdump: write error on standard output: " + reason + "\n"}))
                 << redirection << ' ' << args[0];
@@ -236,7 +238,8 @@ TEST_F(QwdumpTest, FitRefusalsAndOverflowEachSayOneLine)
     EXPECT_EQ(ReadWholeFile(out), "");
     const std::string in = dir.Write("in.wav", ReadWholeFile(kSaw));
     EXPECT_EQ(Qwdump({"fit", in, "-o", dir.path() + "/./in.wav"}),
-              (ProcessResult{2, "", "qwdump: " + dir.path() + "/./in.wav is the input file: choose another output file\n"}));
+              (ProcessResult{2, "", "qwdump: " + dir.path() +
+                                        "/./in.wav: the output would replace the input file; nothing written\n"}));
     EXPECT_EQ(ReadWholeFile(in), ReadWholeFile(kSaw));
 
     std::vector<std::int16_t> square(600, 30000);
