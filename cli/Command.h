@@ -2,14 +2,12 @@
 // and runs once they have been parsed.
 #pragma once
 
+#include "WaveNumber.h"
+
 #include <CLI/CLI.hpp>
 
 #include <memory>
 #include <string>
-
-// Wave numbers the device accepts; the message carries the number minus one.
-inline constexpr int kFirstWaveNumber = 97;
-inline constexpr int kLastWaveNumber = 128;
 
 class Command
 {
@@ -30,7 +28,7 @@ protected:
     {
         m_subcommand->add_option("--wave,-w", waveNumber, "Target wave number, 97 to 128")
             ->required()
-            ->check(CLI::Range(kFirstWaveNumber, kLastWaveNumber));
+            ->transform(WaveNumberValidator());
     }
 
     CLI::App* const m_subcommand;
@@ -40,3 +38,4 @@ std::unique_ptr<Command> AddPackCommand(CLI::App& app);
 std::unique_ptr<Command> AddShowCommand(CLI::App& app);
 std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
 std::unique_ptr<Command> AddSendCommand(CLI::App& app);
+std::unique_ptr<Command> AddFitCommand(CLI::App& app);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -35,11 +34,17 @@ bool WriteAll(int fd, const void* data, std::size_t size)
 
 // A device, pipe or socket: written where it is. A pipe is opened without
 // waiting, so one that nobody reads is an error instead of a hang.
-bool WriteInPlace(const std::string& path, const void* data, std::size_t size, std::string& error)
+bool WriteInPlace(const std::string& path, const struct stat& existing, const void* data, std::size_t size,
+                  std::string& error)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        error = Reason("can't open it for writing", errno);
+        if (errno == ENXIO && S_ISFIFO(existing.st_mode))
+            error = "it is a named pipe that no process is reading";
+        else if (errno == ENXIO && S_ISSOCK(existing.st_mode))
+            error = "it is a socket, which can't be written as a file";
+        else
+            error = Reason("can't open it for writing", errno);
         return false;
     }
     const int flags = ::fcntl(fd, F_GETFL);
@@ -60,8 +65,9 @@ bool WriteInPlace(const std::string& path, const void* data, std::size_t size, s
 }
 
 // A regular file: a temporary file in the same directory, renamed over
-// `path` once written, synced and closed. It gets the mode the replaced
-// file had, or that of a new file under the umask.
+// `path` once written, synced and closed. It gets the mode (and, where
+// allowed, the owner) the replaced file had, or that of a new file under
+// the umask.
 bool WriteByRename(const std::string& path, const struct stat* existing, const void* data, std::size_t size,
                    std::string& error)
 {
@@ -83,6 +89,9 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
         step = what;
         cause = errno;
     };
+    // Best effort: only root may give a file away.
+    if (existing != nullptr && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
+    }
     if (::fchmod(fd, mode) != 0)
         fail("can't set the temporary file's permissions");
     else if (!WriteAll(fd, data, size))
@@ -100,6 +109,34 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
     return false;
 }
 
+// Follows `path` through its chain of symbolic links to where writing it
+// lands. The end need not exist: a dangling link is written through, as the
+// shell's '>' does.
+bool FollowLinks(std::string& path, std::string& error)
+{
+    constexpr int kMaxLinks = 40;  // the kernel's own limit
+    for (int links = 0;; ++links) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        if (links == kMaxLinks) {
+            error = Reason("can't follow the symbolic link", ELOOP);
+            return false;
+        }
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length < 0 || static_cast<std::size_t>(length) == sizeof target) {
+            error = Reason("can't follow the symbolic link", length < 0 ? errno : ENAMETOOLONG);
+            return false;
+        }
+        std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        if (!next.empty() && next.front() != '/' && slash != std::string::npos)
+            next.insert(0, path, 0, slash + 1);
+        path = next;
+    }
+}
+
 }  // namespace
 
 bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error)
@@ -108,29 +145,31 @@ bool WriteOutputFile(const std::string& path, const void* data, std::size_t size
         error = "no file name";
         return false;
     }
+    std::string target = path;
+    if (!FollowLinks(target, error))
+        return false;
     struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) {
+    if (::lstat(target.c_str(), &info) != 0) {
         if (errno != ENOENT) {
             error = Reason("can't look at it", errno);
             return false;
         }
-        return WriteByRename(path, nullptr, data, size, error);
+        return WriteByRename(target, nullptr, data, size, error);
     }
-    if (S_ISLNK(info.st_mode)) {
-        char target[PATH_MAX];
-        if (::realpath(path.c_str(), target) == nullptr) {
-            error = Reason("can't follow the symbolic link", errno);
+    if (S_ISREG(info.st_mode)) {
+        // The rename needs only the directory's permission; a file that may
+        // not be written is not replaced either.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+            error = Reason("can't write to it", errno);
             return false;
         }
-        return WriteOutputFile(target, data, size, error);
+        return WriteByRename(target, &info, data, size, error);
     }
-    if (S_ISREG(info.st_mode))
-        return WriteByRename(path, &info, data, size, error);
     if (S_ISDIR(info.st_mode)) {
         error = Reason("can't write to it", EISDIR);
         return false;
     }
-    return WriteInPlace(path, data, size, error);
+    return WriteInPlace(target, info, data, size, error);
 }
 
 bool IsSameFile(const std::string& a, const std::string& b)

@@ -3,10 +3,12 @@
 // A regular file (or a path where nothing exists yet) is written to a
 // temporary file beside it, flushed to disk and renamed over it only once
 // every byte is in place, so a failure leaves the old file untouched and
-// removes only the temporary one. A symbolic link is written through: its
-// target is replaced and the link stays. Anything else that exists at the
+// removes only the temporary one. The new file keeps the old one's mode and,
+// where allowed, its owner; a file the user may not write is not replaced.
+// A symbolic link is written through, even a dangling one: its target is
+// replaced or created and the link stays. Anything else that exists at the
 // path (a device, a named pipe, a socket) is written in place and never
-// removed.
+// removed; a named pipe that nobody reads is an error, not a hang.
 #pragma once
 
 #include <cstddef>

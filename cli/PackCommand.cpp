@@ -6,6 +6,7 @@
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "OutputFile.h"
+#include "StandardOutput.h"
 
 #include <cstdio>
 #include <string>
@@ -20,19 +21,26 @@ public:
     {
         AddWavFileArgument(m_file);
         AddWaveNumberOption(m_waveNumber);
-        m_subcommand->add_option("--output,-o", m_output,
-                        "Write the message to this .syx file instead of printing it as hex");
+        m_subcommand
+            ->add_option("--output,-o", m_output, "Write the message to this .syx file instead of printing it as hex")
+            ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
+        AddFitOption(*m_subcommand, m_fit);
     }
 
     int Run() override
     {
-        if (!LoadWaveOrReport(m_file))
+        if (!m_output.empty() && IsSameFile(m_output, m_file)) {
+            std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
+                         m_output.c_str());
+            return kExitUsage;
+        }
+        if (!LoadWaveOrReport(m_file, m_fit))
             return kExitFileError;
         std::uint32_t length = 0;
         const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
         if (m_output.empty()) {
             PrintHex(msg, length);
-            return kExitOk;
+            return FinishStandardOutput(kExitOk);
         }
         return WriteSyx(msg, length) ? kExitOk : kExitFileError;
     }
@@ -50,7 +58,7 @@ private:
             line += kDigits[msg[i] & 0xF];
         }
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        Print("%s", line.c_str());
     }
 
     bool WriteSyx(const std::uint8_t* msg, std::uint32_t length) const
@@ -65,6 +73,7 @@ private:
     std::string m_file;
     int m_waveNumber = 0;
     std::string m_output;
+    std::string m_fit;
 };
 
 }  // namespace

@@ -1,12 +1,14 @@
-// qwdump ports: the title of every MIDI destination, one per line, in the
-// order and form the window's port popup shows them.
+// qwdump ports [--addresses]: the title of every MIDI destination, one per
+// line, in the order and form the window's port popup shows them; with
+// --addresses, a tab and the destination's address after each title.
 
 #include "Command.h"
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
-#include "MidiService.h"
+#include "MidiExit.h"
+#include "PrintableText.h"
+#include "StandardOutput.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -14,7 +16,11 @@ namespace {
 class PrintedPopup : public TitlePopup
 {
 public:
-    void AddItemWithTitle(const std::string& title) override { std::printf("%s\n", title.c_str()); }
+    // One line each, whatever control characters a title holds.
+    void AddItemWithTitle(const std::string& title) override
+    {
+        Print("%s\n", EscapeControlCharacters(title).c_str());
+    }
 };
 
 class PortsCommand : public Command
@@ -23,15 +29,25 @@ public:
     explicit PortsCommand(CLI::App& app)
         : Command(app.add_subcommand("ports", "List the MIDI destinations by title, \"Name (Model)\""))
     {
+        m_subcommand->add_flag("--addresses,-a", m_addresses,
+                               "Add each destination's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
     }
 
     int Run() override
     {
-        PrintedPopup popup;
-        AddMIDIPortsToPopup(popup);
-        MIDIServiceShutDown();
-        return kExitOk;
+        if (m_addresses) {
+            for (const ListedDestination& destination : ListMIDIDestinations())
+                Print("%s\t%s\n", EscapeControlCharacters(destination.title).c_str(),
+                      EscapeControlCharacters(destination.address).c_str());
+        } else {
+            PrintedPopup popup;
+            AddMIDIPortsToPopup(popup);
+        }
+        return CloseMidiAndReturn(FinishStandardOutput(kExitOk));
     }
+
+private:
+    bool m_addresses = false;
 };
 
 }  // namespace

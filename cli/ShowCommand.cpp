@@ -5,6 +5,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
+#include "StandardOutput.h"
 
 #include <cmath>
 #include <cstdio>
@@ -28,22 +29,21 @@ public:
     {
         if (!LoadWaveOrReport(m_file))
             return kExitFileError;
-        std::printf("%s: %s\n", m_file.c_str(),
-                    s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking"
-                                          : "128 samples, taken as is");
+        Print("%s: %s\n", m_file.c_str(),
+              s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
         PrintSamples();
         PrintPicture();
-        return kExitOk;
+        return FinishStandardOutput(kExitOk);
     }
 
 private:
     static void PrintSamples()
     {
         for (int i = 0; i < 128; i += 8) {
-            std::printf("%3d:", i);
+            Print("%3d:", i);
             for (int k = i; k < i + 8; ++k)
-                std::printf(" %6d", s_Engine.m_anWave[k]);
-            std::printf("\n");
+                Print(" %6d", s_Engine.m_anWave[k]);
+            Print("\n");
         }
     }
 
@@ -64,7 +64,7 @@ private:
             }
             while (!line.empty() && line.back() == ' ')
                 line.pop_back();
-            std::printf("%s\n", line.c_str());
+            Print("%s\n", line.c_str());
         }
     }
 

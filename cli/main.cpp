@@ -2,21 +2,34 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "StandardOutput.h"
+#include "SystemLog.h"
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    OccupyClosedStandardDescriptors();
+    // Past a file-size limit a write fails instead of killing qwdump, which
+    // can then remove its temporary file and say why.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it", "qwdump");
     app.require_subcommand(1);
+    // Global options may also follow the command's own.
+    app.fallthrough();
+    bool verbose = false;
+    app.add_flag("--verbose,-v", verbose, "Also print log lines such as \"MIDISendSysex = STATUS\" on stderr");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(AddPackCommand(app));
     commands.push_back(AddShowCommand(app));
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddSendCommand(app));
+    commands.push_back(AddFitCommand(app));
 
     try {
         app.parse(argc, argv);
@@ -29,6 +42,7 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
 
+    SetLogToStderr(verbose);
     for (const auto& command : commands)
         if (command->WasChosen())
             return command->Run();

@@ -6,8 +6,9 @@
 #include "ByteOrder.h"
 #include "Engine.h"
 #include "LoadMessages.h"
+#include "NearestSample.h"
+#include "RiffChunks.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,8 +17,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
-
-static_assert(sizeof(off_t) >= 8, "chunk skips need 64-bit file offsets");
 
 namespace {
 
@@ -64,52 +63,17 @@ FilePtr OpenRegularFile(const char* path)
     return FilePtr(file);
 }
 
-// One read of one item of `size` bytes. It fails when the end-of-file
-// indicator is set afterwards (tested first) or the item was not read.
-bool ReadItem(std::FILE* file, void* buffer, std::size_t size)
-{
-    const std::size_t items = std::fread(buffer, size, 1, file);
-    if (std::feof(file))
-        return false;
-    return items == 1;
-}
+using RiffChunks::ChunkHeader;
+using RiffChunks::ReadItem;
+using RiffChunks::SkipPadded;
 
-// Skips forward over `size` bytes plus the pad byte of an odd size. Sizes are
-// unsigned, so a skip never moves backward; a skip past the end shows up as a
-// failed read of the next header.
-void SkipPadded(std::FILE* file, std::uint32_t size)
-{
-    ::fseeko(file, static_cast<off_t>(size) + (size & 1u), SEEK_CUR);
-}
-
-struct ChunkHeader
-{
-    char id[4];
-    std::uint32_t size;
-
-    bool Is(const char (&wanted)[5]) const { return std::memcmp(id, wanted, 4) == 0; }
-};
-
-ChunkHeader ReadChunkHeader(std::FILE* file, const char* pszFailure)
-{
-    std::uint8_t raw[8];
-    if (!ReadItem(file, raw, sizeof raw))
-        Fail(pszFailure);
-    ChunkHeader header;
-    std::memcpy(header.id, raw, 4);
-    header.size = ByteOrder::Le32(raw + 4);
-    return header;
-}
-
-// Walks forward, skipping every other chunk, until a chunk named `id`.
+// The next chunk named `id`, or the load fails with `pszFailure`.
 ChunkHeader FindChunk(std::FILE* file, const char (&id)[5], const char* pszFailure)
 {
-    for (;;) {
-        const ChunkHeader header = ReadChunkHeader(file, pszFailure);
-        if (header.Is(id))
-            return header;
-        SkipPadded(file, header.size);
-    }
+    ChunkHeader header;
+    if (!RiffChunks::FindChunk(file, id, header))
+        Fail(pszFailure);
+    return header;
 }
 
 }  // namespace
@@ -160,14 +124,10 @@ bool CEngine::LoadWaveFile(const char* path)
             if (!ReadItem(f, anSamples, dataBytes))
                 Fail(LoadMessages::kTruncated);
             std::memset(m_anWave, 0, sizeof m_anWave);
-            // Position i takes the sample nearest to i * n / 128 (halves round
-            // up); an odd last byte is ignored.
+            // An odd last byte is ignored.
             const std::uint32_t n = dataBytes / 2;
-            const double step = n * 0.0078125;
-            for (int i = 0; i < 128; ++i) {
-                const auto j = static_cast<std::uint32_t>(std::floor(i * step + 0.5));
-                m_anWave[i] = anSamples[j];
-            }
+            for (int i = 0; i < 128; ++i)
+                m_anWave[i] = anSamples[NearestSampleIndex(i, n)];
             m_bResampled = 1;
         }
 

@@ -2,33 +2,62 @@
 
 #include <alsa/asoundlib.h>
 
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-// libasound prints its errors to stderr by default ("ALSA lib seq_hw.c: ...
-// open /dev/snd/seq failed"); a machine without a sound card is normal here.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+// libasound prints its errors to stderr. A machine without a sound card
+// makes one on every start (opening /dev/snd/seq: ENOENT), which is dropped,
+// as aconnect drops it; everything else is printed as libasound would.
+void PrintAlsaError(const char* file, int line, const char* function, int err, const char* format, ...)
+{
+    if (err == ENOENT || err == -ENOENT)
+        return;
+    std::fprintf(stderr, "ALSA lib %s:%i:(%s) ", file, line, function);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    if (err != 0)
+        std::fprintf(stderr, ": %s", snd_strerror(err));
+    std::fputc('\n', stderr);
+}
+
+// "call client:port: error text", as alsa-utils report a failing call.
+std::string CallFailed(const char* call, int client, int port, int err)
+{
+    return std::string(call) + " " + std::to_string(client) + ":" + std::to_string(port) + ": " + snd_strerror(err);
+}
 
 // Sends one complete message to one port and waits until the sequencer has
-// passed it on. The subscription matters for hardware ports: the kernel
-// opens the raw MIDI device only while someone is subscribed.
-bool SendOne(snd_seq_t* seq, int ownPort, int client, int port, const MIDISysexSendRequest& request)
+// passed it on; on failure, returns why. The subscription matters for
+// hardware ports: the kernel opens the raw MIDI device only while someone
+// is subscribed.
+std::string SendOne(snd_seq_t* seq, int ownPort, int client, int port, const MIDISysexSendRequest& request)
 {
-    if (snd_seq_connect_to(seq, ownPort, client, port) < 0)
-        return false;
+    int err = snd_seq_connect_to(seq, ownPort, client, port);
+    if (err < 0)
+        return CallFailed("snd_seq_connect_to", client, port, err);
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
     snd_seq_ev_set_source(&ev, ownPort);
     snd_seq_ev_set_dest(&ev, client, port);
     snd_seq_ev_set_direct(&ev);
     snd_seq_ev_set_sysex(&ev, request.bytesToSend, const_cast<std::uint8_t*>(request.data));
-    const bool sent = snd_seq_event_output(seq, &ev) >= 0 && snd_seq_drain_output(seq) == 0 &&
-                      snd_seq_sync_output_queue(seq) >= 0;
-    if (!sent)
+    std::string failure;
+    if ((err = snd_seq_event_output(seq, &ev)) < 0)
+        failure = CallFailed("snd_seq_event_output", client, port, err);
+    else if ((err = snd_seq_drain_output(seq)) < 0)
+        failure = CallFailed("snd_seq_drain_output", client, port, err);
+    else if ((err = snd_seq_sync_output_queue(seq)) < 0)
+        failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
+    if (!failure.empty())
         snd_seq_drop_output(seq);
     snd_seq_disconnect_to(seq, ownPort, client, port);
-    return sent;
+    return failure;
 }
 
 }  // namespace
@@ -58,7 +87,7 @@ bool ParseAlsaAddress(const std::string& address, int& client, int& port)
 
 std::unique_ptr<AlsaBackend> AlsaBackend::Open(const std::string& clientName)
 {
-    snd_lib_error_set_handler(IgnoreAlsaError);
+    snd_lib_error_set_handler(PrintAlsaError);
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
         return nullptr;
@@ -81,7 +110,7 @@ AlsaBackend::~AlsaBackend()
     if (m_worker.joinable())
         m_worker.join();
     for (const auto& [address, request] : m_queue)
-        CompleteSysexRequest(request, false);
+        Finished(request, false, "the ALSA sequencer client was closed before it was sent");
     snd_seq_close(m_seq);
 }
 
@@ -110,16 +139,20 @@ std::vector<MidiDestination> AlsaBackend::Destinations()
     return found;
 }
 
-OSStatus AlsaBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request)
+OSStatus AlsaBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
     int client = 0;
     int port = 0;
-    if (!ParseAlsaAddress(address, client, port))
+    if (!ParseAlsaAddress(address, client, port)) {
+        reason = "not an ALSA sequencer address: " + address;
         return kMIDIUnknownEndpoint;
+    }
     snd_seq_port_info_t* info;
     snd_seq_port_info_alloca(&info);
-    if (snd_seq_get_any_port_info(m_seq, client, port, info) < 0)
+    if (const int err = snd_seq_get_any_port_info(m_seq, client, port, info); err < 0) {
+        reason = CallFailed("snd_seq_get_any_port_info", client, port, err);
         return kMIDIUnknownEndpoint;
+    }
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_worker.joinable())
@@ -135,10 +168,15 @@ void AlsaBackend::Work()
 {
     snd_seq_t* seq = nullptr;
     int ownPort = -1;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) >= 0) {
+    std::string openFailure;
+    if (const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0); err < 0) {
+        openFailure = std::string("snd_seq_open: ") + snd_strerror(err);
+    } else {
         snd_seq_set_client_name(seq, (m_clientName + " out").c_str());
         ownPort = snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                              SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        if (ownPort < 0)
+            openFailure = std::string("snd_seq_create_simple_port: ") + snd_strerror(ownPort);
     }
 
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -151,9 +189,10 @@ void AlsaBackend::Work()
         lock.unlock();
         int client = 0;
         int port = 0;
-        const bool sent = ownPort >= 0 && ParseAlsaAddress(address, client, port) &&
-                          SendOne(seq, ownPort, client, port, *request);
-        CompleteSysexRequest(request, sent);
+        std::string failure = openFailure;
+        if (failure.empty() && ParseAlsaAddress(address, client, port))
+            failure = SendOne(seq, ownPort, client, port, *request);
+        Finished(request, failure.empty(), failure.c_str());
         lock.lock();
     }
     if (seq != nullptr)

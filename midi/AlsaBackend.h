@@ -18,15 +18,15 @@ struct _snd_seq;
 class AlsaBackend : public MidiBackend
 {
 public:
-    // Null when the sequencer can't be opened (no /dev/snd/seq). Quiet either
-    // way: libasound's own error printing is switched off first.
+    // Null when the sequencer can't be opened (no /dev/snd/seq). That case
+    // is quiet; libasound's other errors are still printed.
     static std::unique_ptr<AlsaBackend> Open(const std::string& clientName);
 
     // Waits for the send in progress; the queued ones complete undelivered.
     ~AlsaBackend() override;
 
     std::vector<MidiDestination> Destinations() override;
-    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) override;
+    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
 
 private:
     AlsaBackend(_snd_seq* seq, std::string clientName);

@@ -24,6 +24,7 @@ std::string TitleOf(MIDIEndpointRef endpoint)
 
 void AddMIDIPortsToPopup(TitlePopup& popup)
 {
+    const MIDIListing listing;
     // The count is asked again before each step: destinations may come and go.
     for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i)
         popup.AddItemWithTitle(TitleOf(MIDIGetDestination(i)));
@@ -33,10 +34,38 @@ MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title)
 {
     if (!title)
         return 0;
+    const MIDIListing listing;
     for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
         const MIDIEndpointRef endpoint = MIDIGetDestination(i);
         if (endpoint != 0 && TitleOf(endpoint) == *title)
             return endpoint;
     }
     return 0;
+}
+
+MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port)
+{
+    const MIDIListing listing;
+    if (const MIDIEndpointRef byTitle = FindMIDIPortByTitle(port))
+        return byTitle;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+        std::string address;
+        if (MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address) == noErr && address == port)
+            return endpoint;
+    }
+    return 0;
+}
+
+std::vector<ListedDestination> ListMIDIDestinations()
+{
+    const MIDIListing listing;
+    std::vector<ListedDestination> listed;
+    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+        std::string address;
+        MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address);
+        listed.push_back({TitleOf(endpoint), address});
+    }
+    return listed;
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Where the titles go: the window's port popup, or qwdump's output.
 class TitlePopup
@@ -24,3 +25,16 @@ void AddMIDIPortsToPopup(TitlePopup& popup);
 // The first destination, in index order, whose title equals `title` exactly,
 // or 0 when none does or there is no title.
 MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title);
+
+// The first destination whose exact title is `port`, or else the first
+// whose address is `port` ("14:0", "midi-monitor:input"); 0 when none.
+// Every title keeps working, since titles are tried first.
+MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port);
+
+struct ListedDestination
+{
+    std::string title;
+    std::string address;
+};
+// Every destination in index order, with its address.
+std::vector<ListedDestination> ListMIDIDestinations();

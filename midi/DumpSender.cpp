@@ -54,6 +54,8 @@ WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std
     // when MIDISendSysex returns.
     const OSStatus status = MIDISendSysex(&block->request);
     LogLine("MIDISendSysex = %d", static_cast<int>(status));
+    if (status != noErr)
+        LogLine("MIDI send refused: %s", MIDISendSysexRefusalReason());
     return {true, status};
 }
 

@@ -4,35 +4,88 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
-// libjack prints to stderr when there is no server ("Server is not
-// running"); that is normal here, so it is kept quiet while a client is
-// opened or closed, and its printing is put back afterwards.
-class QuietJack
+// libjack reports through one process-wide callback. While a client is
+// opened, what it says is held back: a machine without a JACK server makes
+// the same noise on every start ("Cannot connect to server socket ..."), and
+// that is dropped when a missing server is all that went wrong. Anything
+// else it said is printed after all.
+class HeldJackMessages
 {
 public:
-    QuietJack() : m_error(jack_error_callback), m_info(jack_info_callback)
+    HeldJackMessages() : m_error(jack_error_callback), m_info(jack_info_callback)
     {
-        jack_set_error_function(Silent);
-        jack_set_info_function(Silent);
+        Held().clear();
+        jack_set_error_function(Hold);
+        jack_set_info_function(Hold);
     }
-    ~QuietJack()
+    ~HeldJackMessages()
     {
         jack_set_error_function(m_error);
         jack_set_info_function(m_info);
     }
-    QuietJack(const QuietJack&) = delete;
-    QuietJack& operator=(const QuietJack&) = delete;
+    HeldJackMessages(const HeldJackMessages&) = delete;
+    HeldJackMessages& operator=(const HeldJackMessages&) = delete;
+
+    void Print() const
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        for (const std::string& message : Held())
+            std::fprintf(stderr, "%s\n", message.c_str());
+    }
 
 private:
-    static void Silent(const char*) {}
+    static std::mutex& Mutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::vector<std::string>& Held()
+    {
+        static std::vector<std::string> held;
+        return held;
+    }
+    static void Hold(const char* message)
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        Held().push_back(message);
+    }
+
     void (*const m_error)(const char*);
     void (*const m_info)(const char*);
 };
+
+// jack_status_t's bits in words, e.g. "unable to connect to the JACK server
+// (JackServerFailed), overall operation failed (JackFailure)".
+std::string StatusInWords(jack_status_t status)
+{
+    static const std::pair<int, const char*> kBits[] = {
+        {JackServerFailed, "unable to connect to the JACK server (JackServerFailed)"},
+        {JackServerError, "communication error with the JACK server (JackServerError)"},
+        {JackShmFailure, "unable to access the shared memory (JackShmFailure)"},
+        {JackVersionError, "the client's protocol version does not match the server's (JackVersionError)"},
+        {JackInitFailure, "unable to initialise the client (JackInitFailure)"},
+        {JackNameNotUnique, "the client name is not unique (JackNameNotUnique)"},
+        {JackInvalidOption, "the operation has an invalid or unsupported option (JackInvalidOption)"},
+        {JackNoSuchClient, "no such client (JackNoSuchClient)"},
+        {JackLoadFailure, "unable to load an internal client (JackLoadFailure)"},
+        {JackBackendError, "backend error (JackBackendError)"},
+        {JackClientZombie, "the client was made a zombie (JackClientZombie)"},
+        {JackFailure, "overall operation failed (JackFailure)"},
+    };
+    std::string words;
+    for (const auto& [bit, text] : kBits) {
+        if ((status & bit) != 0)
+            words += (words.empty() ? "" : ", ") + std::string(text);
+    }
+    return words.empty() ? "failed with no status bits set" : words;
+}
 
 jack_ringbuffer_t* MakeRing(std::size_t bytes)
 {
@@ -48,7 +101,7 @@ jack_ringbuffer_t* MakeRing(std::size_t bytes)
 JackBackend::JackBackend(std::string clientName)
     : m_clientName(std::move(clientName)),
       m_toProcess(MakeRing(kMaxOutstanding * sizeof(Handover))),
-      m_finished(MakeRing(kMaxOutstanding * sizeof(Finished)))
+      m_finished(MakeRing(kMaxOutstanding * sizeof(Done)))
 {
     sem_init(&m_wake, 0, 0);
     m_completer = std::thread(&JackBackend::CompletionLoop, this);
@@ -100,27 +153,37 @@ std::vector<MidiDestination> JackBackend::Destinations()
     return found;
 }
 
-OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request)
+OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
-    if (request == nullptr || request->data == nullptr || request->bytesToSend == 0)
+    if (request == nullptr || request->data == nullptr || request->bytesToSend == 0) {
+        reason = "an empty message";
         return kMIDIMessageSendErr;
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!UsableLocked())
+    if (!UsableLocked()) {
+        reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
         return kMIDIServerGone;
+    }
     jack_port_t* destination = jack_port_by_name(m_client, address.c_str());
     if (destination == nullptr || jack_port_is_mine(m_client, destination) ||
         (jack_port_flags(destination) & JackPortIsInput) == 0 ||
-        std::strcmp(jack_port_type(destination), JACK_DEFAULT_MIDI_TYPE) != 0)
+        std::strcmp(jack_port_type(destination), JACK_DEFAULT_MIDI_TYPE) != 0) {
+        reason = "no JACK MIDI input port " + address;
         return kMIDIUnknownEndpoint;
-    if (m_outstanding.load() >= kMaxOutstanding)
+    }
+    if (m_outstanding.load() >= kMaxOutstanding) {
+        reason = std::to_string(kMaxOutstanding) + " sends are already waiting to go out";
         return kMIDIMessageSendErr;
+    }
     if (!m_active) {
-        if (jack_activate(m_client) != 0)
+        if (const int error = jack_activate(m_client); error != 0) {
+            reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
             return kMIDIMessageSendErr;
+        }
         m_active = true;
     }
     Handover handover{request, 0};
-    const OSStatus status = PortForLocked(address, handover.port);
+    const OSStatus status = PortForLocked(address, handover.port, reason);
     if (status != noErr)
         return status;
     m_outstanding.fetch_add(1);
@@ -149,13 +212,18 @@ bool JackBackend::UsableLocked()
 
 bool JackBackend::OpenLocked()
 {
-    const QuietJack quiet;
+    const HeldJackMessages messages;
     // Never starts a server: that takes seconds, and fails without a sound card.
     const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
     jack_status_t status{};
     jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-    if (client == nullptr)
+    if (client == nullptr) {
+        m_openFailure = "jack_client_open: " + StatusInWords(status);
+        if (status != (JackFailure | JackServerFailed))
+            messages.Print();
         return false;
+    }
+    m_openFailure.clear();
     m_serverGone.store(false);
     m_portCount.store(0);
     m_portDestinations.clear();
@@ -197,20 +265,21 @@ void JackBackend::CloseLocked()
             std::this_thread::yield();
         AbandonedClients().push_back(m_client);
     } else {
-        const QuietJack quiet;
         jack_client_close(m_client);
     }
     m_client = nullptr;
     m_active = false;
     std::atomic_thread_fence(std::memory_order_acquire);
+    const char* failure =
+        m_serverGone.load() ? "the JACK server went away before it was sent" : "the JACK client was closed before it was sent";
     for (std::size_t i = 0; i < m_writtenCount; ++i) {
-        const Finished undelivered{m_written[i].request, false};
+        const Done undelivered{m_written[i].request, failure};
         jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
     }
     m_writtenCount = 0;
     Handover handover{};
     while (jack_ringbuffer_read(m_toProcess, reinterpret_cast<char*>(&handover), sizeof handover) == sizeof handover) {
-        const Finished undelivered{handover.request, false};
+        const Done undelivered{handover.request, failure};
         jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
     }
     m_portCount.store(0);
@@ -221,17 +290,21 @@ void JackBackend::CloseLocked()
 // One output port per destination, connected to it and nothing else (a
 // patchbay may have added connections), so a send reaches exactly the
 // chosen port. Registered on the caller's thread, never in the callback.
-OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& index)
+OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& index, std::string& reason)
 {
     const auto known = std::find(m_portDestinations.begin(), m_portDestinations.end(), address);
     index = static_cast<std::size_t>(known - m_portDestinations.begin());
     if (known == m_portDestinations.end()) {
-        if (index >= kMaxPorts)
+        if (index >= kMaxPorts) {
+            reason = "this client already sends to " + std::to_string(kMaxPorts) + " destinations";
             return kMIDIMessageSendErr;
+        }
         const std::string name = "out-" + std::to_string(index + 1);
         jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (port == nullptr)
+        if (port == nullptr) {
+            reason = "jack_port_register " + name + ": the server refused the port";
             return kMIDIMessageSendErr;
+        }
         m_ports[index] = port;
         m_portDestinations.push_back(address);
         m_portCount.store(index + 1, std::memory_order_release);
@@ -242,8 +315,11 @@ OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& ind
     jack_port_disconnect(m_client, port);
     // The destination was there a moment ago: a refusal is the server's
     // (its self-connect policy, say).
-    if (jack_connect(m_client, jack_port_name(port), address.c_str()) != 0)
+    if (const int error = jack_connect(m_client, jack_port_name(port), address.c_str()); error != 0) {
+        reason = std::string("jack_connect ") + jack_port_name(port) + " to " + address +
+                 ": the server refused the connection (error " + std::to_string(error) + ")";
         return kMIDIMessageSendErr;
+    }
     return noErr;
 }
 
@@ -275,7 +351,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     // sender alike, and nothing tells a sender so.
     bool report = m_writtenCount > 0;
     for (std::size_t i = 0; i < m_writtenCount; ++i)
-        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&m_written[i]), sizeof(Finished));
+        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&m_written[i]), sizeof(Done));
     m_writtenCount = 0;
 
     Handover handover{};
@@ -288,9 +364,11 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         jack_ringbuffer_read_advance(m_toProcess, sizeof handover);
         m_waitedCycles = 0;
         if (outcome == Outcome::kWritten) {
-            m_written[m_writtenCount++] = {handover.request, true};
+            m_written[m_writtenCount++] = {handover.request, nullptr};
         } else {
-            const Finished failed{handover.request, false};
+            const Done failed{handover.request, outcome == Outcome::kNoConnection
+                                                    ? "no connection within 1 s"
+                                                    : "the message is larger than a JACK MIDI buffer holds"};
             jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&failed), sizeof failed);
             report = true;
         }
@@ -307,17 +385,17 @@ JackBackend::Outcome JackBackend::WriteOne(const Handover& handover, void* const
     // A fresh connection takes effect at a cycle boundary; one that never
     // comes (the destination went away) fails the send after a while.
     if (jack_port_connected(m_ports[handover.port]) <= 0)
-        return ++m_waitedCycles < m_maxWaitCycles ? Outcome::kKeep : Outcome::kFail;
+        return ++m_waitedCycles < m_maxWaitCycles ? Outcome::kKeep : Outcome::kNoConnection;
     void* buffer = buffers[handover.port];
     const std::size_t size = handover.request->bytesToSend;
     // What doesn't fit beside this cycle's other events waits for the next
     // cycle; what doesn't fit in an empty buffer never will.
     const bool empty = jack_midi_get_event_count(buffer) == 0;
     if (size > jack_midi_max_event_size(buffer))
-        return empty ? Outcome::kFail : Outcome::kKeep;
+        return empty ? Outcome::kTooLarge : Outcome::kKeep;
     jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
     if (event == nullptr)
-        return empty ? Outcome::kFail : Outcome::kKeep;
+        return empty ? Outcome::kTooLarge : Outcome::kKeep;
     std::memcpy(event, handover.request->data, size);
     return Outcome::kWritten;
 }
@@ -355,9 +433,9 @@ void JackBackend::CompletionLoop()
 // realtime one, and with no lock held: they may start another send.
 void JackBackend::CompleteFinished()
 {
-    Finished finished{};
-    while (jack_ringbuffer_read(m_finished, reinterpret_cast<char*>(&finished), sizeof finished) == sizeof finished) {
+    Done done{};
+    while (jack_ringbuffer_read(m_finished, reinterpret_cast<char*>(&done), sizeof done) == sizeof done) {
         m_outstanding.fetch_sub(1);
-        CompleteSysexRequest(finished.request, finished.delivered);
+        Finished(done.request, done.failure == nullptr, done.failure);
     }
 }

@@ -35,7 +35,7 @@ public:
 
     std::vector<MidiDestination> Destinations() override;
     // kMIDIServerGone when there is no server (any more).
-    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) override;
+    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
 
     // Has a client on a server that has not gone away.
     bool IsOpen();
@@ -52,17 +52,17 @@ private:
         MIDISysexSendRequest* request;
         std::size_t port;  // index into m_ports
     };
-    struct Finished
+    struct Done
     {
         MIDISysexSendRequest* request;
-        bool delivered;
+        const char* failure;  // null when delivered
     };
-    enum class Outcome { kWritten, kKeep, kFail };
+    enum class Outcome { kWritten, kKeep, kNoConnection, kTooLarge };
 
     bool UsableLocked();
     bool OpenLocked();
     void CloseLocked();
-    OSStatus PortForLocked(const std::string& address, std::size_t& index);
+    OSStatus PortForLocked(const std::string& address, std::size_t& index, std::string& reason);
 
     static int Process(jack_nframes_t frames, void* self);
     static void ServerGone(void* self);
@@ -82,6 +82,7 @@ private:
     bool m_active = false;  // activated on the first send
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
+    std::string m_openFailure;  // why the last jack_client_open failed
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
 
     // Shared with the process callback. m_ports[i] is written before
@@ -92,11 +93,11 @@ private:
     std::atomic<bool> m_inCycle{false};  // the process callback is running
     std::atomic<bool> m_hold{false};
     jack_ringbuffer_t* m_toProcess;  // Handover: caller's thread -> process callback
-    jack_ringbuffer_t* m_finished;   // Finished: process callback (or the close) -> completion thread
+    jack_ringbuffer_t* m_finished;   // Done: process callback (or the close) -> completion thread
     std::atomic<std::size_t> m_outstanding{0};  // bounds both rings: they never overflow
 
     // The process callback's own (the close reads them once it has stopped).
-    std::array<Finished, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle
+    std::array<Done, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle
     std::size_t m_writtenCount = 0;
     unsigned m_waitedCycles = 0;   // cycles the first queued send has waited for its connection
     unsigned m_maxWaitCycles = 1;  // about a second's worth, set on opening

@@ -43,7 +43,7 @@ void MemoryBackend::Complete(std::size_t sendIndex, bool delivered)
     if (request == nullptr)
         return;
     m_sends[sendIndex].request = nullptr;
-    CompleteSysexRequest(request, delivered);
+    Finished(request, delivered, delivered ? nullptr : "dropped by the in-memory backend");
 }
 
 void MemoryBackend::CompleteAll(bool delivered)
@@ -52,14 +52,18 @@ void MemoryBackend::CompleteAll(bool delivered)
         Complete(i, delivered);
 }
 
-OSStatus MemoryBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request)
+OSStatus MemoryBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
-    if (m_refusal != noErr)
+    if (m_refusal != noErr) {
+        reason = "refused by the in-memory backend";
         return m_refusal;
+    }
     const bool present = std::any_of(m_destinations.begin(), m_destinations.end(),
                                      [&](const MidiDestination& d) { return d.address == address; });
-    if (!present)
+    if (!present) {
+        reason = "no such destination in the in-memory backend";
         return kMIDIUnknownEndpoint;
+    }
     m_sends.push_back({address, std::vector<std::uint8_t>(request->data, request->data + request->bytesToSend), request});
     return noErr;
 }

@@ -33,7 +33,7 @@ public:
     void CompleteAll(bool delivered = true);
 
     std::vector<MidiDestination> Destinations() override { return m_destinations; }
-    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) override;
+    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
 
 private:
     std::vector<MidiDestination> m_destinations;

@@ -3,6 +3,8 @@
 
 #include "MidiService.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,11 @@ struct MidiDestination
     std::string name;
     std::string model;
 };
+
+// How a backend reports a finished send: delivered, or not and why (the
+// failing call and its error text). Set by the service; it may be called
+// from any thread but a realtime one.
+using SysexFinishedHandler = void (*)(MIDISysexSendRequest* request, bool delivered, const char* reason);
 
 class MidiBackend
 {
@@ -23,10 +30,18 @@ public:
 
     // Starts sending `request` to the destination at `address`. When it
     // returns noErr the backend owns the request until it has called
-    // CompleteSysexRequest for it, exactly once, from any thread other than a
-    // realtime one (at the latest when the backend is destroyed). When it
-    // returns an error it must not touch the request again.
-    virtual OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request) = 0;
+    // Finished for it, exactly once, from any thread other than a realtime
+    // one (at the latest when the backend is destroyed). When it returns an
+    // error it must not touch the request again, and `reason` says why.
+    virtual OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) = 0;
+
+    void SetFinishedHandler(SysexFinishedHandler handler) { m_finished = handler; }
+
+protected:
+    inline void Finished(MIDISysexSendRequest* request, bool delivered, const char* reason) const;
+
+private:
+    SysexFinishedHandler m_finished = nullptr;
 };
 
 // Marks the request delivered (or not) and calls its completion procedure.
@@ -40,7 +55,22 @@ inline void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered)
         request->completionProc(request);
 }
 
-// The backends the service opens by default: ALSA, then JACK. They live in a
-// module loaded on first use, so a program that never lists or sends (qwdump
-// pack) doesn't pay for loading libasound and libjack.
-std::vector<std::unique_ptr<MidiBackend>> MakeSystemMidiBackends();
+// A MIDI system the service opens by default, and how to open its backend.
+struct MidiSystem
+{
+    std::string name;  // for messages: "ALSA sequencer", "JACK server"
+    std::function<std::unique_ptr<MidiBackend>()> open;
+};
+
+void MidiBackend::Finished(MIDISysexSendRequest* request, bool delivered, const char* reason) const
+{
+    if (m_finished != nullptr)
+        m_finished(request, delivered, reason);
+    else
+        CompleteSysexRequest(request, delivered);
+}
+
+// The systems the service opens by default: ALSA, then JACK. Their backends
+// live in a module loaded on first use, so a program that never lists or
+// sends (qwdump pack) doesn't pay for loading libasound and libjack.
+std::vector<MidiSystem> LoadSystemMidiSystems();

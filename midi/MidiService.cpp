@@ -1,14 +1,61 @@
 #include "MidiService.h"
 
 #include "MidiBackend.h"
+#include "SystemLane.h"
+#include "SystemLog.h"
 
+#include <chrono>
 #include <future>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace {
 
-// Endpoint references name a destination by its backend and address, so a
+// How long a listing waits for a system, and a send for its hand-over.
+constexpr std::chrono::milliseconds kListingDeadline{1000};
+constexpr std::chrono::milliseconds kHandOverWait{100};
+constexpr std::chrono::milliseconds kCloseDeadline{500};
+
+// While a completion procedure runs: why its send was not delivered.
+thread_local const char* t_failureReason = "";
+
+// Every finished send passes here. `logAs` starts the log line that gives
+// the reason of an undelivered one; null when the caller reports it.
+void FinishSysex(MIDISysexSendRequest* request, bool delivered, const char* reason, const char* logAs)
+{
+    if (delivered) {
+        reason = "";
+    } else {
+        if (reason == nullptr || *reason == '\0')
+            reason = "no reason given";
+        if (logAs != nullptr)
+            LogLine("%s: %s", logAs, reason);
+    }
+    const char* outer = t_failureReason;
+    t_failureReason = reason;
+    CompleteSysexRequest(request, delivered);
+    t_failureReason = outer;
+}
+
+void BackendFinished(MIDISysexSendRequest* request, bool delivered, const char* reason)
+{
+    FinishSysex(request, delivered, reason, "MIDI send not delivered");
+}
+
+// A send on its way to its system. A refusal is reported by the caller if
+// it is still waiting, else where it happens.
+struct HandOver
+{
+    enum State { kWaiting, kRefused, kCallerLeft };
+    std::mutex mutex;
+    State state = kWaiting;
+    OSStatus status = noErr;
+    std::string reason;
+};
+
+// Endpoint references name a destination by its system and address, so a
 // reference keeps meaning the same destination while indices shift.
 // References are never reused.
 class Service
@@ -16,56 +63,74 @@ class Service
 public:
     struct Listed
     {
-        std::size_t backend;
+        std::size_t lane;
         MidiDestination destination;
     };
 
     void Prepare()
     {
         if (!m_opened && !m_preparing.valid())
-            m_preparing = std::async(std::launch::async, MakeSystemMidiBackends);
+            m_preparing = std::async(std::launch::async, [] { return StartLanes(LoadSystemMidiSystems()); });
     }
 
     void UseBackends(std::vector<std::unique_ptr<MidiBackend>> backends)
     {
-        if (m_preparing.valid())
-            m_preparing.get();  // prepared in vain: closed here
-        m_backends = std::move(backends);
+        ShutDown();
+        std::vector<MidiSystem> systems;
+        for (auto& backend : backends) {
+            auto held = std::make_shared<std::unique_ptr<MidiBackend>>(std::move(backend));
+            systems.push_back({"MIDI system", [held] { return std::move(*held); }});
+        }
+        m_lanes = StartLanes(std::move(systems));
         m_opened = true;
-        m_refs.clear();
-        m_keys.clear();
     }
 
-    void ShutDown()
+    bool ShutDown()
     {
         if (m_preparing.valid())
-            m_backends = m_preparing.get();
-        m_backends.clear();
+            m_lanes = m_preparing.get();
+        // A system already stuck in a call is not waited for at all.
+        const auto now = std::chrono::steady_clock::now();
+        bool closed = true;
+        for (const auto& lane : m_lanes) {
+            const bool stuck = lane->Stuck(kHandOverWait);
+            closed = lane->Close(m_waiter, stuck ? now : now + kCloseDeadline) && closed;
+        }
+        m_lanes.clear();
         m_refs.clear();
         m_keys.clear();
+        return closed;
     }
 
-    std::vector<Listed> ListAll()
+    void SetWaiter(MidiWaiter waiter) { m_waiter = std::move(waiter); }
+
+    // Within a listing scope every system is asked once, and what one
+    // listing sees stays put while the scope walks it.
+    void BeginListing() { ++m_listingDepth; }
+    void EndListing()
     {
-        Open();
-        std::vector<Listed> all;
-        for (std::size_t b = 0; b < m_backends.size(); ++b)
-            for (MidiDestination& destination : m_backends[b]->Destinations())
-                all.push_back({b, std::move(destination)});
-        return all;
+        if (--m_listingDepth == 0)
+            m_snapshot.reset();
     }
 
-    MIDIEndpointRef RefFor(std::size_t backend, const std::string& address)
+    const std::vector<Listed>& ListAll()
     {
-        const auto [it, added] = m_refs.try_emplace({backend, address}, 0);
+        if (!m_snapshot || m_listingDepth == 0)
+            m_snapshot = TakeListing();
+        return *m_snapshot;
+    }
+
+    MIDIEndpointRef RefFor(std::size_t lane, const std::string& address)
+    {
+        const auto [it, added] = m_refs.try_emplace({lane, address}, 0);
         if (added) {
-            m_keys.push_back({backend, address});
+            m_keys.push_back({lane, address});
             it->second = static_cast<MIDIEndpointRef>(m_keys.size());
         }
         return it->second;
     }
 
-    // The backend and address of a reference, or nullptr when unknown.
+    // The system and address of a reference, or nullptr when unknown.
     const std::pair<std::size_t, std::string>* KeyFor(MIDIEndpointRef ref) const
     {
         if (ref == 0 || ref > m_keys.size())
@@ -73,52 +138,119 @@ public:
         return &m_keys[ref - 1];
     }
 
-    MidiBackend* Backend(std::size_t index) const
+    OSStatus Send(MIDISysexSendRequest* request)
     {
-        return index < m_backends.size() ? m_backends[index].get() : nullptr;
+        m_lastRefusal.clear();
+        const auto* where = KeyFor(request->destination);
+        if (where == nullptr || where->first >= m_lanes.size()) {
+            m_lastRefusal = "no such destination";
+            FinishSysex(request, false, m_lastRefusal.c_str(), nullptr);
+            return kMIDIUnknownEndpoint;
+        }
+        // The lane owns the request from here: a refusal is completed there,
+        // so its owner can free it like any other, even when the refusal
+        // comes after this call has stopped waiting for it.
+        const std::string address = where->second;
+        auto handOver = std::make_shared<HandOver>();
+        const auto call = m_lanes[where->first]->Post<bool>([request, address, handOver](MidiBackend* backend) {
+            std::string reason = "the MIDI system is not available";
+            const OSStatus status = backend ? backend->StartSysex(address, request, reason) : kMIDIUnknownEndpoint;
+            if (status == noErr)
+                return true;
+            std::unique_lock<std::mutex> lock(handOver->mutex);
+            const bool callerLeft = handOver->state == HandOver::kCallerLeft;
+            handOver->state = HandOver::kRefused;
+            handOver->status = status;
+            handOver->reason = reason;
+            lock.unlock();
+            FinishSysex(request, false, reason.c_str(), callerLeft ? "MIDI send refused" : nullptr);
+            return false;
+        });
+        call.Wait(m_waiter, std::chrono::steady_clock::now() + kHandOverWait);
+        std::lock_guard<std::mutex> lock(handOver->mutex);
+        if (handOver->state == HandOver::kRefused) {
+            m_lastRefusal = handOver->reason;
+            return handOver->status;
+        }
+        // Accepted, or a system that takes longer is left to finish the
+        // hand-over: the send's completion will tell.
+        handOver->state = HandOver::kCallerLeft;
+        return noErr;
     }
 
+    const std::string& LastRefusal() const { return m_lastRefusal; }
+
 private:
+    using Lanes = std::vector<std::shared_ptr<SystemLane>>;
+
+    static Lanes StartLanes(std::vector<MidiSystem> systems)
+    {
+        Lanes lanes;
+        for (MidiSystem& system : systems) {
+            lanes.push_back(SystemLane::Start(system.name, [open = std::move(system.open)] {
+                std::unique_ptr<MidiBackend> backend = open();
+                if (backend)
+                    backend->SetFinishedHandler(BackendFinished);
+                return backend;
+            }));
+        }
+        return lanes;
+    }
+
     void Open()
     {
         if (!m_opened) {
-            m_backends = m_preparing.valid() ? m_preparing.get() : MakeSystemMidiBackends();
+            m_lanes = m_preparing.valid() ? m_preparing.get() : StartLanes(LoadSystemMidiSystems());
             m_opened = true;
         }
     }
 
+    // Asks every system at once and waits for each until one deadline; a
+    // system still busy with an earlier call that overran is not asked.
+    std::vector<Listed> TakeListing()
+    {
+        Open();
+        using Call = SystemLane::Call<std::vector<MidiDestination>>;
+        const MidiDeadline deadline = std::chrono::steady_clock::now() + kListingDeadline;
+        std::vector<std::optional<Call>> calls(m_lanes.size());
+        for (std::size_t i = 0; i < m_lanes.size(); ++i) {
+            if (!m_lanes[i]->Stuck(kListingDeadline))
+                calls[i] = m_lanes[i]->Post<std::vector<MidiDestination>>([](MidiBackend* backend) {
+                    return backend ? backend->Destinations() : std::vector<MidiDestination>();
+                });
+        }
+        std::vector<Listed> all;
+        for (std::size_t i = 0; i < m_lanes.size(); ++i) {
+            if (!calls[i] || !calls[i]->Wait(m_waiter, deadline)) {
+                ReportProblem("%s not answering within %d s: its MIDI destinations are left out",
+                              m_lanes[i]->System().c_str(), static_cast<int>(kListingDeadline.count() / 1000));
+                continue;
+            }
+            for (const MidiDestination& destination : calls[i]->Value())
+                all.push_back({i, destination});
+        }
+        return all;
+    }
+
     bool m_opened = false;
-    std::future<std::vector<std::unique_ptr<MidiBackend>>> m_preparing;
-    std::vector<std::unique_ptr<MidiBackend>> m_backends;
+    std::future<Lanes> m_preparing;
+    Lanes m_lanes;
+    MidiWaiter m_waiter;
+    std::string m_lastRefusal;
+    int m_listingDepth = 0;
+    std::optional<std::vector<Listed>> m_snapshot;
     std::map<std::pair<std::size_t, std::string>, MIDIEndpointRef> m_refs;
     std::vector<std::pair<std::size_t, std::string>> m_keys;
 };
 
+// Never destroyed: a system thread may still be inside a call at exit.
 Service& TheService()
 {
-    static Service service;
-    return service;
+    static auto* service = new Service;
+    return *service;
 }
 
 }  // namespace
-
-const char* MIDIStatusText(OSStatus status)
-{
-    switch (status) {
-    case noErr:
-        return "no error";
-    case kMIDIUnknownEndpoint:
-        return "the destination is no longer available";
-    case kMIDIUnknownProperty:
-        return "unknown property";
-    case kMIDIMessageSendErr:
-        return "the MIDI system could not take the message";
-    case kMIDIServerGone:
-        return "the MIDI server has gone away";
-    default:
-        return "MIDI error";
-    }
-}
 
 ItemCount MIDIGetNumberOfDestinations()
 {
@@ -128,10 +260,10 @@ ItemCount MIDIGetNumberOfDestinations()
 MIDIEndpointRef MIDIGetDestination(ItemCount index)
 {
     Service& service = TheService();
-    const std::vector<Service::Listed> all = service.ListAll();
+    const std::vector<Service::Listed>& all = service.ListAll();
     if (index >= all.size())
         return 0;
-    return service.RefFor(all[index].backend, all[index].destination.address);
+    return service.RefFor(all[index].lane, all[index].destination.address);
 }
 
 OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey key, std::string& str)
@@ -141,11 +273,14 @@ OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey k
     const auto* where = service.KeyFor(endpoint);
     if (where == nullptr)
         return kMIDIUnknownEndpoint;
-    if (key != kMIDIPropertyName && key != kMIDIPropertyModel)
+    if (key != kMIDIPropertyName && key != kMIDIPropertyModel && key != kMIDIPropertyAddress)
         return kMIDIUnknownProperty;
     for (const Service::Listed& listed : service.ListAll()) {
-        if (listed.backend == where->first && listed.destination.address == where->second) {
-            str = key == kMIDIPropertyName ? listed.destination.name : listed.destination.model;
+        const MidiDestination& destination = listed.destination;
+        if (listed.lane == where->first && destination.address == where->second) {
+            str = key == kMIDIPropertyName ? destination.name
+                  : key == kMIDIPropertyModel ? destination.model
+                                              : destination.address;
             return noErr;
         }
     }
@@ -156,15 +291,27 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
 {
     if (request == nullptr)
         return kMIDIMessageSendErr;
-    Service& service = TheService();
-    const auto* where = service.KeyFor(request->destination);
-    MidiBackend* backend = where ? service.Backend(where->first) : nullptr;
-    const OSStatus status =
-        backend ? backend->StartSysex(where->second, request) : kMIDIUnknownEndpoint;
-    // A refused send is completed here, so its owner can free it like any other.
-    if (status != noErr)
-        CompleteSysexRequest(request, false);
-    return status;
+    return TheService().Send(request);
+}
+
+const char* MIDISendSysexRefusalReason()
+{
+    return TheService().LastRefusal().c_str();
+}
+
+const char* MIDISysexFailureReason()
+{
+    return t_failureReason;
+}
+
+MIDIListing::MIDIListing()
+{
+    TheService().BeginListing();
+}
+
+MIDIListing::~MIDIListing()
+{
+    TheService().EndListing();
 }
 
 void MIDIServicePrepare()
@@ -177,7 +324,12 @@ void MIDIServiceUseBackends(std::vector<std::unique_ptr<MidiBackend>> backends)
     TheService().UseBackends(std::move(backends));
 }
 
-void MIDIServiceShutDown()
+void MIDIServiceSetWaiter(MidiWaiter waiter)
 {
-    TheService().ShutDown();
+    TheService().SetWaiter(std::move(waiter));
+}
+
+bool MIDIServiceShutDown()
+{
+    return TheService().ShutDown();
 }

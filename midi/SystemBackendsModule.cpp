@@ -3,18 +3,29 @@
 #include "AlsaBackend.h"
 #include "JackBackend.h"
 
-#include <cerrno>
 #include <type_traits>
+
+namespace {
+
+std::unique_ptr<MidiBackend> OpenAlsa(const std::string& clientName)
+{
+    return AlsaBackend::Open(clientName);
+}
+
+std::unique_ptr<MidiBackend> OpenJack(const std::string& clientName)
+{
+    return std::make_unique<JackBackend>(clientName);
+}
+
+}  // namespace
 
 // ALSA's destinations come first, then JACK's. Each backend is cheap to open
 // when its system is absent (no /dev/snd, no JACK server), so start-up stays
-// fast; both name their client after the program ("qwdump", ...).
-extern "C" void QwdAddSystemMidiBackends(std::vector<std::unique_ptr<MidiBackend>>& backends)
+// fast.
+extern "C" void QwdListMidiSystems(std::vector<MidiSystemOpener>& systems)
 {
-    const std::string name = program_invocation_short_name;
-    if (auto alsa = AlsaBackend::Open(name))
-        backends.push_back(std::move(alsa));
-    backends.push_back(std::make_unique<JackBackend>(name));
+    systems.push_back({"ALSA sequencer", &OpenAlsa});
+    systems.push_back({"JACK server", &OpenJack});
 }
 
-static_assert(std::is_same_v<decltype(&QwdAddSystemMidiBackends), AddSystemMidiBackendsFn>);
+static_assert(std::is_same_v<decltype(&QwdListMidiSystems), ListMidiSystemsFn>);

@@ -5,8 +5,17 @@
 #include "MidiBackend.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
-inline constexpr char kSystemBackendsEntry[] = "QwdAddSystemMidiBackends";
+inline constexpr char kSystemBackendsEntry[] = "QwdListMidiSystems";
 
-using AddSystemMidiBackendsFn = void (*)(std::vector<std::unique_ptr<MidiBackend>>& backends);
+// How to open one system's backend; called on that system's own thread,
+// since opening may block on a server that does not answer.
+struct MidiSystemOpener
+{
+    const char* system;  // "ALSA sequencer", "JACK server"
+    std::unique_ptr<MidiBackend> (*open)(const std::string& clientName);
+};
+
+using ListMidiSystemsFn = void (*)(std::vector<MidiSystemOpener>& systems);

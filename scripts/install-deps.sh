@@ -10,6 +10,7 @@ set -euo pipefail
 build_packages=(
   g++ make cmake pkg-config
   qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
+  libsndfile1-dev libfftw3-dev
   fonts-dejavu-core
 )
 # jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI

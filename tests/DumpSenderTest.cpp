@@ -101,7 +101,8 @@ TEST_F(DumpSenderTest, RefusedSendIsLoggedWithItsStatusAndItsBlockFreed)
     midi.AddDestination("input", "midi-monitor");
     midi.RefuseSendsWith(kMIDIServerGone);
     const WaveDumpSend result = Send(kMonitor, "100");
-    EXPECT_EQ(log, "MIDISendSysex = " + std::to_string(kMIDIServerGone) + "\n");
+    EXPECT_EQ(log, "MIDISendSysex = " + std::to_string(kMIDIServerGone) +
+                       "\nMIDI send refused: refused by the in-memory backend\n");
     EXPECT_TRUE(result.portFound);
     EXPECT_EQ(result.status, kMIDIServerGone);
     EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 0");

@@ -11,9 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -28,6 +33,13 @@ const std::string kSaw = std::string(EXAMPLES_DIR) + "/saw-1000.wav";
 ProcessResult Qwdump(Args args)
 {
     args.insert(args.begin(), QWDUMP_PATH);
+    return RunProcess(args);
+}
+
+// qwdump run by bash, which places it with `script`: "$@" is qwdump and `args`.
+ProcessResult QwdumpUnder(const std::string& script, Args args)
+{
+    args.insert(args.begin(), {"/bin/bash", "-c", script, "bash", QWDUMP_PATH});
     return RunProcess(args);
 }
 
@@ -60,38 +72,40 @@ TEST_F(QwdumpTest, PackWritesTheMessageToTheSyxFileOrAsOneLineOfUpperCaseHex)
     EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97"}), (ProcessResult{0, hex, ""}));
 }
 
-TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAlone)
+TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAndTheSystemsReason)
 {
     const std::string stereo =
         dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str());
     const std::string out = dir.File("never.syx");
     EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100", "-o", out}),
-              (ProcessResult{1, "", std::string(LoadMessages::kNotMonoPcm) + "\n"}));
+              (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
     EXPECT_EQ(ReadWholeFile(out), "") << "no .syx file is written for a file that did not load";
 
-    // A send loads the file first, and its failure is reported alone.
+    // A send loads the file first.
     const std::string missing = dir.File("missing.wav");
+    const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
-        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", std::string(LoadMessages::kOpenFailed) + "\n"})) << args[0];
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", err})) << args[0];
 }
 
 TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 {
     const std::vector<Args> bad = {
         {},
-        {"pack", kSquare, "--wave", "96"},
-        {"pack", kSquare, "--wave", "129"},
-        {"pack", kSquare, "--wave", "ninety"},
         {"pack", kSquare},
         {"pack", "--wave", "100"},
         {"pack", kSquare, "--wave", "100", "--bogus"},
+        {"pack", kSquare, "--wave", "100", "-o", ""},
         {"show"},
         {"dance", kSquare},
-        {"send", kSquare, "--port", kMonitor, "--wave", "96"},
-        {"send", kSquare, "--port", kMonitor, "--wave", "129"},
+        {"send", kSquare, "--port", kMonitor, "--wave", "0141"},
         {"send", kSquare, "--wave", "100"},
         {"send", kSquare, "--port", kMonitor},
         {"ports", "extra"},
+        {"fit", kSaw},
+        {"fit", kSaw, "-o", ""},
+        {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"},
+        {"pack", kSaw, "--wave", "100", "--fit", "cubic"},
     };
     for (const Args& args : bad) {
         const ProcessResult r = Qwdump(args);
@@ -105,11 +119,63 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 TEST_F(QwdumpTest, HelpOnEveryCommand)
 {
     for (const Args& args : {Args{"--help"}, Args{"pack", "--help"}, Args{"show", "--help"},
-                             Args{"ports", "--help"}, Args{"send", "--help"}}) {
+                             Args{"ports", "--help"}, Args{"send", "--help"}, Args{"fit", "--help"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 0) << args[0];
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
     }
+}
+
+TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
+{
+    const std::string keep = dir.Write("keep.syx", "keep");
+    const std::string link = dir.File("link.syx");
+    std::filesystem::create_symlink(keep, link);
+    // Past a file-size limit the old file and the link stay, and no
+    // temporary file is left. (The limit costs the stderr file its text.)
+    for (const std::string& out : {keep, link})
+        EXPECT_EQ(QwdumpUnder("trap '' XFSZ; ulimit -f 0; exec \"$@\"", {"pack", kSquare, "--wave", "97", "-o", out})
+                      .exitStatus,
+                  1)
+            << out;
+    EXPECT_EQ(ReadWholeFile(keep), "keep");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", link}).exitStatus, 0);
+    const std::vector<std::uint8_t> message = Message(kSquare, 97);
+    EXPECT_EQ(ReadWholeFile(keep), std::string(message.begin(), message.end()));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+
+    // A device node is written in place and stays.
+    const std::string full = dir.File("full");
+    ASSERT_EQ(::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)), 0);  // /dev/full's numbers
+    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", full}),
+              (ProcessResult{1, "", "qwdump: cannot write " + full + ": can't write to it: No space left on device\n"}));
+    EXPECT_TRUE(std::filesystem::is_character_file(full));
+
+    const std::string wav = dir.Write("wave.wav", ReadWholeFile(kSquare));
+    EXPECT_EQ(Qwdump({"pack", wav, "--wave", "97", "-o", wav}),
+              (ProcessResult{2, "", "qwdump: " + wav + ": the output would replace the input file; nothing written\n"}));
+    EXPECT_EQ(ReadWholeFile(wav), ReadWholeFile(kSquare));
+
+    const std::pair<const char*, std::string> stdouts[] = {{">/dev/full", "No space left on device"},
+                                                           {">&-", "Bad file descriptor"}};
+    for (const auto& [redirection, reason] : stdouts)
+        for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare},
+                                 Args{"fit", kSquare, "-o", dir.File("fit.wav")}})
+            EXPECT_EQ(QwdumpUnder(std::string("exec \"$@\" ") + redirection, args),
+                      (ProcessResult{1, "", "qwdump: write error on standard output: " + reason + "\n"}))
+                << redirection << ' ' << args[0];
+
+    // Decimal whole numbers only, leading zeros allowed.
+    const std::string syx = dir.File("wave.syx");
+    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "0100", "-o", syx}).exitStatus, 0);
+    const std::vector<std::uint8_t> wave100 = Message(kSquare, 100);
+    EXPECT_EQ(ReadWholeFile(syx), std::string(wave100.begin(), wave100.end()));
+    for (const std::string refusal : {"0141 is outside 97\u2013128", "129 is outside 97\u2013128",
+                                      "0x61 is not a whole number", "1e2 is not a whole number",
+                                      "97abc is not a whole number"})
+        EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", refusal.substr(0, refusal.find(' '))}),
+                  (ProcessResult{2, "", "qwdump: --wave: " + refusal + " (see qwdump --help)\n"}));
 }
 
 TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
@@ -120,13 +186,68 @@ TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
     EXPECT_NE(r.out.find("\n120:"), std::string::npos) << "the last row of samples";
     EXPECT_NE(r.out.find('#'), std::string::npos) << "the picture";
 
-    const std::string ramp =
-        dir.Write("ramp.wav", WavBytes::Mono(SampleBytes({-32768, 32767}) + std::string(252, 0)).str());
+    // Declaring 24-bit samples changes nothing but a notice.
+    const std::string ramp = dir.Write("ramp.wav", WavBytes::Riff()
+                                                       .Chunk("fmt ", FormatBody().replace(14, 1, "\x18"))
+                                                       .Chunk("data", SampleBytes({-32768, 32767}) + std::string(252, 0))
+                                                       .str());
     r = Qwdump({"show", ramp});
     EXPECT_NE(r.out.find("  0: -32768  32767      0"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "qwdump: " + ramp +
+                         ": declares 24-bit samples; its bytes are read as 16-bit pairs (qwdump fit converts it)\n");
 
     r = Qwdump({"show", kSaw});
     EXPECT_NE(r.out.find("fitted"), std::string::npos);
+}
+
+TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
+{
+    const std::string harmonic = dir.File("harmonic.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", harmonic}),
+              (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
+                                "nearest vs harmonic: -48.5 dB\n", ""}));
+    const std::string nearest = dir.File("nearest.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", nearest, "--method", "nearest"}).exitStatus, 0);
+    CEngine engine;
+    ASSERT_TRUE(engine.LoadWaveFile(kSaw.c_str()));
+    const std::vector<std::int16_t> picked(engine.m_anWave, engine.m_anWave + 128);
+    for (const std::string& out : {harmonic, nearest}) {
+        ASSERT_TRUE(engine.LoadWaveFile(out.c_str())) << engine.m_pszError;
+        EXPECT_EQ(engine.m_bResampled, 0);
+        EXPECT_EQ(ReadWholeFile(out).size(), 300u);
+    }
+    EXPECT_EQ(std::vector<std::int16_t>(engine.m_anWave, engine.m_anWave + 128), picked);
+
+    const std::string syx = dir.File("wave.syx");
+    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
+    const std::vector<std::uint8_t> expected = Message(harmonic, 100);
+    EXPECT_EQ(ReadWholeFile(syx), std::string(expected.begin(), expected.end()));
+    // A stereo file the window's loader refuses loads fitted, and the send
+    // goes on to look for its port.
+    const std::string stereo = dir.Write(
+        "stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(Ramp(600))).str());
+    EXPECT_EQ(Qwdump({"send", stereo, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
+}
+
+TEST_F(QwdumpTest, FitRefusalsAndOverflowEachSayOneLine)
+{
+    const std::string out = dir.File("out.wav");
+    const std::string missing = dir.File("missing.wav");
+    EXPECT_EQ(Qwdump({"fit", missing, "-o", out}),
+              (ProcessResult{1, "", "qwdump: " + missing + ": can't open it: No such file or directory\n"}));
+    EXPECT_EQ(ReadWholeFile(out), "");
+    const std::string in = dir.Write("in.wav", ReadWholeFile(kSaw));
+    EXPECT_EQ(Qwdump({"fit", in, "-o", dir.path() + "/./in.wav"}),
+              (ProcessResult{2, "", "qwdump: " + dir.path() +
+                                        "/./in.wav: the output would replace the input file; nothing written\n"}));
+    EXPECT_EQ(ReadWholeFile(in), ReadWholeFile(kSaw));
+
+    std::vector<std::int16_t> square(600, 30000);
+    std::fill(square.begin() + 300, square.end(), -30000);
+    const std::string loud = dir.Write("square.wav", WavBytes::Mono(SampleBytes(square)).str());
+    const ProcessResult r = Qwdump({"fit", loud, "-o", out});
+    EXPECT_EQ(r.err, "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
+    EXPECT_EQ(r.exitStatus, 0);
 }
 
 TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
@@ -134,7 +255,9 @@ TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
     // A missing sound card or JACK server is not an error.
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", ""}));
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
-              (ProcessResult{3, "", "The MIDI port you've selected is no longer available.Please select another.\n"}));
+              (ProcessResult{3, "",
+                             "The MIDI port you've selected is no longer available.Please select another.\n"
+                             "qwdump: no MIDI destination titled 'input (midi-monitor)'; 'qwdump ports' lists them\n"}));
 }
 
 // A private JACK server per test, started in its body; receiving clients are
@@ -164,9 +287,11 @@ TEST_F(QwdumpJackTest, PortsListsTheInputsAndSendReachesOnlyTheChosenOneWithTheE
         << ::testing::PrintToString(ports);
 
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}),
-              (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", "MIDISendSysex = 0\n"}));
+              (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", ""}));
     EXPECT_EQ(Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"}).exitStatus, 0);
-    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "input (other)", "--wave", "101"}).exitStatus, 0);
+    // By the JACK port's full name, as `ports --addresses` shows it.
+    EXPECT_NE(Qwdump({"ports", "--addresses"}).out.find("input (other)\tother:input\n"), std::string::npos);
+    EXPECT_EQ(Qwdump({"send", kSaw, "--port", "other:input", "--wave", "101"}).exitStatus, 0);
 
     ASSERT_TRUE(monitor.WaitForEvents(2, 5s));
     ASSERT_TRUE(other.WaitForEvents(1, 5s));
@@ -181,15 +306,20 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
 {
     // "-a E": the server fails a client's requests to connect its own ports
     // to other clients', so the send is refused. "-a e": it ignores them, so
-    // the connection never comes and the send completes undelivered.
-    const std::pair<const char*, std::string> cases[] = {
-        {"E", "MIDISendSysex = -10838\nqwdump: the send was refused: the MIDI system could not take the message\n"},
-        {"e", "MIDISendSysex = 0\nqwdump: the message was not delivered to input (midi-monitor)\n"},
+    // the connection never comes and the send completes undelivered. The log
+    // line reaches stderr only with --verbose.
+    const std::tuple<const char*, Args, std::string> cases[] = {
+        {"E", {"--verbose"},
+         "MIDISendSysex = -10838\nqwdump: the send was refused: jack_connect qwdump:out-1 to midi-monitor:input: "
+         "the server refused the connection (error -1)\n"},
+        {"e", {}, "qwdump: the message was not delivered to input (midi-monitor): no connection within 1 s\n"},
     };
-    for (const auto& [mode, err] : cases) {
+    for (const auto& [mode, verbose, err] : cases) {
         SCOPED_TRACE(mode);
         MidiDump monitor(StartServer({"-a", mode}), dir.File(std::string(mode) + ".log"));
-        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}), (ProcessResult{4, "", err}));
+        Args args{"send", kSquare, "--port", kMonitor, "--wave", "100"};
+        args.insert(args.end(), verbose.begin(), verbose.end());
+        EXPECT_EQ(Qwdump(args), (ProcessResult{4, "", err}));
         EXPECT_TRUE(monitor.Events().empty());
     }
 }

@@ -1,5 +1,6 @@
 // quarven-wave-dump: the window. It takes no options of its own.
 
+#include "EventLoopMidiWait.h"
 #include "MessageBoxAlert.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
@@ -54,7 +55,19 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(g_qtHandler);
 
     InstallMessageBoxAlerts();
-    QuarWindow window;
-    window.show();
-    return app.exec();
+    InstallEventLoopMidiWaiter();
+    int status = 0;
+    {
+        QuarWindow window;
+        window.show();
+        status = app.exec();
+    }
+    // A MIDI system stuck in a call must not hold up quitting, and exit
+    // handlers must not run under it.
+    MIDIServiceSetWaiter(nullptr);
+    if (!MIDIServiceShutDown()) {
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
 }
