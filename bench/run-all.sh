@@ -65,6 +65,12 @@ row "MIDISendSysex to received, JACK periods" \
         for (i = 1; i < NF; ++i) v[$i] = $(i + 1)
         print "median " v["median"] ", p99 " v["p99"] ", max " v["max"] }' "$work/jack")" "<= 1"
 
+echo "== A bank of 32 waves over JACK, --gap 0"
+"$build_dir/bench/bank_bench" 5 | tee "$work/bank" || true
+row "qwdump send of 32 waves, start to last received" \
+  "$(awk '/start to last received/ { for (i = 1; i <= NF; ++i) if ($i == "median") print $(i + 1) " ms" }' "$work/bank")" \
+  "<= 3572 ms"
+
 echo "== Window start-up under Xvfb"
 bench/startup-bench.sh "$build_dir" 15 | tee "$work/startup"
 row "Window launch to viewable / bare Qt window" \
