@@ -155,6 +155,9 @@ check ports 0 "" ""
 check seq 0 "14:0 System exclusive $(message square.wav 97)" ""
 check raw 0 "" "$(message saw-1000.wav 128)"
 check order "0 0" "" "$(message saw-1000.wav 100) $(message square.wav 101)"
+check bank 0 "$(for wave in 125 126 127 128; do
+  echo "14:0 System exclusive $(message "$([ $((wave % 2)) = 1 ] && echo square || echo saw-1000).wav" $wave)"
+done)" ""
 
 check gone "0 3" "" ""
 [[ "|$(listed gone)|" == *"|aseqdump (aseqdump)|"* ]] || fail "gone: aseqdump's port was not listed while it ran: \"$(listed gone)\""

@@ -104,8 +104,15 @@ run "$QWDUMP" send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 100
 run "$QWDUMP" send "$WAVES/square.wav" --port "$VIRMIDI" --wave 101
 collect
 
-# More sends through this boot (a bank of messages, say) go here, each a
-# step with its check of the same name in kernel-alsa-test.sh.
+# A bank of four in one run, paced by wire time alone.
+step bank
+listen
+run "$QWDUMP" send "$WAVES/square.wav" "$WAVES/saw-1000.wav" "$WAVES/square.wav" "$WAVES/saw-1000.wav" \
+  --port "$THROUGH" --wave 125 --gap 0
+collect
+
+# More sends through this boot go here, each a step with its check of the
+# same name in kernel-alsa-test.sh.
 
 # aseqdump's own port, listed while it runs, then gone with it. Midi
 # Through is routed to the raw device, so that a send to either shows.
