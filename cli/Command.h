@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class Command
 {
@@ -24,11 +25,14 @@ protected:
     {
         m_subcommand->add_option("FILE", file, "Mono 16-bit PCM WAV file")->required();
     }
-    void AddWaveNumberOption(int& waveNumber)
+    // Several files, in order: WAV files, and .syx files of wave dump messages.
+    void AddFilesArgument(std::vector<std::string>& files)
     {
-        m_subcommand->add_option("--wave,-w", waveNumber, "Target wave number, 97 to 128")
-            ->required()
-            ->transform(WaveNumberValidator());
+        m_subcommand->add_option("FILE", files, "WAV files, or .syx files of wave dump messages")->required();
+    }
+    CLI::Option* AddWaveNumberOption(int& waveNumber, const char* help = "Target wave number, 97 to 128")
+    {
+        return m_subcommand->add_option("--wave,-w", waveNumber, help)->transform(WaveNumberValidator());
     }
 
     CLI::App* const m_subcommand;
@@ -38,3 +42,4 @@ std::unique_ptr<Command> AddPackCommand(CLI::App& app);
 std::unique_ptr<Command> AddShowCommand(CLI::App& app);
 std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
 std::unique_ptr<Command> AddSendCommand(CLI::App& app);
+std::unique_ptr<Command> AddFitCommand(CLI::App& app);

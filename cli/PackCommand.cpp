@@ -1,15 +1,18 @@
-// qwdump pack FILE --wave N [-o OUT.syx]: the wave dump message for FILE,
-// as a .syx file or as one line of hex on stdout.
+// qwdump pack FILE... --wave N [-o OUT.syx]: the wave dump messages of the
+// files for consecutive wave numbers, written one after another to a .syx
+// file (a bank that qwdump send or amidi -s sends later), or printed as one
+// line of hex each.
 
 #include "Command.h"
-#include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "OutputFile.h"
 #include "StandardOutput.h"
+#include "WaveDumpBank.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,61 +20,70 @@ class PackCommand : public Command
 {
 public:
     explicit PackCommand(CLI::App& app)
-        : Command(app.add_subcommand("pack", "Pack a WAV file into the 300-byte wave dump message"))
+        : Command(app.add_subcommand("pack", "Pack WAV files into 300-byte wave dump messages, one wave number each"))
     {
-        AddWavFileArgument(m_file);
-        AddWaveNumberOption(m_waveNumber);
+        AddFilesArgument(m_files);
+        AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones follow")
+            ->required();
         m_subcommand
-            ->add_option("--output,-o", m_output, "Write the message to this .syx file instead of printing it as hex")
+            ->add_option("--output,-o", m_output,
+                         "Write the messages to this .syx file instead of printing each as a line of hex")
             ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
+        AddFitOption(*m_subcommand, m_fit);
     }
 
     int Run() override
     {
-        if (!m_output.empty() && IsSameFile(m_output, m_file)) {
-            std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
-                         m_output.c_str());
-            return kExitUsage;
+        for (const std::string& file : m_files) {
+            if (!m_output.empty() && IsSameFile(m_output, file)) {
+                std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
+                             m_output.c_str());
+                return kExitUsage;
+            }
         }
-        if (!LoadWaveOrReport(m_file))
-            return kExitFileError;
-        std::uint32_t length = 0;
-        const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
+        std::vector<BankMessage> bank;
+        if (const int status = GatherWaveDumps(m_files, m_waveNumber, m_fit, bank); status != kExitOk)
+            return status;
         if (m_output.empty()) {
-            PrintHex(msg, length);
+            for (const BankMessage& message : bank)
+                PrintHex(message.bytes);
             return FinishStandardOutput(kExitOk);
         }
-        return WriteSyx(msg, length) ? kExitOk : kExitFileError;
+        return WriteSyx(bank) ? kExitOk : kExitFileError;
     }
 
 private:
-    static void PrintHex(const std::uint8_t* msg, std::uint32_t length)
+    static void PrintHex(const SysexMessage& message)
     {
         std::string line;
-        line.reserve(length * 3);
+        line.reserve(message.size() * 3);
         static const char kDigits[] = "0123456789ABCDEF";
-        for (std::uint32_t i = 0; i < length; ++i) {
-            if (i != 0)
+        for (const std::uint8_t byte : message) {
+            if (!line.empty())
                 line += ' ';
-            line += kDigits[msg[i] >> 4];
-            line += kDigits[msg[i] & 0xF];
+            line += kDigits[byte >> 4];
+            line += kDigits[byte & 0xF];
         }
         line += '\n';
         Print("%s", line.c_str());
     }
 
-    bool WriteSyx(const std::uint8_t* msg, std::uint32_t length) const
+    bool WriteSyx(const std::vector<BankMessage>& bank) const
     {
+        SysexMessage bytes;
+        for (const BankMessage& message : bank)
+            bytes.insert(bytes.end(), message.bytes.begin(), message.bytes.end());
         std::string error;
-        if (WriteOutputFile(m_output, msg, length, error))
+        if (WriteOutputFile(m_output, bytes.data(), bytes.size(), error))
             return true;
         std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
         return false;
     }
 
-    std::string m_file;
+    std::vector<std::string> m_files;
     int m_waveNumber = 0;
     std::string m_output;
+    std::string m_fit;
 };
 
 }  // namespace

@@ -1,86 +1,84 @@
-// qwdump send FILE --port TITLE --wave N: sends the wave dump message to the
-// destination with that title, found as the window finds it, and waits for
-// the send to finish.
+// qwdump send FILE... --port P [--wave N] [--gap MS]: sends the wave dump
+// messages of the files to one destination, found as the window finds it,
+// paced for real devices, each waited for until it has gone out.
 
 #include "Alert.h"
+#include "BankSender.h"
 #include "Command.h"
 #include "DestinationDirectory.h"
 #include "DumpSender.h"
-#include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "MidiExit.h"
-#include "MidiService.h"
 #include "PrintableText.h"
-#include "SysexDelivery.h"
-#include "SystemLog.h"
+#include "StandardOutput.h"
+#include "WaveDumpBank.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
-// Far longer than any destination needs for 300 bytes (96 ms on a DIN cable).
-constexpr std::chrono::seconds kSendTimeout{5};
+constexpr int kDefaultGapMs = 150;
+constexpr int kMaxGapMs = 10000;
 
 class SendCommand : public Command
 {
 public:
     explicit SendCommand(CLI::App& app)
-        : Command(app.add_subcommand("send", "Send the wave dump message of a WAV file to a MIDI destination"))
+        : Command(app.add_subcommand(
+              "send",
+              "Send the wave dump messages of WAV and .syx files to a MIDI destination, one after another.\n"
+              "Each message after the first starts only when the previous one has gone out and its wire time "
+              "at MIDI's 31,250 baud (96 ms for 300 bytes) plus the gap has passed: devices behind USB or DIN "
+              "interfaces need that pause (20 to 200 ms) to store each wave, and a fast computer must never "
+              "overrun a slow cable further down."))
     {
-        AddWavFileArgument(m_file);
-        m_subcommand->add_option("--port,-p", m_port, "Destination: its exact title as 'qwdump ports' lists it, or its address "
-                                     "(ALSA CLIENT:PORT such as 14:0, JACK client:port)")
+        AddFilesArgument(m_files);
+        m_subcommand
+            ->add_option("--port,-p", m_port,
+                         "Destination: its exact title as 'qwdump ports' lists it, or its address "
+                         "(ALSA CLIENT:PORT such as 14:0, JACK client:port)")
             ->required();
-        AddWaveNumberOption(m_waveNumber);
+        m_wave = AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones "
+                                                   "follow in order. Required with WAV files; .syx messages "
+                                                   "keep their own");
+        m_subcommand
+            ->add_option("--gap,-g", m_gapMs,
+                         "Pause in milliseconds after each message's wire time, 0 to 10000")
+            ->check(CLI::Range(0, kMaxGapMs))
+            ->capture_default_str();
+        AddFitOption(*m_subcommand, m_fit);
     }
 
     int Run() override
     {
-        if (!LoadWaveOrReport(m_file))
-            return kExitFileError;
-
+        // Every file is read and the port found before the first byte goes
+        // out: a bad file late in a bank must not leave half of it sent.
+        std::vector<BankMessage> bank;
+        const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
+        if (const int status = GatherWaveDumps(m_files, firstWave, m_fit, bank); status != kExitOk)
+            return status;
         const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
         if (destination == 0) {
             RunAlertPanel(kPortGoneAlert);
             std::fprintf(stderr, "qwdump: no MIDI destination titled '%s'; 'qwdump ports' lists them\n",
                          EscapeControlCharacters(m_port).c_str());
-            return Finish(kExitNoSuchPort);
+            return CloseMidiAndReturn(kExitNoSuchPort);
         }
-        std::uint32_t length = 0;
-        const std::uint8_t* msg = s_Engine.PackWavToSysex(m_waveNumber - 1, length);
-        OSStatus status = noErr;
-        const auto delivery = SysexDelivery::Start(destination, {msg, msg + length}, status);
-        LogLine("MIDISendSysex = %d", static_cast<int>(status));
-        if (status != noErr) {
-            std::fprintf(stderr, "qwdump: the send was refused: %s\n", MIDISendSysexRefusalReason());
-            return Finish(kExitSendFailed);
-        }
-        if (!delivery->WaitUntil(std::chrono::steady_clock::now() + kSendTimeout)) {
-            std::fprintf(stderr, "qwdump: the send did not finish within %d seconds\n",
-                         static_cast<int>(kSendTimeout.count()));
-            // Closing the MIDI service would wait for the stuck send.
-            std::fflush(stdout);
-            std::_Exit(kExitSendFailed);
-        }
-        if (!delivery->Delivered()) {
-            std::fprintf(stderr, "qwdump: the message was not delivered to %s: %s\n",
-                         EscapeControlCharacters(m_port).c_str(), delivery->FailureReason().c_str());
-            return Finish(kExitSendFailed);
-        }
-        std::printf("Sent wave %d to %s\n", m_waveNumber, EscapeControlCharacters(m_port).c_str());
-        return Finish(kExitOk);
+        const int status = SendBank(bank, destination, m_port, std::chrono::milliseconds(m_gapMs));
+        return CloseMidiAndReturn(FinishStandardOutput(status));
     }
 
 private:
-    static int Finish(int status) { return CloseMidiAndReturn(status); }
-
-    std::string m_file;
+    std::vector<std::string> m_files;
     std::string m_port;
     int m_waveNumber = 0;
+    CLI::Option* m_wave = nullptr;
+    int m_gapMs = kDefaultGapMs;
+    std::string m_fit;
 };
 
 }  // namespace

@@ -30,6 +30,7 @@ int main(int argc, char** argv)
     commands.push_back(AddShowCommand(app));
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddSendCommand(app));
+    commands.push_back(AddFitCommand(app));
 
     try {
         app.parse(argc, argv);

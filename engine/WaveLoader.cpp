@@ -6,9 +6,9 @@
 #include "ByteOrder.h"
 #include "Engine.h"
 #include "LoadMessages.h"
+#include "NearestSample.h"
 #include "RiffChunks.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -124,14 +124,10 @@ bool CEngine::LoadWaveFile(const char* path)
             if (!ReadItem(f, anSamples, dataBytes))
                 Fail(LoadMessages::kTruncated);
             std::memset(m_anWave, 0, sizeof m_anWave);
-            // Position i takes the sample nearest to i * n / 128 (halves round
-            // up); an odd last byte is ignored.
+            // An odd last byte is ignored.
             const std::uint32_t n = dataBytes / 2;
-            const double step = n * 0.0078125;
-            for (int i = 0; i < 128; ++i) {
-                const auto j = static_cast<std::uint32_t>(std::floor(i * step + 0.5));
-                m_anWave[i] = anSamples[j];
-            }
+            for (int i = 0; i < 128; ++i)
+                m_anWave[i] = anSamples[NearestSampleIndex(i, n)];
             m_bResampled = 1;
         }
 

@@ -11,6 +11,7 @@ set -euo pipefail
 build_packages=(
   g++ make cmake pkg-config
   qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
+  libsndfile1-dev libfftw3-dev
   fonts-dejavu-core help2man
 )
 # CPack's DEB generator reads the binaries' dependencies with file and
@@ -21,9 +22,12 @@ package_packages=(
 )
 # jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI
 # tests and the latency benchmark (it asks a debconf question, hence the
-# noninteractive install below); man-db: the package test looks the pages up.
+# noninteractive install below). qemu-system-x86, busybox-static, alsa-utils
+# and cpio: the kernel ALSA test's VM and the receivers inside it. man-db:
+# the package test looks the pages up.
 test_packages=(
   libgtest-dev libbenchmark-dev jackd2
+  qemu-system-x86 busybox-static alsa-utils cpio
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick man-db
 )

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/sysmacros.h>
 
 #include <cstdio>
@@ -102,6 +103,10 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
         {"send", kSquare, "--wave", "100"},
         {"send", kSquare, "--port", kMonitor},
         {"ports", "extra"},
+        {"fit", kSaw},
+        {"fit", kSaw, "-o", ""},
+        {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"},
+        {"pack", kSaw, "--wave", "100", "--fit", "cubic"},
     };
     for (const Args& args : bad) {
         const ProcessResult r = Qwdump(args);
@@ -115,7 +120,7 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
 TEST_F(QwdumpTest, HelpOnEveryCommand)
 {
     for (const Args& args : {Args{"--help"}, Args{"pack", "--help"}, Args{"show", "--help"},
-                             Args{"ports", "--help"}, Args{"send", "--help"}}) {
+                             Args{"ports", "--help"}, Args{"send", "--help"}, Args{"fit", "--help"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 0) << args[0];
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
@@ -156,7 +161,8 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     const std::pair<const char*, std::string> stdouts[] = {{">/dev/full", "No space left on device"},
                                                            {">&-", "Bad file descriptor"}};
     for (const auto& [redirection, reason] : stdouts)
-        for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare}})
+        for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare},
+                                 Args{"fit", kSquare, "-o", dir.File("fit.wav")}})
             EXPECT_EQ(QwdumpUnder(std::string("exec \"$@\" ") + redirection, args),
                       (ProcessResult{1, "", "qwdump: write error on standard output: " + reason + "\n"}))
                 << redirection << ' ' << args[0];
@@ -193,6 +199,56 @@ TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndListsItsSamples)
 
     r = Qwdump({"show", kSaw});
     EXPECT_NE(r.out.find("fitted"), std::string::npos);
+}
+
+TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
+{
+    const std::string harmonic = dir.File("harmonic.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", harmonic}),
+              (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
+                                "nearest vs harmonic: -48.5 dB\n", ""}));
+    const std::string nearest = dir.File("nearest.wav");
+    EXPECT_EQ(Qwdump({"fit", kSaw, "-o", nearest, "--method", "nearest"}).exitStatus, 0);
+    CEngine engine;
+    ASSERT_TRUE(engine.LoadWaveFile(kSaw.c_str()));
+    const std::vector<std::int16_t> picked(engine.m_anWave, engine.m_anWave + 128);
+    for (const std::string& out : {harmonic, nearest}) {
+        ASSERT_TRUE(engine.LoadWaveFile(out.c_str())) << engine.m_pszError;
+        EXPECT_EQ(engine.m_bResampled, 0);
+        EXPECT_EQ(ReadWholeFile(out).size(), 300u);
+    }
+    EXPECT_EQ(std::vector<std::int16_t>(engine.m_anWave, engine.m_anWave + 128), picked);
+
+    const std::string syx = dir.File("wave.syx");
+    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
+    const std::vector<std::uint8_t> expected = Message(harmonic, 100);
+    EXPECT_EQ(ReadWholeFile(syx), std::string(expected.begin(), expected.end()));
+    // A stereo file the window's loader refuses loads fitted, and the send
+    // goes on to look for its port.
+    const std::string stereo = dir.Write(
+        "stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(Ramp(600))).str());
+    EXPECT_EQ(Qwdump({"send", stereo, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
+}
+
+TEST_F(QwdumpTest, FitRefusalsAndOverflowEachSayOneLine)
+{
+    const std::string out = dir.File("out.wav");
+    const std::string missing = dir.File("missing.wav");
+    EXPECT_EQ(Qwdump({"fit", missing, "-o", out}),
+              (ProcessResult{1, "", "qwdump: " + missing + ": can't open it: No such file or directory\n"}));
+    EXPECT_EQ(ReadWholeFile(out), "");
+    const std::string in = dir.Write("in.wav", ReadWholeFile(kSaw));
+    EXPECT_EQ(Qwdump({"fit", in, "-o", dir.path() + "/./in.wav"}),
+              (ProcessResult{2, "", "qwdump: " + dir.path() +
+                                        "/./in.wav: the output would replace the input file; nothing written\n"}));
+    EXPECT_EQ(ReadWholeFile(in), ReadWholeFile(kSaw));
+
+    std::vector<std::int16_t> square(600, 30000);
+    std::fill(square.begin() + 300, square.end(), -30000);
+    const std::string loud = dir.Write("square.wav", WavBytes::Mono(SampleBytes(square)).str());
+    const ProcessResult r = Qwdump({"fit", loud, "-o", out});
+    EXPECT_EQ(r.err, "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
+    EXPECT_EQ(r.exitStatus, 0);
 }
 
 TEST_F(QwdumpTest, WithoutDestinationsPortsPrintsNothingAndSendFindsNoPort)
@@ -232,7 +288,7 @@ TEST_F(QwdumpJackTest, PortsListsTheInputsAndSendReachesOnlyTheChosenOneWithTheE
         << ::testing::PrintToString(ports);
 
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}),
-              (ProcessResult{0, "Sent wave 97 to input (midi-monitor)\n", ""}));
+              (ProcessResult{0, "Sent wave 97 (" + kSquare + ") to input (midi-monitor)\n", ""}));
     EXPECT_EQ(Qwdump({"send", kSaw, "--port", kMonitor, "--wave", "128"}).exitStatus, 0);
     // By the JACK port's full name, as `ports --addresses` shows it.
     EXPECT_NE(Qwdump({"ports", "--addresses"}).out.find("input (other)\tother:input\n"), std::string::npos);
@@ -255,9 +311,9 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
     // line reaches stderr only with --verbose.
     const std::tuple<const char*, Args, std::string> cases[] = {
         {"E", {"--verbose"},
-         "MIDISendSysex = -10838\nqwdump: the send was refused: jack_connect qwdump:out-1 to midi-monitor:input: "
-         "the server refused the connection (error -1)\n"},
-        {"e", {}, "qwdump: the message was not delivered to input (midi-monitor): no connection within 1 s\n"},
+         "MIDISendSysex = -10838\nqwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): "
+         "jack_connect qwdump:out-1 to midi-monitor:input: the server refused the connection (error -1)\n"},
+        {"e", {}, "qwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): no connection within 1 s\n"},
     };
     for (const auto& [mode, verbose, err] : cases) {
         SCOPED_TRACE(mode);
@@ -267,6 +323,68 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFour)
         EXPECT_EQ(Qwdump(args), (ProcessResult{4, "", err}));
         EXPECT_TRUE(monitor.Events().empty());
     }
+}
+
+TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedAndNothingOfABadOneGoesOut)
+{
+    StartServer();
+    MidiDump monitor(*server, dir.File("monitor.log"), "midi-monitor", true);
+    Args wavs;
+    MidiDump::EventList bank;
+    for (int i = 0; i < 32; ++i) {
+        std::vector<std::int16_t> samples(128, static_cast<std::int16_t>(i * 1000 - 16000));
+        samples[i] = 32767;
+        wavs.push_back(dir.Write("w" + std::to_string(i) + ".wav", WavBytes::Mono(SampleBytes(samples)).str()));
+        bank.push_back(Message(wavs.back(), 97 + i));
+    }
+    const auto qwdump = [&](Args args, const Args& files) {
+        args.insert(args.end(), files.begin(), files.end());
+        return Qwdump(args);
+    };
+
+    // 32 WAV files to waves 97 to 128, each arriving whole, in order, no
+    // closer to the one before than its wire time (96 ms) plus the gap.
+    const ProcessResult sent = qwdump({"send", "--port", kMonitor, "--wave", "97", "--gap", "20"}, wavs);
+    EXPECT_EQ(sent.exitStatus, 0) << sent.err;
+    EXPECT_NE(sent.out.find("Sent wave 128 (" + wavs.back() + ") to input (midi-monitor)\n"), std::string::npos);
+    ASSERT_TRUE(monitor.WaitForEvents(32, 5s));
+    EXPECT_EQ(monitor.Events(), bank);
+    const std::vector<long> times = monitor.FrameTimes();
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], (96 + 20) * PrivateJackServer::kSampleRate / 1000) << "message " << i;
+
+    // Packed into one .syx file, the bank goes out again byte for byte.
+    const std::string syx = dir.File("bank.syx");
+    EXPECT_EQ(qwdump({"pack", "--wave", "97", "-o", syx}, wavs).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"send", syx, "--port", kMonitor, "--gap", "0"}).exitStatus, 0);
+    ASSERT_TRUE(monitor.WaitForEvents(64, 10s));
+    const MidiDump::EventList events = monitor.Events();
+    EXPECT_EQ(MidiDump::EventList(events.begin() + 32, events.end()), bank);
+
+    // Everything is checked before the first byte goes out.
+    std::string bytes = ReadWholeFile(syx);
+    bytes[305] = '\x85';
+    const std::string bad = dir.Write("bad.syx", bytes);
+    const std::tuple<Args, int, std::string> refused[] = {
+        {{syx, bad}, 1, "qwdump: " + bad + ": byte 305: wave index 85 is outside 60-7F (waves 97-128)\n"},
+        {{"--wave", "100", wavs[0], dir.File("missing.wav")}, 1, "(No such file or directory)\n"},
+        {{"--wave", "128", wavs[0], wavs[1]}, 2, "would end at wave 129, past 128; nothing done\n"},
+    };
+    for (const auto& [files, status, err] : refused) {
+        const ProcessResult r = qwdump({"send", "--port", kMonitor}, files);
+        EXPECT_EQ(r.exitStatus, status) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), err.size())), err);
+    }
+
+    // Ctrl-C lets the message in flight finish and sends no more.
+    BackgroundProcess run({QWDUMP_PATH, "send", wavs[0], wavs[1], "--port", kMonitor, "--wave", "97", "--gap", "10000"},
+                          dir.File("run.out"), dir.File("run.err"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(dir.File("run.out")).find("Sent") != std::string::npos; }, 5s));
+    run.Stop(SIGINT);
+    EXPECT_EQ(WEXITSTATUS(run.waitStatus()), 130);
+    EXPECT_EQ(ReadWholeFile(dir.File("run.err")), "qwdump: interrupted: 1 of 2 messages went out\n");
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(monitor.Events().size(), 65u);
 }
 
 }  // namespace

@@ -92,8 +92,12 @@ bool PrivateJackServer::Stop(std::chrono::milliseconds grace)
     return stopped;
 }
 
-MidiDump::MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName)
-    : m_logPath(logPath), m_process({"/usr/bin/jack_midi_dump", clientName}, logPath, "", SIGINT)
+MidiDump::MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName,
+                   bool frameTimes)
+    : m_logPath(logPath),
+      m_process(frameTimes ? std::vector<std::string>{"/usr/bin/jack_midi_dump", "-a", clientName}
+                           : std::vector<std::string>{"/usr/bin/jack_midi_dump", clientName},
+                logPath, "", SIGINT)
 {
     const std::string port = "\n" + clientName + ":input\n";
     if (!WaitUntil([&] { return ("\n" + ListPorts(server.name()).out).find(port) != std::string::npos; },
@@ -101,7 +105,8 @@ MidiDump::MidiDump(const PrivateJackServer& server, const std::string& logPath, 
         throw std::runtime_error("jack_midi_dump did not register its port");
 }
 
-// A line reads "   0: f0 01 ... f7": the frame offset, then the bytes in hex.
+// A line reads "   0: f0 01 ... f7": the frame offset (or the frame time),
+// then the bytes in hex.
 MidiDump::EventList MidiDump::Events() const
 {
     EventList events;
@@ -116,4 +121,15 @@ MidiDump::EventList MidiDump::Events() const
             events.back().push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
     }
     return events;
+}
+
+std::vector<long> MidiDump::FrameTimes() const
+{
+    std::vector<long> times;
+    std::istringstream lines(ReadWholeFile(m_logPath));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(':') != std::string::npos)
+            times.push_back(std::stol(line));
+    }
+    return times;
 }

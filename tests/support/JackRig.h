@@ -57,12 +57,15 @@ class MidiDump
 public:
     using EventList = std::vector<std::vector<std::uint8_t>>;
 
-    MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor");
+    // With `frameTimes`, each event is stamped with the server's frame time.
+    MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor",
+             bool frameTimes = false);
     ~MidiDump() { Stop(); }
     // SIGINT lets it close its client, so the server does not wait for it.
     void Stop() { m_process.Stop(SIGINT); }
-    // Every event received so far, in order.
+    // Every event received so far, in order, and (with frameTimes) when.
     EventList Events() const;
+    std::vector<long> FrameTimes() const;
     // Waits until at least `count` events have arrived.
     bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const
     {

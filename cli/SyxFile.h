@@ -1,0 +1,20 @@
+// .syx files of wave dump messages, as `qwdump pack -o` writes them and any
+// SysEx tool (amidi -s) sends them: whole messages back to back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using SysexMessage = std::vector<std::uint8_t>;
+
+// True when `path` is a regular file whose first byte is F0, the start of
+// System Exclusive. Never waits on a named pipe.
+bool LooksLikeSyxFile(const std::string& path);
+
+// Reads every message of the .syx file at `path`. Each must be a
+// well-formed wave dump message: exactly 300 bytes, the fixed header
+// F0 01 20 01 0A, a wave index of 96 to 127, every byte between F0 and F7
+// below 0x80, and F7 last. On failure returns false with `error` naming
+// the byte offset and what is wrong there.
+bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error);

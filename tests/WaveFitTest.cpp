@@ -1,0 +1,218 @@
+// The audio fit module: inputs written here with libsndfile in the formats
+// users bring, the arithmetic of the fit, and the files it refuses.
+
+#include "CycleFit.h"
+#include "TempDir.h"
+#include "WaveFit.h"
+#include "WavBytes.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Samples = std::vector<std::int16_t>;
+constexpr double kPi = 3.14159265358979323846;
+
+// A band-limited saw, harmonics 1 to 40, at phase t (in cycles), in 16-bit
+// units; it peaks near 15,000.
+double Saw(double t)
+{
+    double v = 0.0;
+    for (int k = 1; k <= 40; ++k)
+        v += std::sin(2.0 * kPi * k * t) / k;
+    return 8000.0 * v;
+}
+
+std::vector<double> SawCycle(int n)
+{
+    std::vector<double> cycle(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        cycle[static_cast<std::size_t>(i)] = Saw(static_cast<double>(i) / n);
+    return cycle;
+}
+
+// Writes `cycle` (16-bit units) with libsndfile, unnormalised: each value is
+// multiplied by `scale` into the format's own units, on every channel.
+std::string WriteCycle(const TempDir& dir, const std::string& name, int format, int channels,
+                       const std::vector<double>& cycle, double scale = 1.0)
+{
+    const std::string path = dir.File(name);
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        throw std::runtime_error(name + ": " + sf_strerror(nullptr));
+    sf_command(file, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
+    std::vector<double> frames;
+    for (const double v : cycle)
+        frames.insert(frames.end(), static_cast<std::size_t>(channels), v * scale);
+    sf_writef_double(file, frames.data(), static_cast<sf_count_t>(cycle.size()));
+    sf_close(file);
+    return path;
+}
+
+bool Fit(const std::string& path, FitMethod method, FittedWave& wave, std::string& error)
+{
+    return QwdFitWaveFile(path.c_str(), {method, false}, wave, error);
+}
+
+int MaxDistance(const FittedWave& wave, const Samples& expected)
+{
+    int distance = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        distance = std::max(distance, std::abs(wave.samples[i] - expected[i]));
+    return distance;
+}
+
+// The energy of (wave - expected) relative to expected's, in dB.
+double ErrorDb(const FittedWave& wave, const Samples& expected)
+{
+    double error = 0.0;
+    double energy = 0.0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        error += std::pow(wave.samples[i] - expected[i], 2);
+        energy += std::pow(expected[i], 2);
+    }
+    return 10.0 * std::log10(error / energy);
+}
+
+TEST(WaveFitTest, A600SampleSawInEveryFormatFitsItsExact128PointSampling)
+{
+    Samples analytic;
+    for (int i = 0; i < 128; ++i)
+        analytic.push_back(static_cast<std::int16_t>(std::lround(Saw(i / 128.0))));
+
+    TempDir dir;
+    const std::vector<double> saw = SawCycle(600);
+    const struct
+    {
+        std::string name;
+        int format;
+        int channels;
+        double scale;
+        const char* formatName;
+    } inputs[] = {
+        {"16-bit.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1.0, "PCM_16"},
+        {"24-bit.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 256.0, "PCM_24"},
+        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 1.0 / 32768, "FLOAT"},
+        {"extensible.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_32, 1, 65536.0, "PCM_32"},
+        {"24-bit.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 256.0, "PCM_24"},
+        {"stereo.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 1.0, "PCM_16"},
+    };
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.name);
+        const std::string path = WriteCycle(dir, input.name, input.format, input.channels, saw, input.scale);
+        FittedWave harmonic;
+        FittedWave nearest;
+        std::string error;
+        ASSERT_TRUE(Fit(path, FitMethod::kHarmonic, harmonic, error)) << error;
+        ASSERT_TRUE(Fit(path, FitMethod::kNearest, nearest, error)) << error;
+        EXPECT_LE(MaxDistance(harmonic, analytic), 1);
+        EXPECT_GT(MaxDistance(nearest, analytic), 100);
+        EXPECT_EQ(harmonic.sourceFrames, 600);
+        EXPECT_EQ(harmonic.sourceChannels, input.channels);
+        EXPECT_EQ(harmonic.sourceFormat, input.formatName);
+        EXPECT_LT(harmonic.aboveHarmonic63Db, -80.0) << "only the source's rounding lies above harmonic 63";
+        EXPECT_NEAR(harmonic.nearestVsHarmonicDb, ErrorDb(nearest, analytic), 0.1);
+    }
+
+    // A band-limited 128-sample wave comes out unchanged.
+    FittedWave same;
+    std::string error;
+    ASSERT_TRUE(Fit(WriteCycle(dir, "128.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, SawCycle(128)),
+                    FitMethod::kHarmonic, same, error));
+    EXPECT_EQ(Samples(same.samples, same.samples + 128), analytic);
+}
+
+TEST(WaveFitTest, ShortCyclesPassThroughTheirSamplesAndHarmonic64IsDropped)
+{
+    // Even lengths keep their own Nyquist harmonic, as a cosine.
+    for (const int n : {2, 3, 4, 6, 64, 96}) {
+        SCOPED_TRACE(n);
+        std::vector<double> cycle;
+        for (int k = 0; k < n; ++k)
+            cycle.push_back((k * 7919 % 2001) - 1000.0 + (k % 2) * 5000.0);
+        const Wave128 wave = FitHarmonics(cycle).wave;
+        for (int k = 0; k * 128 % n == 0 && k < n; k += n / std::gcd(n, 128))
+            EXPECT_NEAR(wave[static_cast<std::size_t>(k * 128 / n)], cycle[static_cast<std::size_t>(k)], 1e-6) << k;
+        EXPECT_EQ(FitHarmonics(cycle).aboveHarmonic63Db, -INFINITY);
+    }
+
+    // At 128 samples the Nyquist harmonic is the 64th: dropped, and counted
+    // as the energy above 63.
+    std::vector<double> cycle;
+    for (int k = 0; k < 128; ++k)
+        cycle.push_back(k % 2 ? 0.0 : 2000.0);
+    const HarmonicFit fit = FitHarmonics(cycle);
+    for (const double v : fit.wave)
+        ASSERT_NEAR(v, 1000.0, 1e-9);
+    EXPECT_NEAR(fit.aboveHarmonic63Db, 10.0 * std::log10(0.5), 1e-9);
+}
+
+TEST(WaveFitTest, OvershootIsScaledDownNeverWrappedAndNormalizeReachesFullScale)
+{
+    std::vector<double> square(600);
+    for (std::size_t i = 0; i < square.size(); ++i)
+        square[i] = i < 300 ? 32767.0 : -32767.0;
+    std::int16_t samples[128];
+    const Level level = ToSamples(FitHarmonics(square).wave, false, samples);
+    EXPECT_TRUE(level.scaledToFit);
+    EXPECT_LT(level.gain, 0.95) << "band-limiting a square overshoots by some 9%";
+    const auto [low, high] = std::minmax_element(samples, samples + 128);
+    EXPECT_EQ(std::max<int>(*high, -*low), 32767);
+    EXPECT_TRUE(std::all_of(samples + 4, samples + 60, [](std::int16_t s) { return s > 20000; }));
+    EXPECT_TRUE(std::all_of(samples + 68, samples + 124, [](std::int16_t s) { return s < -20000; }));
+
+    // A quiet wave is left as it is, unless normalized.
+    const Wave128 quiet = FitHarmonics(SawCycle(600)).wave;
+    EXPECT_FALSE(ToSamples(quiet, false, samples).scaledToFit);
+    EXPECT_EQ(samples[10], std::lround(quiet[10]));
+    const Level normalized = ToSamples(quiet, true, samples);
+    EXPECT_FALSE(normalized.scaledToFit);
+    EXPECT_EQ(*std::max_element(samples, samples + 128), 32767);
+}
+
+TEST(WaveFitTest, RefusesWhatIsNotOneCycleOfAudio)
+{
+    TempDir dir;
+    const std::string text = dir.Write("notes.txt", "not audio at all\n");
+    SF_INFO info{};
+    ASSERT_EQ(sf_open(text.c_str(), SFM_READ, &info), nullptr);
+    const std::string unknownFormat = sf_strerror(nullptr);
+
+    // 2^24 + 1 frames declared and present, as a sparse file.
+    const std::uint32_t longBytes = 2 * ((1u << 24) + 1);
+    const std::string tooLong = dir.Write("long.wav", WavBytes::Riff().Format().Header("data", longBytes).str());
+    std::filesystem::resize_file(tooLong, 44 + longBytes);
+    const std::string fifo = dir.File("fifo.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    const std::pair<std::string, std::string> bad[] = {
+        {WriteCycle(dir, "one.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, {1000.0}),
+         "too short to be one cycle: 1 frame, at least 2 needed"},
+        {tooLong, "too long to be one cycle: 16777217 frames, at most 16777216"},
+        {text, unknownFormat},
+        {fifo, "not a regular file"},
+        {dir.File("missing.wav"), "can't open it: No such file or directory"},
+    };
+    for (const auto& [path, reason] : bad) {
+        FittedWave wave;
+        std::string error;
+        EXPECT_FALSE(Fit(path, FitMethod::kHarmonic, wave, error)) << path;
+        EXPECT_EQ(error, reason);
+    }
+}
+
+}  // namespace
