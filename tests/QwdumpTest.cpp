@@ -387,4 +387,30 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedAndNothingOfABadOneGoesOut)
     EXPECT_EQ(monitor.Events().size(), 65u);
 }
 
+TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAnswers)
+{
+    StartServer();
+    MidiDump monitor(*server, dir.File("monitor.log"));
+    server->Freeze();
+    const auto timed = [](const Args& args, std::chrono::milliseconds& took) {
+        const auto start = std::chrono::steady_clock::now();
+        ProcessResult result = Qwdump(args);
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        return result;
+    };
+    const std::string notAnswering = "qwdump: JACK server not answering within 1 s: its MIDI destinations are left out\n";
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(timed({"ports"}, took), (ProcessResult{0, "", notAnswering}));
+    EXPECT_LT(took, 2s);
+    const ProcessResult send = timed({"send", kSquare, "--port", kMonitor, "--wave", "97"}, took);
+    EXPECT_EQ(send.exitStatus, 3);
+    EXPECT_EQ(send.err.find(notAnswering), 0u) << send.err;
+    EXPECT_LT(took, 5s);
+
+    server->Thaw();
+    EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "input (midi-monitor)\n", ""}));
+    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"}).exitStatus, 0);
+    EXPECT_TRUE(monitor.WaitForEvents(1, 5s));
+}
+
 }  // namespace

@@ -79,6 +79,7 @@ PrivateJackServer::~PrivateJackServer()
 // while the server is still telling clients that it stops.
 bool PrivateJackServer::Stop(std::chrono::milliseconds grace)
 {
+    Thaw();
     const bool stopped = m_jackd->Stop(SIGTERM, grace);
     if (!m_slotChecked && WIFSIGNALED(m_jackd->waitStatus())) {
         try {

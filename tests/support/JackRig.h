@@ -30,6 +30,10 @@ public:
     bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
     // Kills it outright, as a crash would: no goodbye to its clients.
     void Kill() { m_jackd->Stop(SIGKILL); }
+    // Freezes it, as a debugger or heavy swapping would: it stops answering.
+    // Stopping it always thaws it first.
+    void Freeze() { m_jackd->Signal(SIGSTOP); }
+    void Thaw() { m_jackd->Signal(SIGCONT); }
 
     static constexpr int kSampleRate = 48000;
     static constexpr int kTestPeriodFrames = 1024;

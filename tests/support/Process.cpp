@@ -76,6 +76,12 @@ int BackgroundProcess::Wait()
     return m_status;
 }
 
+void BackgroundProcess::Signal(int signal)
+{
+    if (!Reap(false))
+        ::kill(m_pid, signal);
+}
+
 bool BackgroundProcess::Stop(int signal, std::chrono::milliseconds grace)
 {
     if (m_exited)

@@ -48,6 +48,8 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool Running() { return !Reap(false); }
+    // Sends `signal`, unless it has already exited.
+    void Signal(int signal);
     // Waits for it to exit by itself; returns the wait status (see waitpid).
     int Wait();
     // The wait status once it has exited, or -1.
