@@ -166,9 +166,17 @@ void QuarWindow::loadRememberedFile()
     }
 }
 
+// The window only ever copies a dropped file. A drag whose source offers no
+// copy (only a move) is not taken part in: accepting it would report a move,
+// and a file manager would then delete the user's file.
+bool QuarWindow::takesPartIn(const QDropEvent* event) const
+{
+    return (event->possibleActions() & Qt::CopyAction) != 0 && isRegisteredDrag(event->mimeData());
+}
+
 void QuarWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!isRegisteredDrag(event->mimeData())) {
+    if (!takesPartIn(event)) {
         event->ignore();
         return;
     }
@@ -179,7 +187,7 @@ void QuarWindow::dragEnterEvent(QDragEnterEvent* event)
 
 void QuarWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!isRegisteredDrag(event->mimeData())) {
+    if (!takesPartIn(event)) {
         event->ignore();
         return;
     }
@@ -190,7 +198,7 @@ void QuarWindow::dragMoveEvent(QDragMoveEvent* event)
 void QuarWindow::dropEvent(QDropEvent* event)
 {
     const QMimeData* info = event->mimeData();
-    if (!isRegisteredDrag(info)) {
+    if (!takesPartIn(event)) {
         event->ignore();
         return;
     }

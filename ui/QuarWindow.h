@@ -49,6 +49,7 @@ private:
     void awakeFromNib();
     void registerForDraggedTypes(const QStringList& types);
     bool isRegisteredDrag(const QMimeData* info) const;
+    bool takesPartIn(const QDropEvent* event) const;
     void takeFileList(const QByteArray& uriList);
     void loadRememberedFile();
 

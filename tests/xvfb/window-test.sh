@@ -26,8 +26,6 @@ grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $
 # Copies, so the window shows short paths.
 cp "$wav" "$other_wav" "$work/"
 wav="$work/$(basename "$wav")" other_wav="$work/$(basename "$other_wav")"
-rig_spawn source "$drag_source" "$wav" 760 600
-wait_viewable "QWD drag source"
 
 window_id=$(window_id "$title")
 # No window manager here: give the window the keyboard focus, as clicking
@@ -40,19 +38,44 @@ app_h=$(window_field "$title" "Height")
 import -window "$window_id" "$work/before.png"
 black_before=$(count_colour "$work/before.png" '#000000')
 
-# Press in the source, move off a little so the drag starts, then over the
-# middle of the window (the wave view). The pause over the target lets its
-# accept reach the source before the release.
+# Drags the file from a source window (NAME) onto the middle of the window
+# (the wave view) and prints how the source saw it end: press in the
+# source, move off a little so the drag starts, then over the target. The
+# pause over the target lets its answer reach the source before the release.
 target_x=$((app_x + app_w / 2)) target_y=$((app_y + app_h / 2))
-ended=0
-for attempt in 1 2 3; do
+drag_into_window() {
+  local name=$1 ends
+  ends=$(grep -c '^drag ended' "$work/$name.out" || true)
   xdotool mousemove 840 660 mousedown 1 mousemove 850 670 sleep 0.05 \
     mousemove "$target_x" "$target_y" sleep 0.3 mouseup 1
   for _ in $(seq 100); do
-    [ "$(grep -c '^drag ended' "$work/source.out" || true)" -ge "$attempt" ] && break
+    [ "$(grep -c '^drag ended' "$work/$name.out" || true)" -gt "$ends" ] && break
     sleep 0.05
   done
-  if grep -q '^drag ended: copy' "$work/source.out"; then
+  tail -n1 "$work/$name.out"
+}
+
+# A source that offers only to move the file: the window must not take
+# part, or the source would delete the user's file.
+rig_spawn mover "$drag_source" "$wav" 760 600 move
+wait_viewable "QWD drag source"
+ended=$(drag_into_window mover)
+[ "$ended" = "drag ended: ignored" ] || fail "a move-only drag ended as \"$ended\""
+[ -f "$wav" ] || fail "a move-only drag deleted $wav"
+import -window "$window_id" "$work/after-move.png"
+[ "$(compare -metric AE "$work/before.png" "$work/after-move.png" null: 2>&1 || true)" = 0 ] ||
+  fail "a move-only drag changed the window"
+kill "${rig_pids[-1]}" && wait "${rig_pids[-1]}" || true
+for _ in $(seq 100); do
+  xwininfo -name "QWD drag source" >/dev/null 2>&1 || break
+  sleep 0.05
+done
+
+rig_spawn source "$drag_source" "$wav" 760 600
+wait_viewable "QWD drag source"
+ended=0
+for attempt in 1 2 3; do
+  if [ "$(drag_into_window source)" = "drag ended: copy" ]; then
     ended=1
     break
   fi
