@@ -406,6 +406,14 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     EXPECT_EQ(send.exitStatus, 3);
     EXPECT_EQ(send.err.find(notAnswering), 0u) << send.err;
     EXPECT_LT(took, 5s);
+    // The window appears at most about a second late, and quits at once.
+    const ProcessResult window = RunProcess({"/bin/bash", WINDOW_START_TEST, APP_PATH}, 30s);
+    ASSERT_EQ(window.exitStatus, 0) << window.err;
+    int appeared = 0;
+    int quit = 0;
+    ASSERT_EQ(std::sscanf(window.out.c_str(), "appeared %d quit %d", &appeared, &quit), 2) << window.out;
+    EXPECT_LT(appeared, 3000);
+    EXPECT_LT(quit, 1000);
 
     server->Thaw();
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "input (midi-monitor)\n", ""}));
