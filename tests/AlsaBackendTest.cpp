@@ -2,7 +2,6 @@
 // address parser; kernel-alsa/ tests it against the real sequencer.
 
 #include "AlsaBackend.h"
-#include "MidiBackend.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
@@ -13,26 +12,23 @@ namespace {
 
 TEST(AlsaBackendTest, MissingSequencerOffersNothingAndPrintsNothing)
 {
-    const bool haveSequencer = ::access("/dev/snd/seq", F_OK) == 0;
+    if (::access("/dev/snd/seq", F_OK) == 0)
+        GTEST_SKIP() << "this machine has a sequencer";
     ::testing::internal::CaptureStderr();
-    std::unique_ptr<AlsaBackend> alsa = AlsaBackend::Open("qwd-test");
+    EXPECT_EQ(AlsaBackend::Open("qwd-test"), nullptr);
     // Through libasound once more, after the backend has had its say.
     snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) == 0)
-        snd_seq_close(seq);
+    EXPECT_LT(snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    if (!haveSequencer) {
-        EXPECT_EQ(alsa, nullptr);
-    }
 }
 
 TEST(AlsaBackendTest, AddressesAreClientColonPort)
 {
     int client = -1;
     int port = -1;
-    EXPECT_TRUE(ParseAlsaAddress("20:0", client, port));
+    EXPECT_TRUE(ParseAlsaAddress("20:255", client, port));
     EXPECT_EQ(client, 20);
-    EXPECT_EQ(port, 0);
+    EXPECT_EQ(port, 255);
     for (const char* bad : {"", "20", "20:", ":0", "20:0x", "20:256", "-1:0", "a:b"})
         EXPECT_FALSE(ParseAlsaAddress(bad, client, port)) << bad;
 }

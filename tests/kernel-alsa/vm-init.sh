@@ -1,8 +1,9 @@
 #!/bin/sh
 # /init of the VM that kernel-alsa-test.sh boots: loads the kernel's sound
-# modules, runs the steps at the bottom and reports each on the console as
-# "@KEY VALUE" lines after "@step NAME", for the host to judge. The console
-# is slow under emulation: report only what a check needs.
+# modules, runs qwdump beside receivers no one here wrote (aseqdump, and the
+# raw MIDI device read with cat), and checks what they got against the
+# bytes of qwdump pack. On the console: "@fail WHAT" for each failed check,
+# "@ports LISTING", and "@done" once every step has run.
 #
 # /vm.env (written by the host) gives QWDUMP and WAVES, build paths kept.
 
@@ -13,6 +14,8 @@ export PATH JACK_NO_START_SERVER=1
 THROUGH="Midi Through Port-0 (Midi Through)"
 VIRMIDI="VirMIDI 0-0 (Virtual Raw MIDI 0-0)"
 
+fail() { echo "@fail $step: $*"; }
+
 # Every wait is bounded: a fault must not hang the boot.
 wait_for() {
   what=$1
@@ -21,16 +24,22 @@ wait_for() {
     "$@" && return 0
     sleep 0.1
   done
-  echo "@error timed out waiting for $what"
-  return 1
+  fail "timed out waiting for $what"
 }
 
-# Runs one command, reporting its exit status and what it printed.
-run() {
-  timeout 10 "$@" >/run/out 2>/run/err
-  echo "@status $?"
-  sed 's/^/@out /' /run/out
-  sed 's/^/@err /' /run/err
+# STATUS ARG...: runs qwdump, which must exit with STATUS; its output is
+# left in /run/out and /run/err.
+qwdump() {
+  want=$1
+  shift
+  timeout 10 "$QWDUMP" "$@" >/run/out 2>/run/err
+  got=$?
+  [ "$got" = "$want" ] || fail "qwdump $* exited with $got, not $want: $(cat /run/err)"
+}
+
+# FILE:WAVE...: the messages qwdump pack makes of them, a line each.
+packed() {
+  for file_wave; do "$QWDUMP" pack "$WAVES/${file_wave%:*}" --wave "${file_wave#*:}"; done
 }
 
 # The receivers: aseqdump subscribed to Midi Through, and the raw MIDI
@@ -49,29 +58,28 @@ stop_seq() {
   seq_pid=
 }
 
-received() { wc -c /run/seq /run/raw; }
-
-# The sequencer delivers before a send returns; the receivers only need a
-# moment to write out what they were given: until their files stop growing.
-collect() {
+# SEQ RAW: once the receivers' files stop growing, what aseqdump printed
+# (one event a line, "14:0 System exclusive" and the bytes) must be SEQ,
+# and the raw device's bytes RAW.
+expect() {
   last=
   quiet=0
   for _ in $(seq 50); do
-    now=$(received)
+    now=$(wc -c /run/seq /run/raw)
     if [ "$now" = "$last" ]; then quiet=$((quiet + 1)); else quiet=0; fi
     [ "$quiet" -ge 2 ] && break
     last=$now
     sleep 0.1
   done
-  [ "$quiet" -ge 2 ] || echo "@error the receivers never fell silent"
   stop_seq
   kill "$raw_pid" && wait "$raw_pid"
-  # One line per event, in the form qwdump pack prints a message.
-  grep -v -e '^Waiting for data' -e '^Source' /run/seq | tr -s ' ' | sed 's/^/@seq /'
-  echo "@raw$(od -An -v -tx1 /run/raw | tr -d '\n' | tr a-f A-F)"
+  seq=$(grep -v -e '^Waiting for data' -e '^Source' /run/seq | tr -s ' ' | sed 's/^ //')
+  raw=$(od -An -v -tx1 /run/raw | tr -d '\n' | tr a-f A-F | sed 's/^ //')
+  [ "$seq" = "$1" ] || fail "aseqdump got $(echo "$seq" | wc -l) lines \"$(echo "$seq" | cut -c1-80)...\"," \
+    "expected $(echo "$1" | wc -l) \"$(echo "$1" | cut -c1-80)...\""
+  [ "$raw" = "$2" ] || fail "midiC0D0 gave $(echo "$raw" | wc -w) bytes \"$(echo "$raw" | cut -c1-80)...\"," \
+    "expected $(echo "$2" | wc -w)"
 }
-
-step() { echo "@step $1"; }
 
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
@@ -80,49 +88,60 @@ mkdir -p /dev/shm
 mount -t tmpfs tmpfs /dev/shm  # libjack keeps its files here
 mount -t tmpfs tmpfs /run      # not /tmp: the programs' build paths may lie there
 echo
+step=modules
 for module in soundcore snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq-midi-event \
   snd-seq-midi snd-seq-dummy snd-seq-virmidi snd-virmidi; do
-  insmod "/lib/modules/$module.ko" || echo "@error insmod $module failed"
+  insmod "/lib/modules/$module.ko" || fail "insmod $module"
 done
 
-step ports
-run "$QWDUMP" ports
+# The kernel's ports by title; its System ports are not both writable and
+# subscribable.
+step=ports
+qwdump 0 ports
+echo "@ports $(paste -sd '|' /run/out)"
+[ "$(cat /run/out)" = "$THROUGH
+VirMIDI 0-0 (Virtual Raw MIDI 0-0)
+VirMIDI 0-1 (Virtual Raw MIDI 0-1)
+VirMIDI 0-2 (Virtual Raw MIDI 0-2)
+VirMIDI 0-3 (Virtual Raw MIDI 0-3)" ] || fail "not the kernel's ports"
+[ -s /run/err ] && fail "said $(cat /run/err)"
 
-step seq
+step=seq
 listen
-run "$QWDUMP" send "$WAVES/square.wav" --port "$THROUGH" --wave 97
-collect
+qwdump 0 send "$WAVES/square.wav" --port "$THROUGH" --wave 97
+expect "14:0 System exclusive $(packed square.wav:97)" ""
 
-step raw
+step=raw
 listen
-run "$QWDUMP" send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 128
-collect
+qwdump 0 send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 128
+expect "" "$(packed saw-1000.wav:128)"
 
-step order
+step=order
 listen
-run "$QWDUMP" send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 100
-run "$QWDUMP" send "$WAVES/square.wav" --port "$VIRMIDI" --wave 101
-collect
+qwdump 0 send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 100
+qwdump 0 send "$WAVES/square.wav" --port "$VIRMIDI" --wave 101
+expect "" "$(packed saw-1000.wav:100 square.wav:101 | paste -sd ' ')"
 
 # A bank of four in one run, paced by wire time alone.
-step bank
+step=bank
 listen
-run "$QWDUMP" send "$WAVES/square.wav" "$WAVES/saw-1000.wav" "$WAVES/square.wav" "$WAVES/saw-1000.wav" \
+qwdump 0 send "$WAVES/square.wav" "$WAVES/saw-1000.wav" "$WAVES/square.wav" "$WAVES/saw-1000.wav" \
   --port "$THROUGH" --wave 125 --gap 0
-collect
+expect "$(packed square.wav:125 saw-1000.wav:126 square.wav:127 saw-1000.wav:128 | sed 's/^/14:0 System exclusive /')" ""
 
-# More sends through this boot go here, each a step with its check of the
-# same name in kernel-alsa-test.sh.
-
-# aseqdump's own port, listed while it runs, then gone with it. Midi
-# Through is routed to the raw device, so that a send to either shows.
-step gone
+# aseqdump's own port, listed while it runs, then gone with it: exit 3 and
+# the alert, and nothing sent. Midi Through is routed to the raw device, so
+# that a send to either would show.
+step=gone
 listen
-aconnect 14:0 16:0 || echo "@error aconnect 14:0 16:0 failed"
-run "$QWDUMP" ports
+aconnect 14:0 16:0 || fail "aconnect 14:0 16:0"
+qwdump 0 ports
+grep -qx "aseqdump (aseqdump)" /run/out || fail "aseqdump's port was not listed while it ran"
 stop_seq
-run "$QWDUMP" send "$WAVES/square.wav" --port "aseqdump (aseqdump)" --wave 97
-collect
+qwdump 3 send "$WAVES/square.wav" --port "aseqdump (aseqdump)" --wave 97
+grep -qFx "The MIDI port you've selected is no longer available.Please select another." /run/err ||
+  fail "no alert on stderr, only $(cat /run/err)"
+expect "" ""
 
 echo "@done"
 poweroff -f

@@ -6,14 +6,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
 namespace {
 
-// Lists the ports of server `name`, one full name a line; fails while the
+// The full names of server `name`'s ports, a line each; fails while the
 // server is not up. On a loaded machine jack_lsp can get stuck while a
 // client registers: it is then stopped, and the caller asks again.
 ProcessResult ListPorts(const std::string& name)
@@ -43,8 +42,7 @@ PrivateJackServer::PrivateJackServer(const std::string& logPath, const std::vect
     m_jackd = Launch(logPath);
 }
 
-// Starts jackd and waits until clients can connect: about 0.1 s on an idle
-// machine, a busy one gets more time.
+// About 0.1 s on an idle machine; a busy one gets more time.
 std::unique_ptr<BackgroundProcess> PrivateJackServer::Launch(const std::string& logPath) const
 {
     std::vector<std::string> argv{"/usr/bin/jackd", "-n", m_name};

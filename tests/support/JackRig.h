@@ -16,27 +16,23 @@ class PrivateJackServer
 {
 public:
     // Starts `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy
-    // -r 48000 -p PERIOD` and waits until clients can connect. `name` empty:
-    // a fresh unique one. Throws when it does not come up. Tests use long
-    // periods: without realtime scheduling, a client starved for a short
-    // period misses its cycle and loses that cycle's MIDI events.
+    // -r 48000 -p PERIOD` and waits until clients can connect; throws when it
+    // does not come up. `name` empty: a fresh one. Tests use long periods:
+    // without realtime scheduling, a client starved for a short period
+    // misses its cycle and loses that cycle's MIDI events.
     explicit PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra = {},
-                               const std::string& name = "", int periodFrames = kTestPeriodFrames);
+                               const std::string& name = "", int periodFrames = 1024);
     ~PrivateJackServer();
 
     const std::string& name() const { return m_name; }
-    // Stops the server (clients should have been stopped first); true when
-    // it went within the grace period.
+    // Stops it (clients should have gone first); true when it went in time.
     bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
-    // Kills it outright, as a crash would: no goodbye to its clients.
-    void Kill() { m_jackd->Stop(SIGKILL); }
-    // Freezes it, as a debugger or heavy swapping would: it stops answering.
-    // Stopping it always thaws it first.
+    void Kill() { m_jackd->Stop(SIGKILL); }  // as a crash would: no goodbye to its clients
+    // As a debugger or heavy swapping would: it stops answering. Stop thaws it.
     void Freeze() { m_jackd->Signal(SIGSTOP); }
     void Thaw() { m_jackd->Signal(SIGCONT); }
 
     static constexpr int kSampleRate = 48000;
-    static constexpr int kTestPeriodFrames = 1024;
 
 private:
     std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
@@ -51,11 +47,10 @@ private:
 // Points this process and its children at the JACK server `name` (which
 // need not exist), never starting one.
 void UseJackServer(const std::string& name);
-// A server name no server uses.
 std::string UniqueJackServerName();
 
-// jack_midi_dump as client `clientName`, its lines appended to `logPath`.
-// Its port is "<clientName>:input".
+// jack_midi_dump as client `clientName` ("<clientName>:input"), its lines
+// appended to `logPath`.
 class MidiDump
 {
 public:
@@ -70,7 +65,6 @@ public:
     // Every event received so far, in order, and (with frameTimes) when.
     EventList Events() const;
     std::vector<long> FrameTimes() const;
-    // Waits until at least `count` events have arrived.
     bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const
     {
         return WaitUntil([&] { return Events().size() >= count; }, timeout);

@@ -1,6 +1,6 @@
 // The MIDI service for tests: one backend of the test's choosing, the port
-// titles as the window's popup gets them, send-block counts, the message
-// the engine packs, and a fixture noting alerts and log lines.
+// titles as the window's popup gets them, the message the engine packs, and
+// a fixture noting alerts, log lines and send blocks.
 #pragma once
 
 #include "Alert.h"
@@ -40,48 +40,26 @@ inline std::vector<std::string> PortTitles()
     return popup.titles;
 }
 
-// Send blocks allocated, freed and delivered since `start`, as
-// "allocated A freed F delivered D".
-inline std::string BlocksSince(const SendBlockCounts& start)
-{
-    const SendBlockCounts now = GetSendBlockCounts();
-    return "allocated " + std::to_string(now.allocated - start.allocated) + " freed " +
-           std::to_string(now.freed - start.freed) + " delivered " + std::to_string(now.delivered - start.delivered);
-}
-
-// Blocks allocated but not yet freed.
-inline std::uint64_t OutstandingBlocks()
-{
-    const SendBlockCounts now = GetSendBlockCounts();
-    return now.allocated - now.freed;
-}
-
-// The 300 bytes `engine` packs for wave `waveNumber` (97 to 128).
+// The 300 bytes `engine` packs for wave `waveNumber` (97 to 128), or those
+// of the file at `wavPath` loaded into an engine of its own.
 inline std::vector<std::uint8_t> Message(CEngine& engine, int waveNumber)
 {
     std::uint32_t length = 0;
     const std::uint8_t* msg = engine.PackWavToSysex(waveNumber - 1, length);
     return std::vector<std::uint8_t>(msg, msg + length);
 }
-
-// The same for the file at `wavPath`, loaded into an engine of its own.
 inline std::vector<std::uint8_t> Message(const std::string& wavPath, int waveNumber)
 {
     CEngine engine;
-    if (!engine.LoadWaveFile(wavPath.c_str()))
-        return {};
-    return Message(engine, waveNumber);
+    return engine.LoadWaveFile(wavPath.c_str()) ? Message(engine, waveNumber) : std::vector<std::uint8_t>();
 }
 
-// Notes the alerts in `alerts`; Send adds what a send logs to `log`; the
-// service is closed at the end.
+// Notes the alerts; Send adds what a send logs to `log`; the service is
+// closed at the end.
 class MidiServiceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
-    }
+    void SetUp() override { SetAlertPresenter([this](const char* message) { alerts.push_back(message); }); }
     void TearDown() override
     {
         MIDIServiceShutDown();
@@ -95,7 +73,13 @@ protected:
         log += ::testing::internal::GetCapturedStderr();
         return sent;
     }
-    std::string Blocks() const { return BlocksSince(start); }
+    // Send blocks allocated, freed and delivered since the test began.
+    std::string Blocks() const
+    {
+        const SendBlockCounts now = GetSendBlockCounts();
+        return "allocated " + std::to_string(now.allocated - start.allocated) + " freed " +
+               std::to_string(now.freed - start.freed) + " delivered " + std::to_string(now.delivered - start.delivered);
+    }
 
     const SendBlockCounts start = GetSendBlockCounts();
     std::vector<std::string> alerts;

@@ -37,7 +37,6 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv, const
     };
     const int fds[3] = {::open("/dev/null", O_RDONLY | O_CLOEXEC), output(outPath), output(errPath)};
     const pid_t parent = ::getpid();
-
     m_pid = ::fork();
     if (m_pid == 0) {
         ::prctl(PR_SET_PDEATHSIG, orphanSignal);
@@ -64,8 +63,7 @@ bool BackgroundProcess::Reap(bool block)
         if (got < 0 && errno == EINTR)
             continue;
         m_exited = true;
-        if (got == m_pid)
-            m_status = status;
+        m_status = got == m_pid ? status : -1;
     }
     return true;
 }
@@ -84,9 +82,7 @@ void BackgroundProcess::Signal(int signal)
 
 bool BackgroundProcess::Stop(int signal, std::chrono::milliseconds grace)
 {
-    if (m_exited)
-        return true;
-    ::kill(m_pid, signal);
+    Signal(signal);
     if (WaitUntil([this] { return Reap(false); }, grace))
         return true;
     ::kill(m_pid, SIGKILL);

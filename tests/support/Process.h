@@ -18,10 +18,7 @@ struct ProcessResult
     std::string out;
     std::string err;
 
-    bool operator==(const ProcessResult& other) const
-    {
-        return exitStatus == other.exitStatus && out == other.out && err == other.err;
-    }
+    bool operator==(const ProcessResult& o) const { return exitStatus == o.exitStatus && out == o.out && err == o.err; }
     friend void PrintTo(const ProcessResult& r, std::ostream* os)
     {
         *os << "exit " << r.exitStatus << ", out \"" << r.out << "\", err \"" << r.err << '"';
@@ -29,18 +26,17 @@ struct ProcessResult
 };
 
 // Runs `argv` with stdin from /dev/null and waits for it; after `timeout` it
-// is killed (exit status -1). Output goes through temporary files so that
-// large output can't fill a pipe.
+// is killed. Output goes through files, so large output can't fill a pipe.
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::minutes(5));
 
 class BackgroundProcess
 {
 public:
-    // Starts `argv` with stdin from /dev/null and stdout and stderr appended
-    // to the given files (/dev/null when empty). Should this thread die
-    // without stopping it (a test killed for its timeout), it is sent
-    // `orphanSignal`, so no server outlives its test.
+    // Starts `argv` with stdin from /dev/null, stdout and stderr appended to
+    // the given files (/dev/null when empty). Should this thread die without
+    // stopping it (a test killed for its timeout), it gets `orphanSignal`, so
+    // no server outlives its test.
     explicit BackgroundProcess(const std::vector<std::string>& argv, const std::string& outPath = "",
                                const std::string& errPath = "", int orphanSignal = SIGTERM);
     ~BackgroundProcess() { Stop(); }
@@ -48,13 +44,10 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool Running() { return !Reap(false); }
-    // Sends `signal`, unless it has already exited.
-    void Signal(int signal);
-    // Waits for it to exit by itself; returns the wait status (see waitpid).
-    int Wait();
-    // The wait status once it has exited, or -1.
-    int waitStatus() const { return m_status; }
-    // Sends `signal`, waits up to `grace`, then kills it. True when it exited
+    void Signal(int signal);  // unless it has exited
+    int Wait();               // until it exits by itself; returns the wait status
+    int waitStatus() const { return m_status; }  // once it has exited, else -1
+    // Sends `signal`, waits up to `grace`, then kills it; true when it went
     // within the grace period.
     bool Stop(int signal = SIGTERM, std::chrono::milliseconds grace = std::chrono::seconds(10));
 

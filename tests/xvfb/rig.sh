@@ -5,6 +5,7 @@
 #   rig_spawn NAME CMD...       # starts CMD in the background, stopped by its pid at exit;
 #                               # its stdout and stderr go to $work/NAME.out and $work/NAME.err
 #   wait_viewable TITLE         # waits until a window of that title is mapped
+#   poll N CMD...               # runs CMD every 50 ms until it succeeds, at most N times
 #
 # Everything started here is stopped by its pid when the script exits, the
 # clients first and Xvfb last, and the work folder $work is removed.
@@ -28,6 +29,16 @@ rig_stop() {
 }
 trap rig_stop EXIT
 
+poll() {
+  local times=$1
+  shift
+  for _ in $(seq "$times"); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
 xvfb_start() {
   mkdir -m 700 "$work/runtime"
   export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
@@ -35,12 +46,7 @@ xvfb_start() {
   # Xvfb picks a free display itself and writes its number to fd 3.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-    sleep 0.1
-  done
-  [ -s "$work/display" ] || fail "Xvfb gave no display number"
+  poll 200 test -s "$work/display" || fail "Xvfb gave no display number: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
 }
 
@@ -51,13 +57,9 @@ rig_spawn() {
   rig_pids+=($!)
 }
 
-wait_viewable() {
-  for _ in $(seq 200); do
-    xwininfo -name "$1" 2>/dev/null | grep -q IsViewable && return 0
-    sleep 0.05
-  done
-  fail "window \"$1\" never became viewable"
-}
+viewable() { xwininfo -name "$1" 2>/dev/null | grep -q IsViewable; }
+hidden() { ! viewable "$1"; }
+wait_viewable() { poll 200 viewable "$1" || fail "window \"$1\" never became viewable"; }
 
 # A field of xwininfo's report, e.g. "Absolute upper-left X".
 window_field() { xwininfo -name "$1" | sed -n "s/^ *$2: *//p"; }

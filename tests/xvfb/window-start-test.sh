@@ -8,14 +8,13 @@
 #   window-start-test.sh APP
 set -euo pipefail
 
-app=$1
 title="Quarven Wave Dump"
 source "$(dirname "$0")/rig.sh"
 xvfb_start
 
 ms() { date +%s%3N; }
 start=$(ms)
-rig_spawn app "$app"
+rig_spawn app "$1"
 app_pid=${rig_pids[-1]}
 wait_viewable "$title"
 echo "appeared $(($(ms) - start))"
@@ -24,10 +23,7 @@ start=$(ms)
 # No window manager: the window gets the keyboard focus as a click would
 # give it, since Ctrl+Q is a shortcut of the active window.
 xdotool windowfocus --sync "$(window_id "$title")" key ctrl+q
-for _ in $(seq 200); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.02
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the window did not quit: $(cat "$work/app.err")"
+quit() { ! kill -0 "$app_pid" 2>/dev/null; }
+poll 200 quit || fail "the window did not quit: $(cat "$work/app.err")"
 wait "$app_pid" || fail "the window quit with status $?: $(cat "$work/app.err")"
 echo "quit $(($(ms) - start))"

@@ -1,138 +1,89 @@
 #!/usr/bin/env bash
-# The real window under Xvfb: starts the application, drags a fitted WAV
-# file into it with a real XDND drag from another X client, and checks from
-# outside that the wave is drawn. Then opens another file and the dropped
-# one again through File > Open..., with keys only, and checks that the
-# window looks exactly as after the drop. Leaves the screenshot of the drop
-# in OUT_DIR.
+# The real window under Xvfb, given files by real XDND drags from another X
+# client: one that offers only to move the file must leave the file and the
+# window alone; one that offers a copy loads the fitted wave, drawn with its
+# red mark. Then File > Open..., with keys only, takes another file, and the
+# dropped one again exactly as its drop did. Leaves the drop's screenshot in
+# OUT_DIR.
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR
 set -euo pipefail
 
-app=$1 drag_source=$2 wav=$3 other_wav=$4 out_dir=$5
+app=$1 drag_source=$2 out_dir=$5
 title="Quarven Wave Dump"
-
-for file in "$wav" "$other_wav"; do
-  [ -f "$file" ] || { echo "FAIL: no wave file $file" >&2; exit 1; }
-done
 source "$(dirname "$0")/rig.sh"
 xvfb_start
+# Copies, so the window shows short paths.
+cp "$3" "$4" "$work/" || fail "no wave files $3 $4"
+wav="$work/$(basename "$3")" other_wav="$work/$(basename "$4")"
 
 rig_spawn app "$app"
-app_pid=${rig_pids[-1]}
 wait_viewable "$title"
 grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $(cat "$work/app.err")"
-
-# Copies, so the window shows short paths.
-cp "$wav" "$other_wav" "$work/"
-wav="$work/$(basename "$wav")" other_wav="$work/$(basename "$other_wav")"
-
-window_id=$(window_id "$title")
+window=$(window_id "$title")
 # No window manager here: give the window the keyboard focus, as clicking
 # into it would.
-xdotool windowfocus --sync "$window_id"
-app_x=$(window_field "$title" "Absolute upper-left X")
-app_y=$(window_field "$title" "Absolute upper-left Y")
-app_w=$(window_field "$title" "Width")
-app_h=$(window_field "$title" "Height")
-import -window "$window_id" "$work/before.png"
+xdotool windowfocus --sync "$window"
+shot() { import -window "$window" "$1"; }
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]; }
+shot "$work/before.png"
 black_before=$(count_colour "$work/before.png" '#000000')
+drawn() { shot "$1" && [ "$(count_colour "$1" '#000000')" -gt $((black_before + 5000)) ]; }
 
-# Drags the file from a source window (NAME) onto the middle of the window
-# (the wave view) and prints how the source saw it end: press in the
-# source, move off a little so the drag starts, then over the target. The
-# pause over the target lets its answer reach the source before the release.
-target_x=$((app_x + app_w / 2)) target_y=$((app_y + app_h / 2))
+# Drags the file from the source NAME onto the middle of the window (the
+# wave view) and prints how the source saw it end: press in the source,
+# move off a little so the drag starts, then over the target, pausing there
+# so that its answer reaches the source before the release.
+target_x=$(($(window_field "$title" "Absolute upper-left X") + $(window_field "$title" Width) / 2))
+target_y=$(($(window_field "$title" "Absolute upper-left Y") + $(window_field "$title" Height) / 2))
+drags_ended() { grep -c '^drag ended' "$work/$1.out" || true; }
+more_ended() { [ "$(drags_ended "$1")" -gt "$2" ]; }
 drag_into_window() {
-  local name=$1 ends
-  ends=$(grep -c '^drag ended' "$work/$name.out" || true)
+  local ends
+  ends=$(drags_ended "$1")
   xdotool mousemove 840 660 mousedown 1 mousemove 850 670 sleep 0.05 \
     mousemove "$target_x" "$target_y" sleep 0.3 mouseup 1
-  for _ in $(seq 100); do
-    [ "$(grep -c '^drag ended' "$work/$name.out" || true)" -gt "$ends" ] && break
-    sleep 0.05
-  done
-  tail -n1 "$work/$name.out"
+  poll 100 more_ended "$1" "$ends" || true
+  tail -n1 "$work/$1.out"
 }
 
-# A source that offers only to move the file: the window must not take
-# part, or the source would delete the user's file.
+# Offering only a move: taking part would let the source delete the file.
 rig_spawn mover "$drag_source" "$wav" 760 600 move
 wait_viewable "QWD drag source"
 ended=$(drag_into_window mover)
 [ "$ended" = "drag ended: ignored" ] || fail "a move-only drag ended as \"$ended\""
 [ -f "$wav" ] || fail "a move-only drag deleted $wav"
-import -window "$window_id" "$work/after-move.png"
-[ "$(compare -metric AE "$work/before.png" "$work/after-move.png" null: 2>&1 || true)" = 0 ] ||
-  fail "a move-only drag changed the window"
+shot "$work/after-move.png"
+same "$work/before.png" "$work/after-move.png" || fail "a move-only drag changed the window"
 kill "${rig_pids[-1]}" && wait "${rig_pids[-1]}" || true
-for _ in $(seq 100); do
-  xwininfo -name "QWD drag source" >/dev/null 2>&1 || break
-  sleep 0.05
-done
+poll 100 hidden "QWD drag source" || true
 
 rig_spawn source "$drag_source" "$wav" 760 600
 wait_viewable "QWD drag source"
-ended=0
 for attempt in 1 2 3; do
-  if [ "$(drag_into_window source)" = "drag ended: copy" ]; then
-    ended=1
-    break
-  fi
-  echo "drag attempt $attempt was not accepted: $(tail -n1 "$work/source.out")" >&2
+  [ "$(drag_into_window source)" = "drag ended: copy" ] && break
+  [ "$attempt" = 3 ] && fail "the window never accepted the drop: $(tail -n1 "$work/source.out")"
 done
-[ "$ended" = 1 ] || fail "the window never accepted the drop"
-
-# The wave is drawn: many black bar pixels, and the red mark of a fitted wave.
 mkdir -p "$out_dir"
-shot="$out_dir/window-loaded.png"
-for _ in $(seq 60); do
-  import -window "$window_id" "$shot"
-  black_after=$(count_colour "$shot" '#000000')
-  [ "$black_after" -gt $((black_before + 5000)) ] && break
-  sleep 0.05
-done
-red=$(count_colour "$shot" '#FF0000')
-kill -0 "$app_pid" 2>/dev/null || fail "the application ended: $(cat "$work/app.err")"
-[ "$black_after" -gt $((black_before + 5000)) ] ||
-  fail "no wave drawn: $black_before black pixels before the drop, $black_after after"
-[ "$red" -gt 0 ] || fail "no red mark for the fitted wave"
-
+drop_shot="$out_dir/window-loaded.png"
+poll 60 drawn "$drop_shot" || fail "no wave drawn after the drop"
+[ "$(count_colour "$drop_shot" '#FF0000')" -gt 0 ] || fail "no red mark for the fitted wave"
 
 # Ctrl+O, the path typed into the dialog, Return.
 open_with_keys() {
-  xdotool windowfocus --sync "$window_id" key ctrl+o
+  xdotool windowfocus --sync "$window" key ctrl+o
   wait_viewable "Open WAV File"
   xdotool windowfocus --sync "$(window_id "Open WAV File")" type --delay 5 "$1"
   xdotool key Return
-  for _ in $(seq 100); do
-    xwininfo -name "Open WAV File" 2>/dev/null | grep -q IsViewable || return 0
-    sleep 0.05
-  done
-  import -window root "$out_dir/dialog-stuck.png"
-  fail "the file dialog stayed open for $1"
+  poll 100 hidden "Open WAV File" || { import -window root "$out_dir/dialog-stuck.png"; fail "the dialog stayed open"; }
 }
-
-# Another file, taken exactly: the red mark goes, as it was not fitted.
+# Another file, taken exactly: drawn, without the fitted wave's mark.
+unmarked() { drawn "$1" && [ "$(count_colour "$1" '#FF0000')" = 0 ]; }
 open_with_keys "$other_wav"
-for _ in $(seq 60); do
-  import -window "$window_id" "$work/other.png"
-  [ "$(count_colour "$work/other.png" '#FF0000')" = 0 ] && break
-  sleep 0.05
-done
-[ "$(count_colour "$work/other.png" '#FF0000')" = 0 ] || fail "opening $other_wav left the fitted wave's mark"
-[ "$(count_colour "$work/other.png" '#000000')" -gt $((black_before + 5000)) ] || fail "no wave drawn for $other_wav"
-
+poll 60 unmarked "$work/other.png" || fail "opening $other_wav did not draw it without the mark"
 # The dropped file again: label, buttons and wave as after the drop.
+looks_like() { shot "$2" && same "$1" "$2"; }
 open_with_keys "$wav"
-for _ in $(seq 60); do
-  import -window "$window_id" "$work/opened.png"
-  differing=$(compare -metric AE "$shot" "$work/opened.png" null: 2>&1 || true)
-  [ "$differing" = 0 ] && break
-  sleep 0.05
-done
-[ "$differing" = 0 ] || fail "opening $wav shows $differing pixels other than its drop did"
-kill -0 "$app_pid" 2>/dev/null || fail "the application ended: $(cat "$work/app.err")"
-
-echo "PASS: real drop loaded the wave ($black_before black pixels before, $black_after after, $red red); screenshot $shot"
-echo "PASS: File > Open... with keys loaded $other_wav, then $wav exactly as its drop did"
+poll 60 looks_like "$drop_shot" "$work/opened.png" || fail "opening $wav looks other than its drop"
+kill -0 "${rig_pids[0]}" 2>/dev/null || fail "the application ended: $(cat "$work/app.err")"
+echo "PASS: a move-only drag left $wav alone; its copy drop, then File > Open... with keys, loaded and drew it"
