@@ -5,9 +5,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static FuzzFile file;
-    const char* path = file.Write(data, size);
-    const bool loaded = s_Engine.LoadWaveFile(path);
-    CheckLoadContract(s_Engine, loaded);
+    CheckLoadContract(s_Engine, s_Engine.LoadWaveFile(WriteInputFile(data, size)));
     return 0;
 }

@@ -6,19 +6,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static FuzzFile file;
     if (size == 0)
         return 0;
     const int waveNumber = 97 + data[0] % 32;
-    const bool loaded = s_Engine.LoadWaveFile(file.Write(data + 1, size - 1));
-    CheckLoadContract(s_Engine, loaded);
+    CheckLoadContract(s_Engine, s_Engine.LoadWaveFile(WriteInputFile(data + 1, size - 1)));
 
     std::uint32_t length = 0;
     const std::uint8_t* msg = s_Engine.PackWavToSysex(waveNumber - 1, length);
-    if (length != 300 || msg[0] != 0xF0 || msg[299] != 0xF7)
-        ContractViolated("message framing");
-    if (msg[5] != waveNumber - 1)
-        ContractViolated("wave index byte");
+    if (length != 300 || msg[0] != 0xF0 || msg[299] != 0xF7 || msg[5] != waveNumber - 1)
+        ContractViolated("message framing or wave index byte");
     for (std::uint32_t i = 1; i < 299; ++i)
         if (msg[i] >= 0x80)
             ContractViolated("a byte between F0 and F7 has its top bit set");

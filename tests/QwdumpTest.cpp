@@ -1,6 +1,6 @@
 // Drives the built qwdump: exit statuses, what goes to stdout and stderr,
-// the bytes of the files it writes and, with a private JACK server and
-// jack_midi_dump receiving, what it lists and the bytes that arrive.
+// the files it writes and, with a private JACK server and jack_midi_dump
+// receiving, what it lists and the bytes that arrive.
 
 #include "JackRig.h"
 #include "LoadMessages.h"
@@ -15,11 +15,9 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -31,14 +29,8 @@ const std::string kMonitor = "input (midi-monitor)";
 const std::string kSquare = std::string(EXAMPLES_DIR) + "/square.wav";
 const std::string kSaw = std::string(EXAMPLES_DIR) + "/saw-1000.wav";
 
-ProcessResult Qwdump(Args args)
-{
-    args.insert(args.begin(), QWDUMP_PATH);
-    return RunProcess(args);
-}
-
-// qwdump run by bash, which places it with `script`: "$@" is qwdump and `args`.
-ProcessResult QwdumpUnder(const std::string& script, Args args)
+// qwdump with `args`, started by the bash `script`: "$@" is qwdump and `args`.
+ProcessResult Qwdump(Args args, const std::string& script = "exec \"$@\"")
 {
     args.insert(args.begin(), {"/bin/bash", "-c", script, "bash", QWDUMP_PATH});
     return RunProcess(args);
@@ -59,15 +51,25 @@ protected:
     TempDir dir;
 };
 
-TEST_F(QwdumpTest, LoadFailuresExitOneWithTheLoadersMessageAndTheSystemsReason)
+TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhyItFailedToLoad)
 {
-    const std::string stereo =
-        dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", std::string(256, 0)).str());
+    EXPECT_EQ(Qwdump({"show", kSaw}).out.rfind(kSaw + ": fitted to 128 samples by nearest-sample picking\n", 0), 0u);
+    EXPECT_EQ(Qwdump({"show", kSquare}).out.rfind(kSquare + ": 128 samples, taken as is\n", 0), 0u);
+    // Declaring 24-bit samples changes nothing but a notice.
+    const std::string bits24 = dir.Write("24.wav", WavBytes::Riff()
+                                                       .Chunk("fmt ", WavBytes::FormatBody().replace(14, 1, "\x18"))
+                                                       .Chunk("data", ReadWholeFile(kSquare).substr(44))
+                                                       .str());
+    EXPECT_EQ(Qwdump({"pack", bits24, "--wave", "97"}),
+              (ProcessResult{0, Qwdump({"pack", kSquare, "--wave", "97"}).out,
+                             "qwdump: " + bits24 + ": declares 24-bit samples; its bytes are read as 16-bit pairs "
+                                                   "(qwdump fit converts it)\n"}));
+
+    const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
     const std::string out = dir.File("never.syx");
     EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100", "-o", out}),
               (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
     EXPECT_FALSE(std::filesystem::exists(out));
-
     const std::string missing = dir.File("missing.wav");
     const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
@@ -92,14 +94,11 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     };
     for (const Args& args : bad) {
         const ProcessResult r = Qwdump(args);
-        const std::string joined = ::testing::PrintToString(args);
-        EXPECT_EQ(r.exitStatus, 2) << joined;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << joined << ": " << r.err;
-        EXPECT_EQ(r.out, "") << joined;
+        EXPECT_EQ(r.exitStatus, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        EXPECT_EQ(r.out, "") << r.out;
     }
-    const ProcessResult help = Qwdump({"send", "--help"});
-    EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_NE(help.out.find("Usage"), std::string::npos) << help.out;
+    EXPECT_NE(Qwdump({"send", "--help"}).out.find("Usage"), std::string::npos);
 }
 
 TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
@@ -109,10 +108,8 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     std::filesystem::create_symlink(keep, link);
     // Past a file-size limit the old file and the link stay, and no
     // temporary file is left. (The limit costs the stderr file its text.)
-    for (const std::string& out : {keep, link}) {
-        const Args args{"pack", kSquare, "--wave", "97", "-o", out};
-        EXPECT_EQ(QwdumpUnder("trap '' XFSZ; ulimit -f 0; exec \"$@\"", args).exitStatus, 1) << out;
-    }
+    for (const std::string& out : {keep, link})
+        EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", out}, "ulimit -f 0; exec \"$@\"").exitStatus, 1);
     EXPECT_EQ(ReadWholeFile(keep), "keep");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
     EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", link}).exitStatus, 0);
@@ -132,13 +129,12 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
                                                           ": the output would replace the input file; nothing written\n"}));
     EXPECT_EQ(ReadWholeFile(wav), ReadWholeFile(kSquare));
 
-    const std::pair<const char*, std::string> stdouts[] = {{">/dev/full", "No space left on device"},
-                                                           {">&-", "Bad file descriptor"}};
-    for (const auto& [redirection, reason] : stdouts)
+    for (const auto& [redirection, reason] : {std::pair{">/dev/full", "No space left on device"},
+                                              {">&-", "Bad file descriptor"}})
         for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare},
                                  Args{"fit", kSquare, "-o", dir.File("fit.wav")}})
-            EXPECT_EQ(QwdumpUnder(std::string("exec \"$@\" ") + redirection, args),
-                      (ProcessResult{1, "", "qwdump: write error on standard output: " + reason + "\n"}))
+            EXPECT_EQ(Qwdump(args, std::string("exec \"$@\" ") + redirection),
+                      (ProcessResult{1, "", "qwdump: write error on standard output: " + std::string(reason) + "\n"}))
                 << redirection << ' ' << args[0];
 
     // Wave numbers are decimal whole numbers, leading zeros allowed.
@@ -152,43 +148,20 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
                   (ProcessResult{2, "", "qwdump: --wave: " + refusal + " (see qwdump --help)\n"}));
 }
 
-TEST_F(QwdumpTest, ShowTellsHowTheWaveWasReadAndDrawsIt)
-{
-    ProcessResult r = Qwdump({"show", kSquare});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_NE(r.out.find(kSquare + ": 128 samples, taken as is\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\n120:"), std::string::npos) << "the last row of samples";
-    EXPECT_NE(r.out.find('#'), std::string::npos) << "the picture";
-    EXPECT_NE(Qwdump({"show", kSaw}).out.find("fitted to 128 samples"), std::string::npos);
-
-    // Declaring 24-bit samples changes nothing but a notice.
-    const std::string ramp = dir.Write("ramp.wav", WavBytes::Riff()
-                                                       .Chunk("fmt ", FormatBody().replace(14, 1, "\x18"))
-                                                       .Chunk("data", SampleBytes({-32768, 32767}) + std::string(252, 0))
-                                                       .str());
-    r = Qwdump({"show", ramp});
-    EXPECT_NE(r.out.find("  0: -32768  32767      0"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err, "qwdump: " + ramp +
-                         ": declares 24-bit samples; its bytes are read as 16-bit pairs (qwdump fit converts it)\n");
-}
-
 TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
 {
     const std::string harmonic = dir.File("harmonic.wav");
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", harmonic}),
               (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
                                 "nearest vs harmonic: -48.5 dB\n", ""}));
+    // Nearest-sample picking takes the very samples the loader picks.
     const std::string nearest = dir.File("nearest.wav");
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", nearest, "--method", "nearest"}).exitStatus, 0);
-    CEngine engine;
-    ASSERT_TRUE(engine.LoadWaveFile(kSaw.c_str()));
-    const std::vector<std::int16_t> picked(engine.m_anWave, engine.m_anWave + 128);
+    EXPECT_EQ(Message(nearest, 97), Message(kSaw, 97));
     for (const std::string& out : {harmonic, nearest}) {
-        ASSERT_TRUE(engine.LoadWaveFile(out.c_str())) << engine.m_pszError;
-        EXPECT_EQ(engine.m_bResampled, 0);
+        EXPECT_EQ(Qwdump({"show", out}).out.rfind(out + ": 128 samples, taken as is\n", 0), 0u);
         EXPECT_EQ(ReadWholeFile(out).size(), 300u);
     }
-    EXPECT_EQ(std::vector<std::int16_t>(engine.m_anWave, engine.m_anWave + 128), picked);
 
     const std::string syx = dir.File("wave.syx");
     EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
@@ -235,20 +208,16 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFourWithTheReason)
 {
     // "-a E": the server fails a client's requests to connect its own ports
     // to other clients', so the send is refused. "-a e": it ignores them, so
-    // the connection never comes and the send completes undelivered. The log
-    // line reaches stderr only with --verbose.
-    const std::tuple<const char*, Args, std::string> cases[] = {
-        {"E", {"--verbose"},
-         "MIDISendSysex = -10838\nqwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): "
-         "jack_connect qwdump:out-1 to midi-monitor:input: the server refused the connection (error -1)\n"},
-        {"e", {}, "qwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): no connection within 1 s\n"},
+    // the connection never comes and the send completes undelivered.
+    const std::pair<const char*, std::string> cases[] = {
+        {"E", "MIDISendSysex = -10838\nqwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): "
+              "jack_connect qwdump:out-1 to midi-monitor:input: the server refused the connection (error -1)\n"},
+        {"e", "MIDISendSysex = 0\nMIDI send not delivered: no connection within 1 s\nqwdump: wave 100 (" + kSquare +
+              ") was not sent to input (midi-monitor): no connection within 1 s\n"},
     };
-    for (const auto& [mode, verbose, err] : cases) {
-        SCOPED_TRACE(mode);
+    for (const auto& [mode, err] : cases) {
         MidiDump monitor(StartServer({"-a", mode}), dir.File(std::string(mode) + ".log"));
-        Args args{"send", kSquare, "--port", kMonitor, "--wave", "100"};
-        args.insert(args.end(), verbose.begin(), verbose.end());
-        EXPECT_EQ(Qwdump(args), (ProcessResult{4, "", err}));
+        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100", "--verbose"}), (ProcessResult{4, "", err}));
         EXPECT_TRUE(monitor.Events().empty());
     }
 }
@@ -273,16 +242,17 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
         wavs.push_back(dir.Write("w" + std::to_string(i) + ".wav", WavBytes::Mono(SampleBytes(samples)).str()));
         bank.push_back(Message(wavs.back(), 97 + i));
     }
-    const auto qwdump = [&](Args args, const Args& files) {
-        args.insert(args.end(), files.begin(), files.end());
-        return Qwdump(args);
+    const auto withWaves = [&](Args args) {
+        args.insert(args.end(), wavs.begin(), wavs.end());
+        return args;
     };
-
     // 32 WAV files to waves 97 to 128, by title, each arriving whole, in
     // order, no closer to the one before than its wire time (96 ms) plus the
     // gap.
-    const ProcessResult sent = qwdump({"send", "--port", kMonitor, "--wave", "97", "--gap", "50"}, wavs);
-    EXPECT_EQ(sent.exitStatus, 0) << sent.err;
+    // The log lines go to syslog, and to stderr only with --verbose.
+    const ProcessResult sent = Qwdump(withWaves({"send", "--port", kMonitor, "--wave", "97", "--gap", "50"}));
+    EXPECT_EQ(sent.exitStatus, 0);
+    EXPECT_EQ(sent.err, "");
     EXPECT_NE(sent.out.find("Sent wave 128 (" + wavs.back() + ") to input (midi-monitor)\n"), std::string::npos);
     ASSERT_TRUE(monitor.WaitForEvents(32, 5s));
     EXPECT_EQ(monitor.Events(), bank);
@@ -292,7 +262,7 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
 
     // Packed into one .syx file, the bank goes out again byte for byte.
     const std::string syx = dir.File("bank.syx");
-    EXPECT_EQ(qwdump({"pack", "--wave", "97", "-o", syx}, wavs).exitStatus, 0);
+    EXPECT_EQ(Qwdump(withWaves({"pack", "--wave", "97", "-o", syx})).exitStatus, 0);
     EXPECT_EQ(Qwdump({"send", syx, "--port", kMonitor, "--gap", "0"}).exitStatus, 0);
     ASSERT_TRUE(monitor.WaitForEvents(64, 10s));
     const MidiDump::EventList events = monitor.Events();
@@ -302,18 +272,12 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
     std::string bytes = ReadWholeFile(syx);
     bytes[305] = '\x85';
     const std::string bad = dir.Write("bad.syx", bytes);
-    const std::tuple<Args, int, std::string> refused[] = {
-        {{syx, bad}, 1, "qwdump: " + bad + ": byte 305: wave index 85 is outside 60-7F (waves 97-128)\n"},
-        {{"--wave", "100", wavs[0], dir.File("missing.wav")}, 1, "(No such file or directory)\n"},
-    };
-    for (const auto& [files, status, err] : refused) {
-        const ProcessResult r = qwdump({"send", "--port", kMonitor}, files);
-        EXPECT_EQ(r.exitStatus, status) << r.err;
-        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), err.size())), err);
-    }
+    EXPECT_EQ(Qwdump({"send", syx, bad, "--port", kMonitor}),
+              (ProcessResult{1, "", "qwdump: " + bad + ": byte 305: wave index 85 is outside 60-7F (waves 97-128)\n"}));
+    EXPECT_EQ(Qwdump({"send", syx, dir.File("none.wav"), "--port", kMonitor, "--wave", "97"}).exitStatus, 1);
 
     // Ctrl-C lets the message in flight finish and sends no more.
-    BackgroundProcess run({QWDUMP_PATH, "send", wavs[0], wavs[1], "--port", kMonitor, "--wave", "97", "--gap", "10000"},
+    BackgroundProcess run({QWDUMP_PATH, "send", kSquare, kSaw, "--port", kMonitor, "--wave", "97", "--gap", "10000"},
                           dir.File("run.out"), dir.File("run.err"));
     ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(dir.File("run.out")).find("Sent") != std::string::npos; }, 5s));
     run.Stop(SIGINT);
@@ -329,28 +293,18 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     StartServer();
     MidiDump monitor(*server, dir.File("monitor.log"));
     server->Freeze();
-    const auto timed = [](const Args& args, std::chrono::milliseconds& took) {
-        const auto start = std::chrono::steady_clock::now();
-        ProcessResult result = Qwdump(args);
-        took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        return result;
-    };
     const std::string notAnswering = "qwdump: JACK server not answering within 1 s: its MIDI destinations are left out\n";
-    std::chrono::milliseconds took{};
-    EXPECT_EQ(timed({"ports"}, took), (ProcessResult{0, "", notAnswering}));
-    EXPECT_LT(took, 2s);
-    const ProcessResult send = timed({"send", kSquare, "--port", kMonitor, "--wave", "97"}, took);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", notAnswering}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    start = std::chrono::steady_clock::now();
+    const ProcessResult send = Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "97"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_EQ(send.exitStatus, 3);
     EXPECT_EQ(send.err.find(notAnswering), 0u) << send.err;
-    EXPECT_LT(took, 5s);
     // The window appears at most about a second late, and quits at once.
-    const ProcessResult window = RunProcess({"/bin/bash", WINDOW_START_TEST, APP_PATH}, 30s);
-    ASSERT_EQ(window.exitStatus, 0) << window.err;
-    int appeared = 0;
-    int quit = 0;
-    ASSERT_EQ(std::sscanf(window.out.c_str(), "appeared %d quit %d", &appeared, &quit), 2) << window.out;
-    EXPECT_LT(appeared, 3000);
-    EXPECT_LT(quit, 1000);
+    const ProcessResult window = RunProcess({"/bin/bash", WINDOW_START_TEST, APP_PATH, "3000", "1000"}, 30s);
+    EXPECT_EQ(window.exitStatus, 0) << window.out << window.err;
 
     server->Thaw();
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "input (midi-monitor)\n", ""}));

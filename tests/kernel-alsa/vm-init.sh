@@ -106,9 +106,10 @@ VirMIDI 0-2 (Virtual Raw MIDI 0-2)
 VirMIDI 0-3 (Virtual Raw MIDI 0-3)" ] || fail "not the kernel's ports"
 [ -s /run/err ] && fail "said $(cat /run/err)"
 
+# By address, as aconnect names ports.
 step=seq
 listen
-qwdump 0 send "$WAVES/square.wav" --port "$THROUGH" --wave 97
+qwdump 0 send "$WAVES/square.wav" --port 14:0 --wave 97
 expect "14:0 System exclusive $(packed square.wav:97)" ""
 
 step=raw

@@ -22,19 +22,15 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
-    // Writes `bytes` to a file named `name` in the directory; returns its path.
+    // Writes `bytes` to the file `name` in the directory; returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const
     {
-        const std::string path = File(name);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush())
-            throw std::runtime_error("cannot write " + path);
-        return path;
+        if (!(std::ofstream(File(name), std::ios::binary) << bytes))
+            throw std::runtime_error("cannot write " + File(name));
+        return File(name);
     }
 
 private:

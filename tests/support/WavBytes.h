@@ -12,6 +12,12 @@ public:
     static WavBytes Riff() { return WavBytes().Raw("RIFF").U32(0).Raw("WAVE"); }
     // A canonical mono 16-bit PCM file: RIFF header, 16-byte "fmt ", "data".
     static WavBytes Mono(const std::string& data) { return Riff().Format().Chunk("data", data); }
+    // The 16 bytes of a format chunk: the tag, the channels and the usual
+    // fields of 16-bit samples.
+    static std::string FormatBody(std::uint16_t tag = 1, std::uint16_t channels = 1)
+    {
+        return WavBytes().U16(tag).U16(channels).U32(44100).U32(88200 * channels).U16(2 * channels).U16(16).str();
+    }
 
     WavBytes& Raw(const std::string& bytes)
     {
@@ -27,25 +33,13 @@ public:
     {
         return Header(id, static_cast<std::uint32_t>(body.size())).Raw(body).Raw(std::string(body.size() % 2, '\0'));
     }
-    // A "fmt " chunk: format tag, channels and the usual 16-bit mono fields.
-    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1);
+    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1) { return Chunk("fmt ", WavBytes::FormatBody(tag, channels)); }
 
     const std::string& str() const { return m_bytes; }
 
 private:
     std::string m_bytes;
 };
-
-// The 16 bytes of a format chunk.
-inline std::string FormatBody(std::uint16_t tag = 1, std::uint16_t channels = 1)
-{
-    return WavBytes().U16(tag).U16(channels).U32(44100).U32(44100 * 2u * channels).U16(2 * channels).U16(16).str();
-}
-
-inline WavBytes& WavBytes::Format(std::uint16_t tag, std::uint16_t channels)
-{
-    return Chunk("fmt ", FormatBody(tag, channels));
-}
 
 // Samples as little-endian 16-bit data bytes.
 inline std::string SampleBytes(const std::vector<std::int16_t>& samples)
@@ -56,8 +50,7 @@ inline std::string SampleBytes(const std::vector<std::int16_t>& samples)
     return bytes.str();
 }
 
-// n distinct samples: sample k is k * 7 - 20000 (wrapping), so a picked
-// index can be read back from the value.
+// n distinct samples, k * 7 - 20000 (wrapping): a picked one tells its index.
 inline std::vector<std::int16_t> Ramp(std::size_t n)
 {
     std::vector<std::int16_t> samples(n);

@@ -9,6 +9,7 @@
 #include "MemoryBackend.h"
 #include "MessageBoxAlert.h"
 #include "MidiRig.h"
+#include "Process.h"
 #include "QuarWindow.h"
 #include "TempDir.h"
 #include "WavBytes.h"
@@ -90,13 +91,10 @@ protected:
     }
     bool DropFile(const std::string& path) { return DropUriList(QByteArray::fromStdString("file://" + path + "\r\n")); }
 
-    // A WAV file of 128 samples, sample i = i * step + offset.
-    std::string WriteWave(const std::string& name, int step, int offset = 0)
+    // A WAV file of 128 samples, each of two bytes `fill`.
+    std::string WriteWave(const std::string& name, char fill)
     {
-        std::vector<std::int16_t> samples;
-        for (int i = 0; i < 128; ++i)
-            samples.push_back(static_cast<std::int16_t>(i * step + offset));
-        return dir.Write(name, WavBytes::Mono(SampleBytes(samples)).str());
+        return dir.Write(name, WavBytes::Mono(std::string(256, fill)).str());
     }
 
     // What the user and the engine see: label | buttons | remembered file | loaded.
@@ -155,7 +153,7 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     Window().reloadClicked();
     EXPECT_EQ(State(), empty);
 
-    const std::string path = WriteWave("wave.wav", 257, -16000);
+    const std::string path = WriteWave("wave.wav", 0x35);
     ASSERT_TRUE(DropFile(path));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(1);
     waves.setCurrentIndex(3);
@@ -179,7 +177,7 @@ TEST_F(WindowTest, DropsLoadTheFirstFileByItsExactBytesWithoutWideningTheWindow)
     const int width = Window().minimumSizeHint().width();
     EXPECT_LT(width, 600);
     const std::string first = dir.path() + "/" + std::string(200, 'n') + "-\xE9\xFF.wav";  // not UTF-8
-    std::rename(WriteWave("tmp.wav", 200, -12000).c_str(), first.c_str());
+    std::rename(WriteWave("tmp.wav", 0x22).c_str(), first.c_str());
     const std::string second = dir.Write("second.wav", "not a wave");
     EXPECT_TRUE(DropUriList("file://" + QByteArray::fromStdString(first).toPercentEncoding("/") + "\r\nfile://" +
                             QByteArray::fromStdString(second) + "\r\n"));
@@ -202,19 +200,34 @@ TEST_F(WindowTest, DropsLoadTheFirstFileByItsExactBytesWithoutWideningTheWindow)
     EXPECT_FALSE(drag.isAccepted());
 }
 
-TEST_F(WindowTest, ReloadReadsTheFileAgainAndAFailureAlertsThenBlanksTheLabelAndBothButtons)
+TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksTheLabelAndBothButtons)
 {
-    const std::string path = WriteWave("wave.wav", 100);
-    std::string whileShown;
-    whileAlertShown = [&] { whileShown = State(); };
+    const std::string path = WriteWave("wave.wav", 0x10);
     ASSERT_TRUE(DropFile(path));
-    WriteWave("wave.wav", -90, 5000);
+    const std::vector<std::uint8_t> first = Message(s_Engine, 97);
+    WriteWave("wave.wav", 0x7E);
+    QStringList dialogs;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialogs << dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    cancel.start(10);
+    QTest::keyClick(&Window(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogs, QStringList{"Open WAV File"});
+    EXPECT_EQ(State(), Loaded(path));
+    EXPECT_EQ(Message(s_Engine, 97), first);
     Child<QPushButton>("btnReload").click();
     EXPECT_EQ(Message(s_Engine, 97), Message(path, 97));
+    EXPECT_NE(Message(s_Engine, 97), first);
     EXPECT_EQ(State(), Loaded(path));
 
     // Only once the alert is dismissed does the window change; the failed
     // file is still remembered, and the view is plain blue.
+    std::string whileShown;
+    whileAlertShown = [&] { whileShown = State(); };
     dir.Write("wave.wav", "RIFX, not a wave");
     Child<QPushButton>("btnReload").click();
     EXPECT_EQ(alerts, QStringList{LoadMessages::kNotWav});
@@ -235,26 +248,20 @@ TEST_F(WindowTest, ReloadReadsTheFileAgainAndAFailureAlertsThenBlanksTheLabelAnd
     EXPECT_EQ(State(), failed);
 }
 
-TEST_F(WindowTest, CancelledOpenDialogChangesNothing)
+// Where no window can be shown, the program says why in one line.
+TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)
 {
-    const std::string path = WriteWave("wave.wav", 60);
-    ASSERT_TRUE(DropFile(path));
-    const std::vector<std::uint8_t> loaded = Message(s_Engine, 97);
-    WriteWave("wave.wav", -90, 5000);  // not read again either
-    QStringList dialogs;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialogs << dialog->windowTitle();
-            dialog->reject();
-        }
-    });
-    cancel.start(10);
-    QTest::keyClick(&Window(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(dialogs, QStringList{"Open WAV File"});
-    EXPECT_EQ(State(), Loaded(path));
-    EXPECT_EQ(Message(s_Engine, 97), loaded);
-    EXPECT_TRUE(alerts.empty());
+    const auto start = [](const std::string& display) {
+        return RunProcess(
+            {"/usr/bin/env", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", "DISPLAY=" + display, APP_PATH});
+    };
+    EXPECT_EQ(start(""), (ProcessResult{1, "",
+                                        "quarven-wave-dump: no display to show the window on (neither DISPLAY nor "
+                                        "WAYLAND_DISPLAY is set).\n"}));
+    const ProcessResult r = start(":4093");
+    const std::string last = "quarven-wave-dump: can't open the window: display \":4093\" is not usable (see above).\n";
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), last.size())), last) << r.err;
 }
 
 }  // namespace

@@ -13,18 +13,11 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-namespace {
 
 class DragSource : public QWidget
 {
 public:
-    DragSource(const QString& path, bool move) : m_path(path), m_move(move)
-    {
-        setWindowTitle(QStringLiteral("QWD drag source"));
-    }
+    DragSource(const QString& path, bool move) : m_path(path), m_move(move) { setWindowTitle("QWD drag source"); }
 
 protected:
     void mousePressEvent(QMouseEvent*) override
@@ -45,17 +38,12 @@ private:
     bool m_move;
 };
 
-}  // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc < 4 || argc > 5) {
-        std::fprintf(stderr, "usage: qwd_drag_source FILE X Y [move]\n");
-        return 2;
-    }
-    DragSource source(QString::fromLocal8Bit(argv[1]), argc == 5 && std::strcmp(argv[4], "move") == 0);
-    source.setGeometry(std::atoi(argv[2]), std::atoi(argv[3]), 160, 120);
+    const QStringList args = app.arguments();
+    DragSource source(args.value(1), args.value(4) == "move");
+    source.setGeometry(args.value(2).toInt(), args.value(3).toInt(), 160, 120);
     source.show();
     return app.exec();
 }
