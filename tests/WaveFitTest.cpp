@@ -126,26 +126,6 @@ TEST(WaveFitTest, ShortCyclesPassThroughTheirSamplesAndHarmonic64IsDropped)
     EXPECT_NEAR(fit.aboveHarmonic63Db, 10.0 * std::log10(1e6 / (1e6 + 1e6 + 500.0 * 500.0 / 2)), 1e-9);
 }
 
-TEST(WaveFitTest, OvershootIsScaledDownNeverWrappedAndNormalizeReachesFullScale)
-{
-    std::vector<double> square(600, 32767.0);
-    std::fill(square.begin() + 300, square.end(), -32767.0);
-    std::int16_t samples[128];
-    const Level level = ToSamples(FitHarmonics(square).wave, false, samples);
-    EXPECT_TRUE(level.scaledToFit);
-    EXPECT_LT(level.gain, 0.95) << "band-limiting a square overshoots by some 9%";
-    EXPECT_EQ(std::max<int>(*std::max_element(samples, samples + 128), -*std::min_element(samples, samples + 128)), 32767);
-    EXPECT_TRUE(std::all_of(samples + 4, samples + 60, [](std::int16_t s) { return s > 20000; }));
-    EXPECT_TRUE(std::all_of(samples + 68, samples + 124, [](std::int16_t s) { return s < -20000; }));
-
-    // A quiet wave is left as it is, unless normalized.
-    const Wave128 quiet = FitHarmonics(Saw(600)).wave;
-    EXPECT_FALSE(ToSamples(quiet, false, samples).scaledToFit);
-    EXPECT_EQ(samples[10], std::lround(quiet[10]));
-    EXPECT_FALSE(ToSamples(quiet, true, samples).scaledToFit);
-    EXPECT_EQ(*std::max_element(samples, samples + 128), 32767);
-}
-
 TEST(WaveFitTest, RefusesWhatIsNotOneCycleOfAudio)
 {
     TempDir dir;

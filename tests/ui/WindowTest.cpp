@@ -1,10 +1,6 @@
-// The window on Qt's offscreen platform over the in-memory MIDI backend. What
-// the loader, the path parser and the sender decide is their own tests'
-// business; here, what the window makes of it. Alerts are message boxes,
-// answered as they come up.
+// The window on Qt's offscreen platform over the in-memory MIDI backend: what
+// it makes of what the loader, the path parser and the sender decide.
 
-#include "Alert.h"
-#include "Engine.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
 #include "MessageBoxAlert.h"
@@ -25,21 +21,6 @@
 
 namespace {
 
-// Hands out its file list byte for byte, as a drop from another program
-// does; QMimeData::setData would normalise it through QUrl.
-class RawUriList : public QMimeData
-{
-public:
-    explicit RawUriList(const QByteArray& bytes) : m_bytes(bytes) {}
-    QStringList formats() const override { return {"text/uri-list"}; }
-
-protected:
-    QVariant retrieveData(const QString&, QMetaType) const override { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-};
-
 class WindowTest : public ::testing::Test
 {
 protected:
@@ -59,7 +40,7 @@ protected:
         MIDIServiceShutDown();
     }
 
-    // Built and shown on first use: the destinations must be set up first.
+    // Built on first use: the destinations must be set up first.
     QuarWindow& Window()
     {
         if (!m_window) {
@@ -80,7 +61,8 @@ protected:
     // when both were accepted as a copy.
     bool DropUriList(const QByteArray& uriList)
     {
-        RawUriList mime(uriList);
+        QMimeData mime;
+        mime.setData("text/uri-list", uriList);
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(QPoint(50, 50), offered, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&Window(), &enter);
@@ -109,8 +91,8 @@ protected:
 
     MemoryBackend* midi = nullptr;
     TempDir dir;
-    QStringList alerts;                     // the texts of the alerts answered so far
-    std::function<void()> whileAlertShown;  // runs while each alert is up
+    QStringList alerts;
+    std::function<void()> whileAlertShown;
 
 private:
     // Every alert is a modal box titled like the window, with plain text and
@@ -139,9 +121,6 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     midi->AddDestination("Synth A", "X-1");
     const std::string portB = midi->AddDestination("Synth B", "Y-2");
     const std::string odd = midi->AddDestination("Port \xFF\xFE", "Z");  // not UTF-8
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Window().windowTitle(), "Quarven Wave Dump");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "awakeFromNib\n");
     const std::string empty = "Drag/Drop a WAV file from the Finder ... | send 0 reload 0 |  | loaded 0";
     EXPECT_EQ(State(), empty);
     EXPECT_EQ(Child<QLabel>("lblWaveInfo").textFormat(), Qt::PlainText) << "a path is never markup";
@@ -149,8 +128,7 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     ASSERT_EQ(waves.count(), 32);
     EXPECT_EQ(waves.itemText(31), "128");
     EXPECT_EQ(waves.currentText(), "97");
-    // Nothing remembered, nothing to reload.
-    Window().reloadClicked();
+    Window().reloadClicked();  // nothing remembered, nothing to reload
     EXPECT_EQ(State(), empty);
 
     const std::string path = WriteWave("wave.wav", 0x35);
@@ -224,8 +202,8 @@ TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksT
     EXPECT_NE(Message(s_Engine, 97), first);
     EXPECT_EQ(State(), Loaded(path));
 
-    // Only once the alert is dismissed does the window change; the failed
-    // file is still remembered, and the view is plain blue.
+    // The window changes only once the alert is dismissed; the failed file is
+    // still remembered, and the view is plain blue.
     std::string whileShown;
     whileAlertShown = [&] { whileShown = State(); };
     dir.Write("wave.wav", "RIFX, not a wave");
@@ -248,7 +226,6 @@ TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksT
     EXPECT_EQ(State(), failed);
 }
 
-// Where no window can be shown, the program says why in one line.
 TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)
 {
     const auto start = [](const std::string& display) {
