@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # The ALSA sequencer path against the real kernel: boots Debian's kernel under
 # qemu with its sound modules, where vm-init.sh runs qwdump beside receivers
-# no one here wrote and checks what they got.
+# no one here wrote and checks what they got. The kernel package is fetched
+# once, with apt-get download, into BUILD_DIR/kernel-vm; nothing is installed.
 #
 #   kernel-alsa-test.sh BUILD_DIR QWDUMP MIDI_MODULE WAVES_DIR
-#
-# The kernel package is fetched once, with apt-get download, into
-# BUILD_DIR/kernel-vm; nothing is installed on the host.
 set -euo pipefail
 
 # Absolute: the programs keep their build paths inside the VM.

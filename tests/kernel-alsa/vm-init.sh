@@ -1,18 +1,14 @@
 #!/bin/sh
 # /init of the VM that kernel-alsa-test.sh boots: loads the kernel's sound
 # modules, runs qwdump beside receivers no one here wrote (aseqdump, and the
-# raw MIDI device read with cat), and checks what they got against the
-# bytes of qwdump pack. On the console: "@fail WHAT" for each failed check,
-# "@ports LISTING", and "@done" once every step has run.
-#
-# /vm.env (written by the host) gives QWDUMP and WAVES, build paths kept.
+# raw MIDI device read with cat), and checks what they got against qwdump
+# pack's bytes. On the console: "@fail WHAT" for each failed check, "@ports
+# LISTING", and "@done" once every step has run. /vm.env (written by the
+# host) gives QWDUMP and WAVES, at their build paths.
 
 PATH=/bin:/usr/bin
 export PATH JACK_NO_START_SERVER=1
 . /vm.env
-
-THROUGH="Midi Through Port-0 (Midi Through)"
-VIRMIDI="VirMIDI 0-0 (Virtual Raw MIDI 0-0)"
 
 fail() { echo "@fail $step: $*"; }
 
@@ -58,9 +54,9 @@ stop_seq() {
   seq_pid=
 }
 
-# SEQ RAW: once the receivers' files stop growing, what aseqdump printed
-# (one event a line, "14:0 System exclusive" and the bytes) must be SEQ,
-# and the raw device's bytes RAW.
+# SEQ RAW: once the receivers' files stop growing, aseqdump's events (a
+# line each, "14:0 System exclusive" and the bytes) must be SEQ, and the
+# raw device's bytes RAW.
 expect() {
   last=
   quiet=0
@@ -75,10 +71,8 @@ expect() {
   kill "$raw_pid" && wait "$raw_pid"
   seq=$(grep -v -e '^Waiting for data' -e '^Source' /run/seq | tr -s ' ' | sed 's/^ //')
   raw=$(od -An -v -tx1 /run/raw | tr -d '\n' | tr a-f A-F | sed 's/^ //')
-  [ "$seq" = "$1" ] || fail "aseqdump got $(echo "$seq" | wc -l) lines \"$(echo "$seq" | cut -c1-80)...\"," \
-    "expected $(echo "$1" | wc -l) \"$(echo "$1" | cut -c1-80)...\""
-  [ "$raw" = "$2" ] || fail "midiC0D0 gave $(echo "$raw" | wc -w) bytes \"$(echo "$raw" | cut -c1-80)...\"," \
-    "expected $(echo "$2" | wc -w)"
+  [ "$seq" = "$1" ] || fail "aseqdump got \"$(echo "$seq" | cut -c1-80)...\", expected \"$(echo "$1" | cut -c1-80)...\""
+  [ "$raw" = "$2" ] || fail "midiC0D0 gave $(echo "$raw" | wc -w) bytes \"$(echo "$raw" | cut -c1-80)...\""
 }
 
 mount -t proc proc /proc
@@ -99,35 +93,24 @@ done
 step=ports
 qwdump 0 ports
 echo "@ports $(paste -sd '|' /run/out)"
-[ "$(cat /run/out)" = "$THROUGH
-VirMIDI 0-0 (Virtual Raw MIDI 0-0)
-VirMIDI 0-1 (Virtual Raw MIDI 0-1)
-VirMIDI 0-2 (Virtual Raw MIDI 0-2)
-VirMIDI 0-3 (Virtual Raw MIDI 0-3)" ] || fail "not the kernel's ports"
+[ "$(paste -sd '|' /run/out)" = "Midi Through Port-0 (Midi Through)$(printf '|VirMIDI 0-%d (Virtual Raw MIDI 0-%d)' \
+  0 0 1 1 2 2 3 3)" ] || fail "not the kernel's ports"
 [ -s /run/err ] && fail "said $(cat /run/err)"
 
-# By address, as aconnect names ports.
-step=seq
-listen
-qwdump 0 send "$WAVES/square.wav" --port 14:0 --wave 97
-expect "14:0 System exclusive $(packed square.wav:97)" ""
-
+# Two sends in a row to VirMIDI 0-0 come out of its raw device in order, byte
+# for byte, as a hardware interface would get them.
 step=raw
 listen
-qwdump 0 send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 128
-expect "" "$(packed saw-1000.wav:128)"
-
-step=order
-listen
-qwdump 0 send "$WAVES/saw-1000.wav" --port "$VIRMIDI" --wave 100
-qwdump 0 send "$WAVES/square.wav" --port "$VIRMIDI" --wave 101
+qwdump 0 send "$WAVES/saw-1000.wav" --port "VirMIDI 0-0 (Virtual Raw MIDI 0-0)" --wave 100
+qwdump 0 send "$WAVES/square.wav" --port "VirMIDI 0-0 (Virtual Raw MIDI 0-0)" --wave 101
 expect "" "$(packed saw-1000.wav:100 square.wav:101 | paste -sd ' ')"
 
-# A bank of four in one run, paced by wire time alone.
+# A bank of four in one run, paced by wire time alone, to Midi Through by
+# its address, as aconnect names ports: each message one whole event.
 step=bank
 listen
 qwdump 0 send "$WAVES/square.wav" "$WAVES/saw-1000.wav" "$WAVES/square.wav" "$WAVES/saw-1000.wav" \
-  --port "$THROUGH" --wave 125 --gap 0
+  --port 14:0 --wave 125 --gap 0
 expect "$(packed square.wav:125 saw-1000.wav:126 square.wav:127 saw-1000.wav:128 | sed 's/^/14:0 System exclusive /')" ""
 
 # aseqdump's own port, listed while it runs, then gone with it: exit 3 and

@@ -1,53 +1,118 @@
 // A private JACK server and a real receiving client for end-to-end tests.
-// The server gets a name of its own, and this process's environment points
-// every JACK client it starts (or opens in-process) at it and forbids
-// starting another, so a test never touches a user's server.
+// This process's environment points every JACK client it starts (or opens
+// in-process) at the server and forbids starting another, so a test never
+// touches a user's server.
 #pragma once
 
 #include "Process.h"
+#include "TempDir.h"
 
-#include <chrono>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
+#include <sstream>
+#include <stdexcept>
+
+// Points this process and its children at the JACK server `name` (which
+// need not exist), never starting one.
+inline void UseJackServer(const std::string& name)
+{
+    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+}
+
+inline std::string UniqueJackServerName()
+{
+    static std::atomic<int> counter{0};
+    return "qwd-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// The full names of server `name`'s ports, a line each; fails while it is
+// not up. A busy machine can leave jack_lsp stuck while a client registers:
+// it is then stopped, and the caller asks again.
+inline ProcessResult ListJackPorts(const std::string& name)
+{
+    return RunProcess({"/usr/bin/jack_lsp", "-s", name}, std::chrono::seconds(5));
+}
 
 class PrivateJackServer
 {
 public:
-    // Starts `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy
-    // -r 48000 -p PERIOD` and waits until clients can connect; throws when it
-    // does not come up. `name` empty: a fresh one. Tests use long periods:
-    // without realtime scheduling, a client starved for a short period
-    // misses its cycle and loses that cycle's MIDI events.
+    // `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy -r 48000
+    // -p PERIOD`, up once clients can connect. Long periods: without realtime
+    // scheduling, a client starved for a short one loses that cycle's events.
     explicit PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra = {},
-                               const std::string& name = "", int periodFrames = 1024);
-    ~PrivateJackServer();
+                               const std::string& name = "", int periodFrames = 1024)
+        : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra), m_period(periodFrames)
+    {
+        UseJackServer(m_name);
+        m_jackd = Launch(logPath);
+    }
+    ~PrivateJackServer()
+    {
+        Stop();
+        // A client still open when its server went leaves its semaphore file
+        // behind ("jack_sem.<uid>_<server>_<client>").
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+            const std::string file = entry.path().filename().string();
+            if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + m_name + "_") != std::string::npos)
+                std::filesystem::remove(entry.path(), ignored);
+        }
+    }
 
     const std::string& name() const { return m_name; }
-    // Stops it (clients should have gone first); true when it went in time.
-    bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10));
+    // JACK keeps a registry of servers with a few slots. One that dies by a
+    // signal keeps its slot until a server of its name starts and stops
+    // cleanly; jackd can die so even when asked to stop (SIGPIPE, from a
+    // client that closes its socket meanwhile). Stopping thaws it first.
+    bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10))
+    {
+        Thaw();
+        const bool stopped = m_jackd->Stop(SIGTERM, grace);
+        if (!m_slotChecked && WIFSIGNALED(m_jackd->waitStatus())) {
+            try {
+                TempDir dir;
+                Launch(dir.File("reclaim.log"))->Stop();
+            } catch (const std::exception&) {
+                // Best effort: a leaked slot only matters once all are gone.
+            }
+        }
+        m_slotChecked = true;
+        return stopped;
+    }
     void Kill() { m_jackd->Stop(SIGKILL); }  // as a crash would: no goodbye to its clients
-    // As a debugger or heavy swapping would: it stops answering. Stop thaws it.
+    // As a debugger or heavy swapping would: it stops answering.
     void Freeze() { m_jackd->Signal(SIGSTOP); }
     void Thaw() { m_jackd->Signal(SIGCONT); }
 
     static constexpr int kSampleRate = 48000;
 
 private:
-    std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const;
+    std::unique_ptr<BackgroundProcess> Launch(const std::string& logPath) const
+    {
+        std::vector<std::string> argv{"/usr/bin/jackd", "-n", m_name};
+        argv.insert(argv.end(), m_extra.begin(), m_extra.end());
+        for (const char* arg : {"--no-realtime", "--port-max", "64", "-d", "dummy", "-r", "48000", "-p"})
+            argv.push_back(arg);
+        argv.push_back(std::to_string(m_period));
+        auto jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
+        const auto upOrGone = [&] { return !jackd->Running() || ListJackPorts(m_name).exitStatus == 0; };
+        if (!WaitUntil(upOrGone, std::chrono::seconds(20)) || !jackd->Running())
+            throw std::runtime_error("jackd did not come up: " + ReadWholeFile(logPath));
+        return jackd;
+    }
 
     std::string m_name;
     std::vector<std::string> m_extra;
-    int m_periodFrames;
+    int m_period;
     std::unique_ptr<BackgroundProcess> m_jackd;
     bool m_slotChecked = false;
 };
-
-// Points this process and its children at the JACK server `name` (which
-// need not exist), never starting one.
-void UseJackServer(const std::string& name);
-std::string UniqueJackServerName();
 
 // jack_midi_dump as client `clientName` ("<clientName>:input"), its lines
 // appended to `logPath`.
@@ -58,13 +123,46 @@ public:
 
     // With `frameTimes`, each event is stamped with the server's frame time.
     MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor",
-             bool frameTimes = false);
+             bool frameTimes = false)
+        : m_logPath(logPath),
+          m_process(frameTimes ? std::vector<std::string>{"/usr/bin/jack_midi_dump", "-a", clientName}
+                               : std::vector<std::string>{"/usr/bin/jack_midi_dump", clientName},
+                    logPath, "", SIGINT)
+    {
+        const std::string port = "\n" + clientName + ":input\n";
+        if (!WaitUntil([&] { return ("\n" + ListJackPorts(server.name()).out).find(port) != std::string::npos; },
+                       std::chrono::seconds(20)))
+            throw std::runtime_error("jack_midi_dump did not register its port");
+    }
     ~MidiDump() { Stop(); }
     // SIGINT lets it close its client, so the server does not wait for it.
     void Stop() { m_process.Stop(SIGINT); }
-    // Every event received so far, in order, and (with frameTimes) when.
-    EventList Events() const;
-    std::vector<long> FrameTimes() const;
+
+    // Every event so far, in order, from lines such as "   0: f0 01 ... f7":
+    // the frame offset (or frame time), then the bytes in hex.
+    EventList Events() const
+    {
+        EventList events;
+        std::istringstream lines(ReadWholeFile(m_logPath));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(':') == std::string::npos)
+                continue;
+            std::istringstream bytes(line.substr(line.find(':') + 1));
+            events.emplace_back();
+            for (std::string hex; bytes >> hex;)
+                events.back().push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
+        }
+        return events;
+    }
+    std::vector<long> FrameTimes() const
+    {
+        std::vector<long> times;
+        std::istringstream lines(ReadWholeFile(m_logPath));
+        for (std::string line; std::getline(lines, line);)
+            if (line.find(':') != std::string::npos)
+                times.push_back(std::stol(line));
+        return times;
+    }
     bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const
     {
         return WaitUntil([&] { return Events().size() >= count; }, timeout);
