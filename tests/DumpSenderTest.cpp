@@ -1,5 +1,4 @@
-// Destination titles, their lookup and the dump sender over the in-memory
-// backend.
+// Destination titles, their lookup and the dump sender, in memory.
 
 #include "MemoryBackend.h"
 #include "MidiRig.h"
@@ -59,7 +58,7 @@ TEST_F(DumpSenderTest, EachSendCarriesTheWaveNumberMinusOneInABlockFreedByItsOwn
     EXPECT_EQ(Blocks(), "allocated 2 freed 2 delivered 1");
 }
 
-TEST_F(DumpSenderTest, ARefusedSendIsLoggedWithItsReasonAndEveryBlockIsFreedOnce)
+TEST_F(DumpSenderTest, ARefusedSendIsLoggedWithItsReasonAndItsBlockFreedOnce)
 {
     midi.AddDestination("input", "midi-monitor");
     midi.RefuseSendsWith(kMIDIServerGone);
@@ -68,12 +67,6 @@ TEST_F(DumpSenderTest, ARefusedSendIsLoggedWithItsReasonAndEveryBlockIsFreedOnce
                        "\nMIDI send refused: refused by the in-memory backend\n");
     EXPECT_EQ(Blocks(), "allocated 1 freed 1 delivered 0");
     EXPECT_TRUE(alerts.empty()) << "a refused send is only logged";
-    // Sends still outstanding when the service closes are completed then.
-    midi.RefuseSendsWith(noErr);
-    Send(kMonitor, "101");
-    Send(kMonitor, "102");
-    MIDIServiceShutDown();
-    EXPECT_EQ(Blocks(), "allocated 3 freed 3 delivered 0");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// A private JACK server and a real receiving client for end-to-end tests.
-// This process's environment points every JACK client it starts (or opens
-// in-process) at the server and forbids starting another, so a test never
-// touches a user's server.
+// A private JACK server and a real receiving client for end-to-end tests;
+// this process and its children never touch a user's server.
 #pragma once
 
 #include "Process.h"
@@ -17,8 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 
-// Points this process and its children at the JACK server `name` (which
-// need not exist), never starting one.
+// Points this process and its children at server `name`, never starting one.
 inline void UseJackServer(const std::string& name)
 {
     ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
@@ -31,9 +28,8 @@ inline std::string UniqueJackServerName()
     return "qwd-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-// The full names of server `name`'s ports, a line each; fails while it is
-// not up. A busy machine can leave jack_lsp stuck while a client registers:
-// it is then stopped, and the caller asks again.
+// Fails while the server is not up. jack_lsp can get stuck while a client
+// registers on a busy machine: it is then stopped, and the caller asks again.
 inline ProcessResult ListJackPorts(const std::string& name)
 {
     return RunProcess({"/usr/bin/jack_lsp", "-s", name}, std::chrono::seconds(5));
@@ -42,9 +38,8 @@ inline ProcessResult ListJackPorts(const std::string& name)
 class PrivateJackServer
 {
 public:
-    // `jackd -n NAME [extra] --no-realtime --port-max 64 -d dummy -r 48000
-    // -p PERIOD`, up once clients can connect. Long periods: without realtime
-    // scheduling, a client starved for a short one loses that cycle's events.
+    // Up once clients can connect. Long periods: without realtime scheduling,
+    // a client starved for a short one loses that cycle's events.
     explicit PrivateJackServer(const std::string& logPath, const std::vector<std::string>& extra = {},
                                const std::string& name = "", int periodFrames = 1024)
         : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra), m_period(periodFrames)
@@ -55,8 +50,7 @@ public:
     ~PrivateJackServer()
     {
         Stop();
-        // A client still open when its server went leaves its semaphore file
-        // behind ("jack_sem.<uid>_<server>_<client>").
+        // Clients still open when their server went leave semaphore files.
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
             const std::string file = entry.path().filename().string();
@@ -66,10 +60,9 @@ public:
     }
 
     const std::string& name() const { return m_name; }
-    // JACK keeps a registry of servers with a few slots. One that dies by a
-    // signal keeps its slot until a server of its name starts and stops
-    // cleanly; jackd can die so even when asked to stop (SIGPIPE, from a
-    // client that closes its socket meanwhile). Stopping thaws it first.
+    // JACK's registry has a few server slots; one that dies by a signal (even
+    // SIGPIPE while stopping) keeps its slot until a server of its name
+    // starts and stops cleanly.
     bool Stop(std::chrono::milliseconds grace = std::chrono::seconds(10))
     {
         Thaw();
@@ -85,8 +78,7 @@ public:
         m_slotChecked = true;
         return stopped;
     }
-    void Kill() { m_jackd->Stop(SIGKILL); }  // as a crash would: no goodbye to its clients
-    // As a debugger or heavy swapping would: it stops answering.
+    void Kill() { m_jackd->Stop(SIGKILL); }  // a crash: no goodbye to its clients
     void Freeze() { m_jackd->Signal(SIGSTOP); }
     void Thaw() { m_jackd->Signal(SIGCONT); }
 
@@ -114,8 +106,7 @@ private:
     bool m_slotChecked = false;
 };
 
-// jack_midi_dump as client `clientName` ("<clientName>:input"), its lines
-// appended to `logPath`.
+// jack_midi_dump as client `clientName` ("<clientName>:input").
 class MidiDump
 {
 public:
@@ -135,12 +126,10 @@ public:
             throw std::runtime_error("jack_midi_dump did not register its port");
     }
     ~MidiDump() { Stop(); }
-    // SIGINT lets it close its client, so the server does not wait for it.
-    void Stop() { m_process.Stop(SIGINT); }
+    void Stop() { m_process.Stop(SIGINT); }  // lets it close its client: the server needn't wait
 
-    // Every event so far, in order, from lines such as "   0: f0 01 ... f7":
-    // the frame offset (or frame time), then the bytes in hex.
-    EventList Events() const
+    // Lines read "   0: f0 01 ... f7": the frame offset or time, the bytes.
+    EventList Events(std::vector<long>* times = nullptr) const
     {
         EventList events;
         std::istringstream lines(ReadWholeFile(m_logPath));
@@ -151,16 +140,15 @@ public:
             events.emplace_back();
             for (std::string hex; bytes >> hex;)
                 events.back().push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
+            if (times)
+                times->push_back(std::stol(line));
         }
         return events;
     }
     std::vector<long> FrameTimes() const
     {
         std::vector<long> times;
-        std::istringstream lines(ReadWholeFile(m_logPath));
-        for (std::string line; std::getline(lines, line);)
-            if (line.find(':') != std::string::npos)
-                times.push_back(std::stol(line));
+        Events(&times);
         return times;
     }
     bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const

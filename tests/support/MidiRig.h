@@ -1,6 +1,6 @@
-// The MIDI service for tests: one backend of the test's choosing, the port
-// titles as the window's popup gets them, the message the engine packs, and
-// a fixture noting alerts, log lines and send blocks.
+// The MIDI service over one backend of the test's choosing, the titles the
+// window's popup gets, the engine's message, and a fixture noting alerts,
+// log lines and send blocks.
 #pragma once
 
 #include "Alert.h"
@@ -10,12 +10,6 @@
 #include "MidiBackend.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 // Makes a new Backend(args...) the service's only backend; returns it.
 template <typename Backend, typename... Args>
@@ -40,8 +34,8 @@ inline std::vector<std::string> PortTitles()
     return popup.titles;
 }
 
-// The 300 bytes `engine` packs for wave `waveNumber` (97 to 128), or those
-// of the file at `wavPath` loaded into an engine of its own.
+// The 300 bytes `engine` packs for wave `waveNumber`, or an engine that
+// loads the file at `wavPath`.
 inline std::vector<std::uint8_t> Message(CEngine& engine, int waveNumber)
 {
     std::uint32_t length = 0;
@@ -54,8 +48,6 @@ inline std::vector<std::uint8_t> Message(const std::string& wavPath, int waveNum
     return engine.LoadWaveFile(wavPath.c_str()) ? Message(engine, waveNumber) : std::vector<std::uint8_t>();
 }
 
-// Notes the alerts; Send adds what a send logs to `log`; the service is
-// closed at the end.
 class MidiServiceTest : public ::testing::Test
 {
 protected:
@@ -66,6 +58,7 @@ protected:
         SetAlertPresenter(nullptr);
     }
 
+    // A send, its log lines added to `log`.
     WaveDumpSend Send(const std::optional<std::string>& portTitle, const std::string& waveTitle)
     {
         ::testing::internal::CaptureStderr();

@@ -1,5 +1,5 @@
-// Programs run by tests, in the background until stopped or to completion
-// with their output captured. argv[0] is a full path.
+// Programs run by tests, in the background or to completion; argv[0] is a
+// full path.
 #pragma once
 
 #include "TempDir.h"
@@ -34,10 +34,8 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout)
 class BackgroundProcess
 {
 public:
-    // With stdin from /dev/null, stdout and stderr appended to the files
-    // given (/dev/null when empty). Should this thread die without stopping
-    // it (a test killed for its timeout), it gets `orphanSignal`, so that no
-    // server outlives its test.
+    // Output appended to the files given. Should this thread die without
+    // stopping it (a test killed for its timeout), it gets `orphanSignal`.
     explicit BackgroundProcess(const std::vector<std::string>& argv, const std::string& outPath = "",
                                const std::string& errPath = "", int orphanSignal = SIGTERM)
     {
@@ -127,8 +125,7 @@ struct ProcessResult
     }
 };
 
-// With stdin from /dev/null, killed after `timeout`. The output goes through
-// files, so that it can't fill a pipe.
+// Killed after `timeout`. Output goes through files: it can't fill a pipe.
 inline ProcessResult RunProcess(const std::vector<std::string>& argv,
                                 std::chrono::milliseconds timeout = std::chrono::minutes(5))
 {

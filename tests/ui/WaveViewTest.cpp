@@ -41,10 +41,6 @@ TEST(WaveViewTest, BarsTwoSamplesWideFromTheZeroLineAndARedMarkOnlyForAFittedWav
     EXPECT_EQ(Paint(halves, true, false, {{0, 30}, {0, 33}, {124, 63}, {124, 64}, {128, 63}, {130, 64}, {254, 94},
                                           {254, 97}, {7, 9}}),
               "BKKBKKKBB");
-    // The extremes reach the top and the bottom.
-    EXPECT_EQ(Paint([](int i) { return i == 10 ? 32767 : i == 40 ? -32768 : 0; }, true, false,
-                    {{18, 0}, {20, 0}, {22, 0}, {24, 0}, {78, 127}, {80, 127}, {82, 127}, {84, 127}}),
-              "BKKBBKKB");
     // The mark spans x 3-5 and y 27000-29000, pixel columns 6-9 and rows
     // 7-10, drawn over the bars.
     EXPECT_EQ(Paint([](int) { return 32767; }, true, true, {{6, 7}, {9, 10}, {5, 9}, {10, 9}, {7, 6}, {7, 11}}),

@@ -1,14 +1,9 @@
-# The shared Xvfb rig for tests of the real window, sourced by their scripts:
-#
-#   source rig.sh
-#   xvfb_start                  # a private Xvfb; exports DISPLAY and a private XDG_RUNTIME_DIR
-#   rig_spawn NAME CMD...       # starts CMD in the background, stopped by its pid at exit;
-#                               # its stdout and stderr go to $work/NAME.out and $work/NAME.err
-#   wait_viewable TITLE         # waits until a window of that title is mapped
-#   poll N CMD...               # runs CMD every 50 ms until it succeeds, at most N times
-#
-# Everything started here is stopped by its pid when the script exits, the
-# clients first and Xvfb last, and the work folder $work is removed.
+# The Xvfb rig for tests of the real window, sourced by their scripts:
+#   xvfb_start             a private Xvfb; exports DISPLAY and XDG_RUNTIME_DIR
+#   rig_spawn NAME CMD...  CMD in the background, output in $work/NAME.out|err
+#   wait_viewable TITLE    until a window of that title is mapped
+#   poll N CMD...          CMD every 50 ms until it succeeds, at most N times
+# At exit everything started is stopped by its pid, Xvfb last.
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The real window under Xvfb, given files by real XDND drags from another X
-# client: one that offers only to move the file must leave the file and the
-# window alone; one that offers a copy loads the fitted wave, drawn with its
-# red mark. Then File > Open..., with keys only, takes another file, and the
-# dropped one again exactly as its drop did. Leaves the drop's screenshot in
-# OUT_DIR.
+# The real window under Xvfb and real XDND drags from another X client: one
+# offering only a move leaves the file and the window alone; a copy loads the
+# fitted wave, drawn with its red mark. File > Open..., with keys only, takes
+# another file, then the dropped one exactly as its drop did.
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR
 set -euo pipefail
@@ -21,8 +19,7 @@ rig_spawn app "$app"
 wait_viewable "$title"
 grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $(cat "$work/app.err")"
 window=$(window_id "$title")
-# No window manager here: give the window the keyboard focus, as clicking
-# into it would.
+# No window manager: focus the window as a click would.
 xdotool windowfocus --sync "$window"
 shot() { import -window "$window" "$1"; }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]; }
@@ -30,10 +27,8 @@ shot "$work/before.png"
 black_before=$(count_colour "$work/before.png" '#000000')
 drawn() { shot "$1" && [ "$(count_colour "$1" '#000000')" -gt $((black_before + 5000)) ]; }
 
-# Drags the file from the source NAME onto the middle of the window (the
-# wave view) and prints how the source saw it end: press in the source,
-# move off a little so the drag starts, then over the target, pausing there
-# so that its answer reaches the source before the release.
+# Drags from the source NAME onto the wave view; prints how the source saw
+# it end. The pause over the target lets its answer reach the source.
 target_x=$(($(window_field "$title" "Absolute upper-left X") + $(window_field "$title" Width) / 2))
 target_y=$(($(window_field "$title" "Absolute upper-left Y") + $(window_field "$title" Height) / 2))
 drags_ended() { grep -c '^drag ended' "$work/$1.out" || true; }
