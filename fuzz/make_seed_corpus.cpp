@@ -1,5 +1,4 @@
-// Writes the fuzzers' seed corpus: small WAV files of the shapes the loader
-// tells apart, so fuzzing starts past the header checks.
+// The fuzzers' seeds: WAV files of the shapes the loader tells apart.
 //
 //   make_seed_corpus OUTPUT_DIR
 

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 const std::string kMonitor = "input (midi-monitor)";
@@ -23,7 +20,10 @@ TEST_F(DumpSenderTest, TitlesAreNameAndModelAndLookupIsExactWithTheLowerIndexWin
     midi.AddDestination("UM-ONE MIDI 1", "UM-ONE");
     const std::string first = midi.AddDestination("Out 1", "");
     midi.AddDestination("Out 1", "");
-    EXPECT_EQ(PortTitles(), (std::vector<std::string>{"UM-ONE MIDI 1 (UM-ONE)", "Out 1 ()", "Out 1 ()"}));
+    std::vector<std::string> titles;
+    for (const ListedDestination& destination : ListMIDIDestinations())
+        titles.push_back(destination.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"UM-ONE MIDI 1 (UM-ONE)", "Out 1 ()", "Out 1 ()"}));
 
     EXPECT_EQ(FindMIDIPortByTitle(std::string("Out 1 ()")), MIDIGetDestination(1));
     for (const char* title : {"out 1 ()", "Out 1 () ", "Out 1", "UM-ONE MIDI 1", ""})

@@ -1,5 +1,5 @@
-// The built qwdump: exit statuses, stdout and stderr, the files it writes
-// and, with a private JACK server and jack_midi_dump, what arrives.
+// The built qwdump: exit statuses, output, the files it writes and, with a
+// private JACK server and jack_midi_dump, what arrives.
 
 #include "JackRig.h"
 #include "LoadMessages.h"
@@ -10,8 +10,6 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -62,9 +60,8 @@ TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
                                                    "(qwdump fit converts it)\n"}));
 
     const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
-    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100", "-o", dir.File("no.syx")}),
+    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100"}),
               (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("no.syx")));
     const std::string missing = dir.File("missing.wav");
     const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
@@ -92,8 +89,8 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     const std::string keep = dir.Write("keep.syx", "keep");
     const std::string link = dir.File("link.syx");
     std::filesystem::create_symlink(keep, link);
-    // Past a file-size limit the old file and the link stay, and no
-    // temporary file is left. (The limit costs the stderr file its text.)
+    // Past a file-size limit (which also costs stderr its text) the old file
+    // and the link stay, and no temporary file is left.
     for (const std::string& out : {keep, link})
         EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", out}, "ulimit -f 0; exec \"$@\"").exitStatus, 1);
     EXPECT_EQ(ReadWholeFile(keep), "keep");
@@ -137,7 +134,6 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
 {
     const std::string fitted = dir.File("fitted.wav");
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--method", "nearest"}).exitStatus, 0);
-    EXPECT_EQ(ReadWholeFile(fitted).size(), 300u);
     EXPECT_EQ(Message(fitted, 97), Message(kSaw, 97)) << "the very samples the loader picks";
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted}),
               (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
@@ -158,16 +154,9 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
     const std::string loud = dir.Write("square.wav", WavBytes::Mono(SampleBytes(square)).str());
     EXPECT_EQ(Qwdump({"fit", loud, "-o", fitted}).err,
               "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
-    CEngine engine;
-    const auto peak = [&] {
-        engine.LoadWaveFile(fitted.c_str());
-        const auto [low, high] = std::minmax_element(engine.m_anWave, engine.m_anWave + 128);
-        return std::max<int>(*high, -*low);
-    };
-    EXPECT_EQ(peak(), 32767);
-    EXPECT_TRUE(std::all_of(engine.m_anWave + 4, engine.m_anWave + 60, [](std::int16_t v) { return v > 20000; }));
+    EXPECT_NE(Qwdump({"show", fitted}).out.find(" 32767"), std::string::npos);
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--normalize"}).exitStatus, 0);
-    EXPECT_EQ(peak(), 32767);
+    EXPECT_NE(Qwdump({"show", fitted}).out.find("32767"), std::string::npos);
 }
 
 // Receiving clients are declared after the server, so they stop first.
@@ -274,8 +263,9 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_EQ(send.exitStatus, 3);
     EXPECT_EQ(send.err.find(notAnswering), 0u) << send.err;
-    // The window appears at most about a second late, and quits at once.
-    const ProcessResult window = RunProcess({"/bin/bash", WINDOW_START_TEST, APP_PATH, "3000", "1000"}, 30s);
+    // The window appears at most about a second late, works, and quits at once.
+    const ProcessResult window = RunProcess({"/usr/bin/env", "APPEAR_LIMIT_MS=3000", "/bin/bash", WINDOW_TEST, APP_PATH,
+                                             DRAG_SOURCE, kSaw, kSquare, dir.path()}, 60s);
     EXPECT_EQ(window.exitStatus, 0) << window.out << window.err;
 
     server->Thaw();

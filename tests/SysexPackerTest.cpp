@@ -1,14 +1,10 @@
-// The 300-byte wave dump message against bytes worked out by hand:
-// F0 01 20 01 0A <index>, the 256 wave bytes (little-endian) in groups of
-// seven, each group after a header byte whose bit k is bit 7 of its k-th
-// byte and sent with bit 7 cleared, then F7.
+// The 300-byte wave dump message against bytes worked out by hand: F0 01 20
+// 01 0A <index>, the wave's 256 little-endian bytes in groups of seven, each
+// after a header byte whose bit k is bit 7 of its k-th byte, then F7.
 
 #include "Engine.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -24,19 +20,20 @@ Bytes Pack(CEngine& engine, int index)
 TEST(SysexPackerTest, TopBitsGoToEachGroupsHeaderAndTheLastGroupHoldsFourBytes)
 {
     CEngine engine;
-    engine.m_anWave[0] = 4660;      // 34 12
-    engine.m_anWave[1] = -1;        // FF FF
-    engine.m_anWave[2] = 128;       // 80 00
+    engine.m_anWave[0] = 4660;  // 34 12
+    engine.m_anWave[1] = -1;    // FF FF
+    engine.m_anWave[2] = 128;   // 80 00
+    Bytes expected = {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x60, 0x1C, 0x34, 0x12, 0x7F, 0x7F, 0x00, 0x00, 0x00};
+    expected.resize(299);
+    expected.push_back(0xF7);
+    EXPECT_EQ(Pack(engine, 96), expected);
+
+    engine = CEngine();
     engine.m_anWave[126] = -1;      // FF FF
     engine.m_anWave[127] = -32768;  // 00 80
-    Bytes expected(300, 0);
-    const Bytes head = {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x7F, 0x1C, 0x34, 0x12, 0x7F, 0x7F, 0x00, 0x00, 0x00};
-    const Bytes tail = {0x0B, 0x7F, 0x7F, 0x00, 0x00, 0xF7};
-    std::copy(head.begin(), head.end(), expected.begin());
-    std::copy(tail.begin(), tail.end(), expected.end() - 6);
-    EXPECT_EQ(Pack(engine, 127), expected);
-    // Only the index's low eight bits are written.
-    EXPECT_EQ(Pack(engine, 0x160)[5], 0x60);
+    const Bytes msg = Pack(engine, 0x17F);  // only the low eight bits are written
+    EXPECT_EQ(Bytes(msg.begin() + 5, msg.begin() + 7), (Bytes{0x7F, 0x00}));
+    EXPECT_EQ(Bytes(msg.end() - 6, msg.end()), (Bytes{0x0B, 0x7F, 0x7F, 0x00, 0x00, 0xF7}));
 }
 
 TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
@@ -46,13 +43,10 @@ TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
         engine.m_anWave[i] = static_cast<std::int16_t>(i * 515 - 32768);
     const Bytes msg = Pack(engine, 96);
     ASSERT_EQ(msg.size(), 300u);
-    const Bytes head = {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x60, 0x2A, 0x00, 0x00, 0x03, 0x02, 0x06,
-                        0x04, 0x09, 0x55, 0x06, 0x0C, 0x08, 0x0F, 0x0A, 0x12, 0x0C, 0x2A, 0x15};
-    // ... 77 7B end the 36th group; the last is header 00 and the four bytes
-    // of samples 126 and 127 (32122 = 7A 7D, 32637 = 7D 7F); then F7.
-    const Bytes tail = {0x77, 0x7B, 0x00, 0x7A, 0x7D, 0x7D, 0x7F, 0xF7};
-    EXPECT_EQ(Bytes(msg.begin(), msg.begin() + 24), head);
-    EXPECT_EQ(Bytes(msg.end() - 8, msg.end()), tail);
+    EXPECT_EQ(Bytes(msg.begin(), msg.begin() + 24),
+              (Bytes{0xF0, 0x01, 0x20, 0x01, 0x0A, 0x60, 0x2A, 0x00, 0x00, 0x03, 0x02, 0x06,
+                     0x04, 0x09, 0x55, 0x06, 0x0C, 0x08, 0x0F, 0x0A, 0x12, 0x0C, 0x2A, 0x15}));
+    EXPECT_EQ(Bytes(msg.end() - 8, msg.end()), (Bytes{0x77, 0x7B, 0x00, 0x7A, 0x7D, 0x7D, 0x7F, 0xF7}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The audio fit module: inputs written here with libsndfile in the formats
-// users bring, the arithmetic of the fit, and the files it refuses.
+// The audio fit module on inputs written with libsndfile in the formats users
+// bring, and the files it refuses.
 
 #include "CycleFit.h"
 #include "TempDir.h"
@@ -13,9 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -35,10 +32,7 @@ std::vector<double> Saw(int n)
 std::string WriteCycle(const TempDir& dir, const std::string& name, int format, int channels,
                        const std::vector<double>& cycle, double scale = 1.0)
 {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, 44100, channels, format, 0, 0};
     SNDFILE* file = sf_open(dir.File(name).c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         throw std::runtime_error(name + ": " + sf_strerror(nullptr));

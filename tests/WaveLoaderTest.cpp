@@ -10,10 +10,6 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 namespace {
 
 using namespace LoadMessages;
@@ -100,7 +96,6 @@ TEST_F(WaveLoaderTest, WalksTheChunksAndTheFirstCheckToFailSpeaks)
         {WavBytes::Riff().Format(3, 1).Chunk("data", data).str(), kNotMonoPcm, 0},
         // Sizes of 2 GiB and more are not negative.
         {WavBytes::Riff().Format().Header("data", 0x80000000u).Raw(data).str(), kTooMany, 0},
-        {WavBytes::Riff().Format().Header("junk", 0x80000000u).Chunk("data", data).str(), kNoData, 0},
         {WavBytes::Riff().Format().Header("data", 256).Raw(std::string(255, 0)).str(), kShort256, 0},
         {WavBytes::Riff().Format().Header("data", 1000).Raw(std::string(999, 0)).str(), kTruncated, 0},
         // Reading the very last byte of the file is not running off its end.

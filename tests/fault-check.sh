@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Shows that the suite catches each deliberate fault of tests/faults.txt: applies one at a time,
-# rebuilds, runs the tests named for it (caught when they fail) and restores the file.
+# Applies each deliberate fault of tests/faults.txt alone, rebuilds, runs the tests named for it
+# (it is caught when they fail) and restores the file.
 #
 #   tests/fault-check.sh BUILD_DIR [NAME_REGEX]
 set -uo pipefail

@@ -23,8 +23,7 @@ wait_for() {
   fail "timed out waiting for $what"
 }
 
-# STATUS ARG...: runs qwdump, which must exit with STATUS; its output is
-# left in /run/out and /run/err.
+# STATUS ARG...: qwdump must exit with STATUS; output in /run/out, /run/err.
 qwdump() {
   want=$1
   shift
@@ -38,8 +37,8 @@ packed() {
   for file_wave; do "$QWDUMP" pack "$WAVES/${file_wave%:*}" --wave "${file_wave#*:}"; done
 }
 
-# The receivers: aseqdump subscribed to Midi Through, and the raw MIDI
-# device behind VirMIDI 0-0 read as a hardware interface's driver would.
+# aseqdump subscribed to Midi Through; VirMIDI 0-0's raw device read as a
+# hardware interface's driver would.
 listen() {
   aseqdump -p 14:0 >/run/seq 2>&1 &
   seq_pid=$!
@@ -54,9 +53,8 @@ stop_seq() {
   seq_pid=
 }
 
-# SEQ RAW: once the receivers' files stop growing, aseqdump's events (a
-# line each, "14:0 System exclusive" and the bytes) must be SEQ, and the
-# raw device's bytes RAW.
+# SEQ RAW: once the receivers' files stop growing, aseqdump's events (a line
+# each) must be SEQ, and the raw device's bytes RAW.
 expect() {
   last=
   quiet=0
@@ -88,8 +86,7 @@ for module in soundcore snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq
   insmod "/lib/modules/$module.ko" || fail "insmod $module"
 done
 
-# The kernel's ports by title; its System ports are not both writable and
-# subscribable.
+# The kernel's ports by title (its System ports can't be subscribed to).
 step=ports
 qwdump 0 ports
 echo "@ports $(paste -sd '|' /run/out)"
@@ -97,25 +94,23 @@ echo "@ports $(paste -sd '|' /run/out)"
   0 0 1 1 2 2 3 3)" ] || fail "not the kernel's ports"
 [ -s /run/err ] && fail "said $(cat /run/err)"
 
-# Two sends in a row to VirMIDI 0-0 come out of its raw device in order, byte
-# for byte, as a hardware interface would get them.
+# Two sends in a row come out of the raw device in order, byte for byte.
 step=raw
 listen
 qwdump 0 send "$WAVES/saw-1000.wav" --port "VirMIDI 0-0 (Virtual Raw MIDI 0-0)" --wave 100
 qwdump 0 send "$WAVES/square.wav" --port "VirMIDI 0-0 (Virtual Raw MIDI 0-0)" --wave 101
 expect "" "$(packed saw-1000.wav:100 square.wav:101 | paste -sd ' ')"
 
-# A bank of four in one run, paced by wire time alone, to Midi Through by
-# its address, as aconnect names ports: each message one whole event.
+# A bank of four, paced by wire time alone, to Midi Through by its address
+# as aconnect names it: each message one whole event.
 step=bank
 listen
 qwdump 0 send "$WAVES/square.wav" "$WAVES/saw-1000.wav" "$WAVES/square.wav" "$WAVES/saw-1000.wav" \
   --port 14:0 --wave 125 --gap 0
 expect "$(packed square.wav:125 saw-1000.wav:126 square.wav:127 saw-1000.wav:128 | sed 's/^/14:0 System exclusive /')" ""
 
-# aseqdump's own port, listed while it runs, then gone with it: exit 3 and
-# the alert, and nothing sent. Midi Through is routed to the raw device, so
-# that a send to either would show.
+# aseqdump's port, listed while it runs, then gone with it: exit 3 and the
+# alert, and nothing sent (Midi Through is routed to the raw device).
 step=gone
 listen
 aconnect 14:0 16:0 || fail "aconnect 14:0 16:0"

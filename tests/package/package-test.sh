@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it: scripts/package.sh builds it (and
-# has lintian check it), apt installs it, the installed programs run, find
-# their MIDI module and their man pages, and a purge leaves nothing behind.
-# It changes the machine: it runs as root or through sudo -n, and skips
-# (status 77) rather than replace a quarven-wave-dump installed already.
+# The Debian package as a user gets it: scripts/package.sh builds it (lintian
+# checks it), apt installs it, the installed programs run, find their MIDI
+# module and man pages, and a purge leaves nothing behind. As root or through
+# sudo -n; it skips (status 77) rather than replace an installed one.
 #
 #   package-test.sh SOURCE_DIR WORK_DIR BUILT_QWDUMP EXAMPLE_WAV
 set -euo pipefail
@@ -43,8 +42,7 @@ window_version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/q
 installed_example=/usr/share/quarven-wave-dump/examples/$(basename "$example")
 [ "$(/usr/bin/qwdump pack "$installed_example" --wave 100)" = "$("$built_qwdump" pack "$example" --wave 100)" ] ||
   fail "the installed qwdump packs $installed_example differently from the built one"
-# Listing opens the installed MIDI backends module: no sound card or server
-# here, so nothing to list, and nothing said about a missing module.
+# Listing opens the installed MIDI module: nothing to list, nothing said.
 ports=$(JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=qwd-package-test-none /usr/bin/qwdump ports 2>&1) ||
   fail "qwdump ports failed: $ports"
 [ -z "$ports" ] || fail "qwdump ports said: $ports"
@@ -54,8 +52,7 @@ done
 icon=$(sed -n 's/^Icon=//p' /usr/share/applications/quarven-wave-dump.desktop)
 [ -f "/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no icon $icon for the launcher entry"
 
-# Purged, nothing of it is left: what still exists is a directory another
-# package owns too.
+# Purged, nothing is left but directories other packages own too.
 dpkg -L "$package" >"$work_dir/files"
 "${apt[@]}" purge "$package" >"$log" 2>&1 || fail "apt-get purge: $(cat "$log")"
 status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)

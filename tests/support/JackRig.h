@@ -3,17 +3,11 @@
 #pragma once
 
 #include "Process.h"
-#include "TempDir.h"
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 
 // Points this process and its children at server `name`, never starting one.
 inline void UseJackServer(const std::string& name)
@@ -71,8 +65,7 @@ public:
             try {
                 TempDir dir;
                 Launch(dir.File("reclaim.log"))->Stop();
-            } catch (const std::exception&) {
-                // Best effort: a leaked slot only matters once all are gone.
+            } catch (const std::exception&) {  // best effort: only the last slot matters
             }
         }
         m_slotChecked = true;
@@ -112,7 +105,7 @@ class MidiDump
 public:
     using EventList = std::vector<std::vector<std::uint8_t>>;
 
-    // With `frameTimes`, each event is stamped with the server's frame time.
+    // With `frameTimes`, events are stamped with the server's frame time.
     MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor",
              bool frameTimes = false)
         : m_logPath(logPath),

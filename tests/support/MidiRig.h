@@ -1,6 +1,5 @@
-// The MIDI service over one backend of the test's choosing, the titles the
-// window's popup gets, the engine's message, and a fixture noting alerts,
-// log lines and send blocks.
+// The MIDI service over one backend of the test's choosing, the engine's
+// message, and a fixture noting alerts, log lines and send blocks.
 #pragma once
 
 #include "Alert.h"
@@ -21,17 +20,6 @@ Backend& UseOnlyBackend(Args&&... args)
     backends.push_back(std::move(owned));
     MIDIServiceUseBackends(std::move(backends));
     return backend;
-}
-
-inline std::vector<std::string> PortTitles()
-{
-    struct : TitlePopup
-    {
-        void AddItemWithTitle(const std::string& title) override { titles.push_back(title); }
-        std::vector<std::string> titles;
-    } popup;
-    AddMIDIPortsToPopup(popup);
-    return popup.titles;
 }
 
 // The 300 bytes `engine` packs for wave `waveNumber`, or an engine that

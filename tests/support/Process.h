@@ -1,5 +1,4 @@
-// Programs run by tests, in the background or to completion; argv[0] is a
-// full path.
+// Programs run by tests, in the background or to completion.
 #pragma once
 
 #include "TempDir.h"
@@ -34,12 +33,12 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout)
 class BackgroundProcess
 {
 public:
-    // Output appended to the files given. Should this thread die without
-    // stopping it (a test killed for its timeout), it gets `orphanSignal`.
+    // Output appended to the files given. Should this thread die first (a
+    // test killed for its timeout), it gets `orphanSignal`.
     explicit BackgroundProcess(const std::vector<std::string>& argv, const std::string& outPath = "",
                                const std::string& errPath = "", int orphanSignal = SIGTERM)
     {
-        // Made before fork: between fork and exec only async-signal-safe calls.
+        // Made before fork: only async-signal-safe calls may follow it.
         std::vector<char*> args;
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -69,18 +68,18 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool Running() { return !Reap(false); }
-    void Signal(int signal)  // unless it has exited
+    void Signal(int signal)
     {
         if (!Reap(false))
             ::kill(m_pid, signal);
     }
-    int Wait()  // until it exits by itself; returns the wait status
+    int Wait()
     {
         Reap(true);
         return m_status;
     }
     int waitStatus() const { return m_status; }  // -1 until it has exited
-    // Sends `signal`, then kills it after `grace`; true when it went in time.
+    // SIGKILL after `grace`; true when it went in time.
     bool Stop(int signal = SIGTERM, std::chrono::milliseconds grace = std::chrono::seconds(10))
     {
         Signal(signal);
@@ -125,7 +124,7 @@ struct ProcessResult
     }
 };
 
-// Killed after `timeout`. Output goes through files: it can't fill a pipe.
+// Output goes through files: it can't fill a pipe.
 inline ProcessResult RunProcess(const std::vector<std::string>& argv,
                                 std::chrono::milliseconds timeout = std::chrono::minutes(5))
 {

@@ -12,8 +12,7 @@ public:
     static WavBytes Riff() { return WavBytes().Raw("RIFF").U32(0).Raw("WAVE"); }
     // A canonical mono 16-bit PCM file: RIFF header, 16-byte "fmt ", "data".
     static WavBytes Mono(const std::string& data) { return Riff().Format().Chunk("data", data); }
-    // The 16 bytes of a format chunk: the tag, the channels and the usual
-    // fields of 16-bit samples.
+    // A format chunk's 16 bytes: the tag, the channels, 16-bit samples.
     static std::string FormatBody(std::uint16_t tag = 1, std::uint16_t channels = 1)
     {
         return WavBytes().U16(tag).U16(channels).U32(44100).U32(88200 * channels).U16(2 * channels).U16(16).str();
@@ -33,7 +32,7 @@ public:
     {
         return Header(id, static_cast<std::uint32_t>(body.size())).Raw(body).Raw(std::string(body.size() % 2, '\0'));
     }
-    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1) { return Chunk("fmt ", WavBytes::FormatBody(tag, channels)); }
+    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1) { return Chunk("fmt ", FormatBody(tag, channels)); }
 
     const std::string& str() const { return m_bytes; }
 

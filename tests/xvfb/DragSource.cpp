@@ -1,7 +1,5 @@
-// A drag source for the real-window test: a small window that starts a drag
-// of one file the moment the mouse is pressed in it, and prints how each
-// drag ended. With "move" it offers only to move the file and, like a file
-// manager, deletes it when the target reports a move.
+// A window that drags FILE when pressed and prints how each drag ended. With
+// "move" it offers only a move and, like a file manager, then deletes FILE.
 //
 //   qwd_drag_source FILE X Y [move]
 

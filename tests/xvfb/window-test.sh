@@ -2,7 +2,8 @@
 # The real window under Xvfb and real XDND drags from another X client: one
 # offering only a move leaves the file and the window alone; a copy loads the
 # fitted wave, drawn with its red mark. File > Open..., with keys only, takes
-# another file, then the dropped one exactly as its drop did.
+# another file, then the dropped one exactly as its drop did; Ctrl+Q quits
+# at once. It must appear within APPEAR_LIMIT_MS (default 10000).
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR
 set -euo pipefail
@@ -15,8 +16,12 @@ xvfb_start
 cp "$3" "$4" "$work/" || fail "no wave files $3 $4"
 wav="$work/$(basename "$3")" other_wav="$work/$(basename "$4")"
 
+ms() { date +%s%3N; }
+start=$(ms)
 rig_spawn app "$app"
 wait_viewable "$title"
+appeared=$(($(ms) - start))
+[ "$appeared" -le "${APPEAR_LIMIT_MS:-10000}" ] || fail "the window took $appeared ms to appear"
 grep -qx awakeFromNib "$work/app.err" || fail "no awakeFromNib line on stderr: $(cat "$work/app.err")"
 window=$(window_id "$title")
 # No window manager: focus the window as a click would.
@@ -80,5 +85,10 @@ poll 60 unmarked "$work/other.png" || fail "opening $other_wav did not draw it w
 looks_like() { shot "$2" && same "$1" "$2"; }
 open_with_keys "$wav"
 poll 60 looks_like "$drop_shot" "$work/opened.png" || fail "opening $wav looks other than its drop"
-kill -0 "${rig_pids[0]}" 2>/dev/null || fail "the application ended: $(cat "$work/app.err")"
-echo "PASS: a move-only drag left $wav alone; its copy drop, then File > Open... with keys, loaded and drew it"
+start=$(ms)
+xdotool windowfocus --sync "$window" key ctrl+q
+quit() { ! kill -0 "${rig_pids[0]}" 2>/dev/null; }
+poll 20 quit || fail "the window did not quit within a second: $(cat "$work/app.err")"
+wait "${rig_pids[0]}" || fail "the window quit with status $?: $(cat "$work/app.err")"
+echo "PASS: appeared in $appeared ms; a move-only drag left $wav alone; its drop, then File > Open... with keys," \
+  "loaded and drew it; quit in $(($(ms) - start)) ms"
