@@ -142,19 +142,16 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
     const std::string syx = dir.File("wave.syx");
     EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
     EXPECT_EQ(ReadWholeFile(syx), Text(Message(fitted, 100)));
-    // A stereo file the loader refuses loads fitted; the send looks for its port.
-    const std::string stereo = dir.Write(
-        "stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(Ramp(600))).str());
-    EXPECT_EQ(Qwdump({"send", stereo, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
-
-    // Band-limiting a square overshoots: it is scaled down to fit, never
-    // wrapped. --normalize brings any peak to full scale.
-    std::vector<std::int16_t> square(600, 30000);
-    std::fill(square.begin() + 300, square.end(), -30000);
-    const std::string loud = dir.Write("square.wav", WavBytes::Mono(SampleBytes(square)).str());
+    // A stereo square the loader refuses loads fitted, and the send looks for
+    // its port. Band-limited, it overshoots: it is scaled down, never wrapped.
+    std::vector<std::int16_t> square(1200, 30000);
+    std::fill(square.begin() + 600, square.end(), -30000);
+    const std::string loud = dir.Write("square.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(square)).str());
+    EXPECT_EQ(Qwdump({"send", loud, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
     EXPECT_EQ(Qwdump({"fit", loud, "-o", fitted}).err,
               "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
     EXPECT_NE(Qwdump({"show", fitted}).out.find(" 32767"), std::string::npos);
+    // --normalize brings any peak to full scale.
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--normalize"}).exitStatus, 0);
     EXPECT_NE(Qwdump({"show", fitted}).out.find("32767"), std::string::npos);
 }

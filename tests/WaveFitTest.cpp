@@ -58,14 +58,7 @@ int DistanceFromSaw(const FittedWave& wave)
 TEST(WaveFitTest, A600SampleSawInEveryFormatFitsItsExact128PointSampling)
 {
     TempDir dir;
-    const struct
-    {
-        std::string name;
-        int format;
-        int channels;
-        double scale;
-        const char* formatName;
-    } inputs[] = {
+    const std::tuple<std::string, int, int, double, const char*> inputs[] = {
         {"16-bit.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1.0, "PCM_16"},
         {"24-bit.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 256.0, "PCM_24"},
         {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 1.0 / 32768, "FLOAT"},
@@ -73,9 +66,9 @@ TEST(WaveFitTest, A600SampleSawInEveryFormatFitsItsExact128PointSampling)
         {"24-bit.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 256.0, "PCM_24"},
         {"stereo.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 1.0, "PCM_16"},
     };
-    for (const auto& input : inputs) {
-        SCOPED_TRACE(input.name);
-        const std::string path = WriteCycle(dir, input.name, input.format, input.channels, Saw(600), input.scale);
+    for (const auto& [name, format, channels, scale, formatName] : inputs) {
+        SCOPED_TRACE(name);
+        const std::string path = WriteCycle(dir, name, format, channels, Saw(600), scale);
         FittedWave harmonic;
         FittedWave nearest;
         std::string error;
@@ -84,8 +77,8 @@ TEST(WaveFitTest, A600SampleSawInEveryFormatFitsItsExact128PointSampling)
         EXPECT_LE(DistanceFromSaw(harmonic), 1);
         EXPECT_GT(DistanceFromSaw(nearest), 100);
         EXPECT_EQ(harmonic.sourceFrames, 600);
-        EXPECT_EQ(harmonic.sourceChannels, input.channels);
-        EXPECT_EQ(harmonic.sourceFormat, input.formatName);
+        EXPECT_EQ(harmonic.sourceChannels, channels);
+        EXPECT_EQ(harmonic.sourceFormat, formatName);
         EXPECT_LT(harmonic.aboveHarmonic63Db, -80.0) << "only the source's rounding lies above harmonic 63";
     }
     // Band-limited at 128 samples already, it comes out unchanged.

@@ -31,4 +31,3 @@ while read -r name && read -r path && read -r from && read -r to && read -r test
   restore
   echo "$name: $verdict"
 done < <(grep -v -e '^#' -e '^[[:space:]]*$' tests/faults.txt)
-cmake --build "$build" -j2 >/dev/null

@@ -19,16 +19,7 @@ for tool in qemu-system-x86_64 busybox aseqdump aconnect cpio dpkg-deb apt-get; 
 done
 
 work=$(mktemp -d /tmp/qwd-kernel-alsa-XXXXXX)
-vm_pid=
-cleanup() {
-  if [ -n "$vm_pid" ]; then
-    kill "$vm_pid" 2>/dev/null || true
-    wait "$vm_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+trap 'rm -rf "$work"' EXIT
 
 # The package linux-image-amd64 depends on, into the current folder.
 download_kernel() {
@@ -91,10 +82,8 @@ make_initramfs
 # Under TCG: KVM hangs at "Booting from ROM" on these machines.
 timeout 100 qemu-system-x86_64 -accel tcg -cpu max -m 512 -nic none -nographic -no-reboot \
   -kernel "$(echo "$kernel_dir"/boot/vmlinuz-*)" -initrd "$work/initrd" \
-  -append "console=ttyS0 quiet panic=-1" </dev/null >"$work/console" 2>&1 &
-vm_pid=$!
-wait "$vm_pid" || die "qemu failed or timed out: $(tr -d '\r' <"$work/console" | tail -n 15)"
-vm_pid=
+  -append "console=ttyS0 quiet panic=-1" </dev/null >"$work/console" 2>&1 ||
+  die "qemu failed or timed out: $(tr -d '\r' <"$work/console" | tail -n 15)"
 tr -d '\r' <"$work/console" >"$work/report"
 grep '^@fail ' "$work/report" >&2 && die "the checks above failed in the VM"
 grep -qx '@done' "$work/report" || die "the VM stopped before its last step: $(tail -n 15 "$work/report")"

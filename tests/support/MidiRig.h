@@ -14,10 +14,9 @@
 template <typename Backend, typename... Args>
 Backend& UseOnlyBackend(Args&&... args)
 {
-    auto owned = std::make_unique<Backend>(std::forward<Args>(args)...);
-    Backend& backend = *owned;
     std::vector<std::unique_ptr<MidiBackend>> backends;
-    backends.push_back(std::move(owned));
+    backends.push_back(std::make_unique<Backend>(std::forward<Args>(args)...));
+    Backend& backend = static_cast<Backend&>(*backends.back());
     MIDIServiceUseBackends(std::move(backends));
     return backend;
 }

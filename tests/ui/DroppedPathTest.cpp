@@ -9,12 +9,7 @@ namespace {
 TEST(DroppedPathTest, TakesTheFirstLocalFileByteForByteOrNothingThatIsNotExact)
 {
     const std::string x298 = std::string(298, 'x');
-    const struct
-    {
-        std::string list;
-        DroppedPath::Status status;
-        std::string path;
-    } lists[] = {
+    const std::tuple<std::string, DroppedPath::Status, std::string> lists[] = {
         {"file:///home/me/a%20b.wav\r\nfile:///home/me/c.wav\r\n", DroppedPath::kFound, "/home/me/a b.wav"},
         {"file:///%E9%ff.wav", DroppedPath::kFound, "/\xE9\xFF.wav"},
         {"FILE://LocalHost/x.wav\r\n", DroppedPath::kFound, "/x.wav"},

@@ -1,5 +1,6 @@
 // A window that drags FILE when pressed and prints how each drag ended. With
-// "move" it offers only a move and, like a file manager, then deletes FILE.
+// "move" its first drag offers only a move and, like a file manager, then
+// deletes FILE; the others offer a copy.
 //
 //   qwd_drag_source FILE X Y [move]
 
@@ -25,6 +26,7 @@ protected:
         auto* drag = new QDrag(this);
         drag->setMimeData(mime);
         const Qt::DropAction action = drag->exec(m_move ? Qt::MoveAction : Qt::CopyAction);
+        m_move = false;
         if (action == Qt::MoveAction)
             QFile::remove(m_path);
         std::printf("drag ended: %s\n", action == Qt::CopyAction ? "copy" : action == Qt::MoveAction ? "move" : "ignored");
