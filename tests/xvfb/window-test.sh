@@ -12,6 +12,7 @@ app=$1 drag_source=$2 out_dir=$5
 title="Quarven Wave Dump"
 source "$(dirname "$0")/rig.sh"
 xvfb_start
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp"
 # Copies, so the window shows short paths.
 cp "$3" "$4" "$work/" || fail "no wave files $3 $4"
 wav="$work/$(basename "$3")" other_wav="$work/$(basename "$4")"
