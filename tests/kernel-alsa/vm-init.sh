@@ -1,10 +1,8 @@
 #!/bin/sh
-# /init of the VM that kernel-alsa-test.sh boots: loads the kernel's sound
-# modules, runs qwdump beside receivers no one here wrote (aseqdump, and the
-# raw MIDI device read with cat), and checks what they got against qwdump
-# pack's bytes. On the console: "@fail WHAT" for each failed check, "@ports
-# LISTING", and "@done" once every step has run. /vm.env (written by the
-# host) gives QWDUMP and WAVES, at their build paths.
+# /init of the VM kernel-alsa-test.sh boots: runs qwdump (QWDUMP, WAVES from
+# /vm.env) beside receivers no one here wrote, aseqdump and the raw MIDI
+# device, and checks what they got against qwdump pack's bytes. It reports
+# "@fail WHAT", "@ports LISTING" and, once every step has run, "@done".
 
 PATH=/bin:/usr/bin
 export PATH JACK_NO_START_SERVER=1

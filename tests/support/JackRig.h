@@ -22,8 +22,7 @@ inline std::string UniqueJackServerName()
     return "qwd-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-// Fails while the server is not up. jack_lsp can get stuck while a client
-// registers on a busy machine: it is then stopped, and the caller asks again.
+// Fails while the server is not up, or after 5 s stuck on a busy machine.
 inline ProcessResult ListJackPorts(const std::string& name)
 {
     return RunProcess({"/usr/bin/jack_lsp", "-s", name}, std::chrono::seconds(5));
