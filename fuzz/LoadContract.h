@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include <unistd.h>
 
