@@ -60,8 +60,8 @@ std::string SendOne(snd_seq_t* seq, int ownPort, int client, int port, const MID
     return failure;
 }
 
-}  // namespace
-
+// Is a port of `client` with capabilities `caps` a destination for a client
+// whose own id is `ownClient`?
 bool IsAlsaDestination(unsigned int caps, int client, int ownClient)
 {
     const unsigned int wanted = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
@@ -69,6 +69,7 @@ bool IsAlsaDestination(unsigned int caps, int client, int ownClient)
            client != SND_SEQ_CLIENT_SYSTEM && client != ownClient;
 }
 
+// "client:port" to its two numbers; false when it isn't one.
 bool ParseAlsaAddress(const std::string& address, int& client, int& port)
 {
     const char* text = address.c_str();
@@ -84,6 +85,8 @@ bool ParseAlsaAddress(const std::string& address, int& client, int& port)
     port = static_cast<int>(p);
     return true;
 }
+
+}  // namespace
 
 std::unique_ptr<AlsaBackend> AlsaBackend::Open(const std::string& clientName)
 {

@@ -41,10 +41,3 @@ private:
     bool m_stopping = false;
     std::thread m_worker;  // started by the first send
 };
-
-// Is a port of `client` with capabilities `caps` a destination for a client
-// whose own id is `ownClient`?
-bool IsAlsaDestination(unsigned int caps, int client, int ownClient);
-
-// "client:port" to its two numbers; false when it isn't one.
-bool ParseAlsaAddress(const std::string& address, int& client, int& port);
