@@ -1,5 +1,7 @@
 #include "JackBackend.h"
 
+#include "JackServerPresence.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -210,8 +212,18 @@ bool JackBackend::UsableLocked()
     return OpenLocked();
 }
 
+std::string JackBackend::WhenLocked()
+{
+    return "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
+           " to free it)";
+}
+
 bool JackBackend::OpenLocked()
 {
+    if (!JackServerMayBeRunning()) {
+        m_openFailure = "no JACK server is running";
+        return false;
+    }
     const HeldJackMessages messages;
     // Never starts a server: that takes seconds, and fails without a sound card.
     const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));

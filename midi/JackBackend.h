@@ -39,6 +39,8 @@ public:
 
     // Has a client on a server that has not gone away.
     bool IsOpen();
+    // What a call into libjack that waits on a lock for long means.
+    static std::string WhenLocked();
     // For tests: while held, the process callback leaves queued sends queued.
     void HoldSendsForTesting(bool hold) { m_hold.store(hold); }
 

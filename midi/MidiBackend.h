@@ -60,6 +60,9 @@ struct MidiSystem
 {
     std::string name;  // for messages: "ALSA sequencer", "JACK server"
     std::function<std::unique_ptr<MidiBackend>()> open;
+    // What it means when its thread waits on a lock for long, and what to
+    // do about it; "" when nothing more is known.
+    std::string whenLocked = "";
 };
 
 void MidiBackend::Finished(MIDISysexSendRequest* request, bool delivered, const char* reason) const

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace {
@@ -89,14 +90,20 @@ public:
     {
         if (m_preparing.valid())
             m_lanes = m_preparing.get();
-        // A system already stuck in a call is not waited for at all.
         const auto now = std::chrono::steady_clock::now();
         bool closed = true;
-        for (const auto& lane : m_lanes) {
-            const bool stuck = lane->Stuck(kHandOverWait);
-            closed = lane->Close(m_waiter, stuck ? now : now + kCloseDeadline) && closed;
+        for (std::size_t i = 0; i < m_lanes.size(); ++i) {
+            // A lane held up by a call is given a send's patience from when
+            // that call began: one that waits on its server is left at once.
+            const auto busy = m_lanes[i]->BusyFor();
+            const LaneWait wait =
+                m_lanes[i]->Close(m_waiter, busy > kHandOverWait ? now - busy + kHandOverWait : now + kCloseDeadline);
+            if (wait != LaneWait::kDone)
+                ReportOverrun(i, wait, "it was not closed");
+            closed = closed && wait == LaneWait::kDone;
         }
         m_lanes.clear();
+        m_reported.clear();
         m_refs.clear();
         m_keys.clear();
         return closed;
@@ -166,14 +173,14 @@ public:
             FinishSysex(request, false, reason.c_str(), callerLeft ? "MIDI send refused" : nullptr);
             return false;
         });
+        // A system that takes longer (waiting on its server) is left to
+        // finish the hand-over: the send's completion will tell.
         call.Wait(m_waiter, std::chrono::steady_clock::now() + kHandOverWait);
         std::lock_guard<std::mutex> lock(handOver->mutex);
         if (handOver->state == HandOver::kRefused) {
             m_lastRefusal = handOver->reason;
             return handOver->status;
         }
-        // Accepted, or a system that takes longer is left to finish the
-        // hand-over: the send's completion will tell.
         handOver->state = HandOver::kCallerLeft;
         return noErr;
     }
@@ -187,7 +194,7 @@ private:
     {
         Lanes lanes;
         for (MidiSystem& system : systems) {
-            lanes.push_back(SystemLane::Start(system.name, [open = std::move(system.open)] {
+            lanes.push_back(SystemLane::Start(system.name, system.whenLocked, [open = std::move(system.open)] {
                 std::unique_ptr<MidiBackend> backend = open();
                 if (backend)
                     backend->SetFinishedHandler(BackendFinished);
@@ -206,24 +213,26 @@ private:
     }
 
     // Asks every system at once and waits for each until one deadline; a
-    // system still busy with an earlier call that overran is not asked.
+    // system still held up by an earlier call that waits on its server is
+    // not asked.
     std::vector<Listed> TakeListing()
     {
         Open();
         using Call = SystemLane::Call<std::vector<MidiDestination>>;
         const MidiDeadline deadline = std::chrono::steady_clock::now() + kListingDeadline;
         std::vector<std::optional<Call>> calls(m_lanes.size());
+        std::vector<Listed> all;
         for (std::size_t i = 0; i < m_lanes.size(); ++i) {
-            if (!m_lanes[i]->Stuck(kListingDeadline))
+            if (m_lanes[i]->BusyFor() < kListingDeadline ||
+                m_lanes[i]->Activity() != ThreadActivity::kWaitingOnPeer)
                 calls[i] = m_lanes[i]->Post<std::vector<MidiDestination>>([](MidiBackend* backend) {
                     return backend ? backend->Destinations() : std::vector<MidiDestination>();
                 });
         }
-        std::vector<Listed> all;
         for (std::size_t i = 0; i < m_lanes.size(); ++i) {
-            if (!calls[i] || !calls[i]->Wait(m_waiter, deadline)) {
-                ReportProblem("%s not answering within %d s: its MIDI destinations are left out",
-                              m_lanes[i]->System().c_str(), static_cast<int>(kListingDeadline.count() / 1000));
+            const LaneWait wait = calls[i] ? calls[i]->Wait(m_waiter, deadline) : LaneWait::kNotAnswering;
+            if (wait != LaneWait::kDone) {
+                ReportOverrun(i, wait, "its MIDI destinations are left out");
                 continue;
             }
             for (const MidiDestination& destination : calls[i]->Value())
@@ -232,9 +241,31 @@ private:
         return all;
     }
 
+    // Says why a system's call did not end in time, and what follows; once
+    // for each system.
+    void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
+    {
+        if (!m_reported.insert(lane).second)
+            return;
+        const char* system = m_lanes[lane]->System().c_str();
+        const std::string& whenLocked = m_lanes[lane]->WhenLocked();
+        if (wait == LaneWait::kNotAnswering)
+            ReportProblem("%s not answering within %d s: %s", system,
+                          static_cast<int>(kListingDeadline.count() / 1000), consequence);
+        else if (wait == LaneWait::kLocked && !whenLocked.empty())
+            ReportProblem("%s; %s", whenLocked.c_str(), consequence);
+        else if (wait == LaneWait::kLocked)
+            ReportProblem("%s waiting on a lock for %d s: %s", system,
+                          static_cast<int>(SystemLane::kLockPatience.count()), consequence);
+        else
+            ReportProblem("%s still busy after %d s: %s", system,
+                          static_cast<int>(SystemLane::kBusyLimit.count()), consequence);
+    }
+
     bool m_opened = false;
     std::future<Lanes> m_preparing;
     Lanes m_lanes;
+    std::set<std::size_t> m_reported;  // lanes whose overrun has been said
     MidiWaiter m_waiter;
     std::string m_lastRefusal;
     int m_listingDepth = 0;

@@ -24,6 +24,7 @@ std::vector<MidiSystem> LoadSystemMidiSystems()
     list(openers);
     const std::string clientName = program_invocation_short_name;
     for (const MidiSystemOpener& opener : openers)
-        systems.push_back({opener.system, [open = opener.open, clientName] { return open(clientName); }});
+        systems.push_back(
+            {opener.system, [open = opener.open, clientName] { return open(clientName); }, opener.whenLocked});
     return systems;
 }

@@ -33,10 +33,10 @@ std::unique_ptr<MidiBackend> OpenJack(const std::string& clientName)
 extern "C" void QwdListMidiSystems([[maybe_unused]] std::vector<MidiSystemOpener>& systems)
 {
 #if QWD_WITH_ALSA
-    systems.push_back({"ALSA sequencer", &OpenAlsa});
+    systems.push_back({"ALSA sequencer", &OpenAlsa, ""});
 #endif
 #if QWD_WITH_JACK
-    systems.push_back({"JACK server", &OpenJack});
+    systems.push_back({"JACK server", &OpenJack, JackBackend::WhenLocked()});
 #endif
 }
 

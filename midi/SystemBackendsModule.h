@@ -16,6 +16,7 @@ struct MidiSystemOpener
 {
     const char* system;  // "ALSA sequencer", "JACK server"
     std::unique_ptr<MidiBackend> (*open)(const std::string& clientName);
+    std::string whenLocked;  // as MidiSystem::whenLocked
 };
 
 using ListMidiSystemsFn = void (*)(std::vector<MidiSystemOpener>& systems);

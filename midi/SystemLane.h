@@ -1,13 +1,18 @@
 // One MIDI system (the ALSA sequencer, a JACK server) and the thread that
 // makes every call into it. A server that stops answering blocks its calls
 // (libjack waits on its socket for good), so callers never make them
-// themselves: they hand a call to the lane and wait for it only until a
-// deadline. A call that overruns keeps the lane busy until it returns; the
-// callers meanwhile go on without that system.
+// themselves: they hand a call to the lane and wait for it until a deadline.
+//
+// A deadline gives up only on a thread that waits on another process. One
+// that is still working, or waits on a lock, may be inside state it shares
+// with other processes (libjack's database in /dev/shm): it is waited for
+// longer, so that nothing ever abandons it, or ends the process, midway.
 #pragma once
 
 #include "MidiBackend.h"
+#include "ThreadActivity.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -18,18 +23,34 @@
 
 using MidiDeadline = std::chrono::steady_clock::time_point;
 
+// How a wait for a lane ended.
+enum class LaneWait {
+    kDone,
+    kNotAnswering,  // past the deadline, waiting on its server
+    kLocked,        // waiting on a lock for kLockPatience past the deadline
+    kBusy,          // still working kBusyLimit past the deadline
+};
+
 class SystemLane : public std::enable_shared_from_this<SystemLane>
 {
 public:
     using Open = std::function<std::unique_ptr<MidiBackend>()>;
 
-    // `system` names it for messages ("JACK server"). The lane's thread
-    // starts by calling `open`; a null backend is a system that is absent.
-    static std::shared_ptr<SystemLane> Start(std::string system, Open open);
+    // Past the deadline, how long a thread waiting on a lock or still at
+    // work is waited for: locks in shared memory are held for microseconds
+    // unless their holder died, and a slow machine is not a frozen server.
+    static constexpr std::chrono::seconds kLockPatience{2};
+    static constexpr std::chrono::seconds kBusyLimit{10};
+
+    // `system` names it for messages ("JACK server"), `whenLocked` says
+    // what a long wait on a lock means (or ""). The lane's thread starts by
+    // calling `open`; a null backend is a system that is absent.
+    static std::shared_ptr<SystemLane> Start(std::string system, std::string whenLocked, Open open);
     SystemLane(const SystemLane&) = delete;
     SystemLane& operator=(const SystemLane&) = delete;
 
     const std::string& System() const { return m_system; }
+    const std::string& WhenLocked() const { return m_whenLocked; }
 
     // A call of `work` on the lane's thread with the backend (null when the
     // system is absent), queued behind the calls before it.
@@ -37,15 +58,17 @@ public:
     class Call
     {
     public:
-        // Waits until the call has returned or the deadline has passed.
-        bool Wait(const MidiWaiter& waiter, MidiDeadline deadline) const
+        LaneWait Wait(const MidiWaiter& waiter, MidiDeadline deadline) const
         {
-            if (waiter) {
-                waiter([this] { return m_state->Done(); }, deadline);
-                return m_state->Done();
-            }
-            std::unique_lock<std::mutex> lock(m_state->mutex);
-            return m_state->finished.wait_until(lock, deadline, [this] { return m_state->done; });
+            const auto done = [this] { return m_state->Done(); };
+            return m_lane->Await(done, deadline, [&](MidiDeadline until) {
+                if (waiter) {
+                    waiter(done, until);
+                    return;
+                }
+                std::unique_lock<std::mutex> lock(m_state->mutex);
+                m_state->finished.wait_until(lock, until, [this] { return m_state->done; });
+            });
         }
         // Its result; only once it has returned.
         const Result& Value() const { return m_state->result; }
@@ -64,6 +87,7 @@ public:
             bool done = false;
             Result result{};
         };
+        std::shared_ptr<const SystemLane> m_lane;
         std::shared_ptr<State> m_state = std::make_shared<State>();
     };
 
@@ -71,6 +95,7 @@ public:
     Call<Result> Post(std::function<Result(MidiBackend*)> work)
     {
         Call<Result> call;
+        call.m_lane = shared_from_this();
         auto state = call.m_state;
         Enqueue([state, work = std::move(work)](MidiBackend* backend) {
             Result result = work(backend);
@@ -82,21 +107,32 @@ public:
         return call;
     }
 
-    // True while a call has been running for longer than `patience`: the
-    // system is not answering, and a listing need not queue behind it.
-    bool Stuck(std::chrono::milliseconds patience) const;
+    // How long the current call has been running; zero when idle.
+    std::chrono::steady_clock::duration BusyFor() const;
+    // What the lane's thread is doing now.
+    ThreadActivity Activity() const;
 
-    // Closes the backend on the lane's thread and ends the thread. False
-    // when that has not happened by the deadline: the thread is left to
-    // itself (never joined), still holding the lane.
-    bool Close(const MidiWaiter& waiter, MidiDeadline deadline);
+    // Waits until `done`, sleeping with `sleepUntil`, as the class comment
+    // says.
+    LaneWait Await(const std::function<bool()>& done, MidiDeadline deadline,
+                   const std::function<void(MidiDeadline)>& sleepUntil) const;
+
+    // Closes the backend on the lane's thread and ends the thread. Unless
+    // that has happened, the thread is left to itself (never joined), still
+    // holding the lane.
+    LaneWait Close(const MidiWaiter& waiter, MidiDeadline deadline);
 
 private:
-    SystemLane(std::string system) : m_system(std::move(system)) {}
+    SystemLane(std::string system, std::string whenLocked)
+        : m_system(std::move(system)), m_whenLocked(std::move(whenLocked))
+    {
+    }
     void Enqueue(std::function<void(MidiBackend*)> task);
     void Run(Open open);
 
     const std::string m_system;
+    const std::string m_whenLocked;
+    std::atomic<pid_t> m_thread{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;          // tasks or closing, for the lane's thread
     std::condition_variable m_closedSignal;  // the lane's thread has closed the backend
