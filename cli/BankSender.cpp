@@ -7,11 +7,12 @@
 #include "StandardOutput.h"
 #include "SysexDelivery.h"
 #include "SystemLog.h"
+#include "Termination.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
+
+#include <poll.h>
 
 namespace {
 
@@ -19,8 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 // Far longer than any destination needs for 300 bytes.
 constexpr std::chrono::seconds kSendTimeout{5};
-constexpr std::chrono::milliseconds kInterruptPoll{10};
-constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 // 10 bits a byte at 31,250 baud.
 std::chrono::microseconds WireTime(std::size_t bytes)
@@ -28,46 +27,15 @@ std::chrono::microseconds WireTime(std::size_t bytes)
     return std::chrono::microseconds(bytes * 320);
 }
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void NoteInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// While sending, the first Ctrl-C asks to stop after the message in flight;
-// a second one ends the process as usual.
-class InterruptRequest
-{
-public:
-    InterruptRequest()
-    {
-        g_interrupted = 0;
-        struct sigaction action = {};
-        action.sa_handler = NoteInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &m_previous);
-    }
-    ~InterruptRequest() { ::sigaction(SIGINT, &m_previous, nullptr); }
-    InterruptRequest(const InterruptRequest&) = delete;
-    InterruptRequest& operator=(const InterruptRequest&) = delete;
-
-    static bool Asked() { return g_interrupted != 0; }
-
-private:
-    struct sigaction m_previous;
-};
-
-// Sleeps until `until`; false as soon as Ctrl-C asks to stop.
+// Sleeps until `until`; false as soon as a signal asks to stop.
 bool PauseUntil(Clock::time_point until)
 {
-    for (auto now = Clock::now(); now < until; now = Clock::now()) {
-        if (InterruptRequest::Asked())
-            return false;
-        std::this_thread::sleep_for(std::min<Clock::duration>(until - now, kInterruptPoll));
+    pollfd signalled{TerminationFd(), POLLIN, 0};
+    for (auto now = Clock::now(); now < until && TerminationSignal() == 0; now = Clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+        ::poll(&signalled, 1, static_cast<int>(left) + 1);
     }
-    return !InterruptRequest::Asked();
+    return TerminationSignal() == 0;
 }
 
 // How far a bank got; a lone message needs no account.
@@ -82,7 +50,6 @@ void PrintAccount(std::size_t sent, std::size_t total)
 int SendBank(const std::vector<BankMessage>& bank, MIDIEndpointRef destination, const std::string& port,
              std::chrono::milliseconds gap)
 {
-    const InterruptRequest interrupt;
     const std::string shownPort = EscapeControlCharacters(port);
     SendProgress progress(bank.size(), WireTime(300) + gap);
     Clock::time_point nextStart = Clock::now();
@@ -129,7 +96,7 @@ int SendBank(const std::vector<BankMessage>& bank, MIDIEndpointRef destination, 
     progress.Clear();
     if (sent < bank.size()) {
         std::fprintf(stderr, "qwdump: interrupted: %zu of %zu messages went out\n", sent, bank.size());
-        return kExitInterrupted;
+        return ExitStatusAfterSignals(kExitOk);
     }
     return kExitOk;
 }

@@ -16,7 +16,7 @@
 // Sends `bank` in order to `destination` (named `port` in messages). One
 // line on stdout per message that went out. A message that is refused or
 // not delivered stops the run with an account on stderr: exit 4, or 3 when
-// the destination is gone. Ctrl-C lets the message in flight finish, sends
-// no more and exits 130.
+// the destination is gone. Ctrl-C, SIGTERM or SIGHUP lets the message in
+// flight finish and sends no more: 128 + the signal.
 int SendBank(const std::vector<BankMessage>& bank, MIDIEndpointRef destination, const std::string& port,
              std::chrono::milliseconds gap);

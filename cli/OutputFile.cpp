@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "Termination.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -100,6 +102,12 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
         fail("can't flush the temporary file to disk");
     if (::close(fd) != 0 && step == nullptr)
         fail("can't close the temporary file");
+    // Asked to end meanwhile: the old file stays as it was.
+    if (step == nullptr && TerminationSignal() != 0) {
+        ::unlink(temporary.c_str());
+        error = "interrupted before it was put in place";
+        return false;
+    }
     if (step == nullptr && ::rename(temporary.c_str(), path.c_str()) != 0)
         fail("can't put the temporary file in its place");
     if (step == nullptr)

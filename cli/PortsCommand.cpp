@@ -5,7 +5,6 @@
 #include "Command.h"
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
-#include "MidiExit.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
 
@@ -43,7 +42,7 @@ public:
             PrintedPopup popup;
             AddMIDIPortsToPopup(popup);
         }
-        return CloseMidiAndReturn(FinishStandardOutput(kExitOk));
+        return FinishStandardOutput(kExitOk);
     }
 
 private:

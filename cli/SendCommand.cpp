@@ -9,7 +9,6 @@
 #include "DumpSender.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
-#include "MidiExit.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
@@ -66,10 +65,10 @@ public:
             RunAlertPanel(kPortGoneAlert);
             std::fprintf(stderr, "qwdump: no MIDI destination titled '%s'; 'qwdump ports' lists them\n",
                          EscapeControlCharacters(m_port).c_str());
-            return CloseMidiAndReturn(kExitNoSuchPort);
+            return kExitNoSuchPort;
         }
         const int status = SendBank(bank, destination, m_port, std::chrono::milliseconds(m_gapMs));
-        return CloseMidiAndReturn(FinishStandardOutput(status));
+        return FinishStandardOutput(status);
     }
 
 private:

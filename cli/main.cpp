@@ -2,8 +2,10 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "MidiExit.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
+#include "Termination.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,6 +18,7 @@ int main(int argc, char** argv)
     // Past a file-size limit a write fails instead of killing qwdump, which
     // can then remove its temporary file and say why.
     std::signal(SIGXFSZ, SIG_IGN);
+    CatchTerminationSignals();
 
     CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it", "qwdump");
     app.require_subcommand(1);
@@ -46,6 +49,6 @@ int main(int argc, char** argv)
     SetLogToStderr(verbose);
     for (const auto& command : commands)
         if (command->WasChosen())
-            return command->Run();
+            return CloseMidiAndReturn(command->Run());
     return kExitUsage;
 }

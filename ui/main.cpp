@@ -4,10 +4,13 @@
 #include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
+#include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
+#include "Termination.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,8 +38,8 @@ void StartUpMessageHandler(QtMsgType type, const QMessageLogContext& context, co
     const char* display = IsSet("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : std::getenv("DISPLAY");
     std::fprintf(stderr, "%s: can't open the window: display \"%s\" is not usable (see above).\n", kProgram,
                  display != nullptr ? display : "");
-    std::fflush(stderr);
-    std::_Exit(1);
+    // The MIDI systems are opening meanwhile: closed in order, never cut off.
+    std::_Exit(CloseMidiAndReturn(1));
 }
 
 }  // namespace
@@ -51,6 +54,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    CatchTerminationSignals();
     // The MIDI destinations are looked for while Qt starts up.
     MIDIServicePrepare();
 
@@ -60,18 +64,15 @@ int main(int argc, char* argv[])
 
     InstallMessageBoxAlerts();
     InstallEventLoopMidiWaiter();
+    // A signal quits as the Quit command does.
+    QSocketNotifier signalled(TerminationFd(), QSocketNotifier::Read);
+    QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QApplication::quit);
     int status = 0;
     {
         QuarWindow window;
         window.show();
-        status = app.exec();
+        if (TerminationSignal() == 0)
+            status = app.exec();
     }
-    // A MIDI system stuck in a call must not hold up quitting, and exit
-    // handlers must not run under it.
-    MIDIServiceSetWaiter(nullptr);
-    if (!MIDIServiceShutDown()) {
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
-    return status;
+    return CloseMidiAndReturn(status);
 }
