@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Process.h"
+#include "ThreadActivity.h"
 
 #include <atomic>
 #include <cstdint>
@@ -85,9 +86,15 @@ private:
         argv.push_back(std::to_string(m_period));
         auto jackd = std::make_unique<BackgroundProcess>(argv, logPath, logPath);
         const auto upOrGone = [&] { return !jackd->Running() || ListJackPorts(m_name).exitStatus == 0; };
-        if (!WaitUntil(upOrGone, std::chrono::seconds(20)) || !jackd->Running())
-            throw std::runtime_error("jackd did not come up: " + ReadWholeFile(logPath));
-        return jackd;
+        if (WaitUntil(upOrGone, std::chrono::seconds(20)) && jackd->Running())
+            return jackd;
+        // Its database held by a JACK process that died leaves it waiting for good.
+        const std::string locked =
+            jackd->Running() && ReadThreadActivity(jackd->pid(), jackd->pid()) == ThreadActivity::kWaitingOnLock
+                ? "it waits on a lock: /dev/shm/jack_db-" + std::to_string(::getuid()) +
+                      " looks locked by a JACK process that died; "
+                : "";
+        throw std::runtime_error("jackd did not come up: " + locked + ReadWholeFile(logPath));
     }
 
     std::string m_name;

@@ -79,6 +79,7 @@ public:
         return m_status;
     }
     int waitStatus() const { return m_status; }  // -1 until it has exited
+    pid_t pid() const { return m_pid; }
     // SIGKILL after `grace`; true when it went in time.
     bool Stop(int signal = SIGTERM, std::chrono::milliseconds grace = std::chrono::seconds(10))
     {
