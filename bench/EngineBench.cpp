@@ -3,6 +3,7 @@
 // read of its file; the target for the largest file is at most 1.5x.
 
 #include "Engine.h"
+#include "MonoWav.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,14 +26,10 @@ std::string WavPath(std::uint32_t dataBytes)
 
 void WriteWav(std::uint32_t dataBytes)
 {
-    std::string bytes = "RIFF0000WAVEfmt ";
-    const unsigned char format[20] = {16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0};
-    bytes.append(reinterpret_cast<const char*>(format), sizeof format);
-    bytes += "data";
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes += static_cast<char>((dataBytes >> shift) & 0xFF);
-    for (std::uint32_t i = 0; i < dataBytes; ++i)
-        bytes += static_cast<char>(i * 37);
+    std::vector<std::int16_t> samples(dataBytes / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(i * 9509);
+    const std::string bytes = MonoWavBytes(samples.data(), samples.size());
     std::FILE* file = std::fopen(WavPath(dataBytes).c_str(), "wb");
     if (file == nullptr || std::fwrite(bytes.data(), bytes.size(), 1, file) != 1 || std::fclose(file) != 0) {
         std::perror("engine_bench");

@@ -5,6 +5,7 @@
 #include "Command.h"
 #include "ExitStatus.h"
 #include "FitWave.h"
+#include "MonoWav.h"
 #include "OutputFile.h"
 #include "StandardOutput.h"
 
@@ -12,31 +13,6 @@
 #include <string>
 
 namespace {
-
-// A canonical mono 16-bit PCM WAV file: 44-byte header, 256-byte data chunk.
-std::string WavFile(const std::int16_t (&samples)[128])
-{
-    std::string bytes;
-    const auto put = [&bytes](std::uint32_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    bytes += "RIFF";
-    put(36 + sizeof samples, 4);
-    bytes += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);          // PCM
-    put(1, 2);          // mono
-    put(44100, 4);      // sample rate
-    put(44100 * 2, 4);  // byte rate
-    put(2, 2);          // block alignment
-    put(16, 2);         // bits per sample
-    bytes += "data";
-    put(sizeof samples, 4);
-    for (const std::int16_t sample : samples)
-        put(static_cast<std::uint16_t>(sample), 2);
-    return bytes;
-}
 
 class FitCommand : public Command
 {
@@ -66,7 +42,7 @@ public:
         FittedWave wave;
         if (!FitWaveOrReport(m_input, m_request, wave))
             return kExitFileError;
-        const std::string bytes = WavFile(wave.samples);
+        const std::string bytes = MonoWavBytes(wave.samples, 128);
         std::string error;
         if (!WriteOutputFile(m_output, bytes.data(), bytes.size(), error)) {
             std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());

@@ -2,16 +2,33 @@
 
 #include "Engine.h"
 #include "FitWave.h"
-#include "LoadMessages.h"
-#include "WaveFileFacts.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int kBitsTheLoaderReads = 16;
+
+// Why the loader could not open the file, as the system tells it.
+std::string WhyNotOpened(const LoadFacts& facts)
+{
+    switch (facts.fileType) {
+    case 0:
+        return facts.openErrno != 0 ? std::strerror(facts.openErrno) : "";
+    case S_IFDIR:
+        return std::strerror(EISDIR);
+    case S_IFIFO:
+        return "Is a named pipe, not a regular file";
+    case S_IFSOCK:
+        return "Is a socket, not a regular file";
+    default:
+        return "Is a device, not a regular file";
+    }
+}
 
 }  // namespace
 
@@ -33,18 +50,16 @@ bool LoadWaveOrReport(const std::string& path, const std::string& fitMethod)
         s_Engine.m_pszError = "";
         return true;
     }
-    if (s_Engine.LoadWaveFile(path.c_str())) {
-        const int bits = DeclaredBitsPerSample(path);
-        if (bits >= 0 && bits != kBitsTheLoaderReads)
+    LoadFacts facts;
+    if (LoadWaveFileTelling(s_Engine, path.c_str(), facts)) {
+        if (facts.declaredBits != kBitsTheLoaderReads)
             std::fprintf(stderr,
                          "qwdump: %s: declares %d-bit samples; its bytes are read as 16-bit pairs "
                          "(qwdump fit converts it)\n",
-                         path.c_str(), bits);
+                         path.c_str(), facts.declaredBits);
         return true;
     }
-    std::string reason;
-    if (std::strcmp(s_Engine.m_pszError, LoadMessages::kOpenFailed) == 0)
-        reason = WhyNotOpened(path);
+    const std::string reason = WhyNotOpened(facts);
     std::fprintf(stderr, "qwdump: %s: %s%s%s%s\n", path.c_str(), s_Engine.m_pszError, reason.empty() ? "" : " (",
                  reason.c_str(), reason.empty() ? "" : ")");
     return false;

@@ -3,13 +3,14 @@
 // numbers here, whatever strtol would make of them.
 #pragma once
 
+#include "WaveDump.h"
+
 #include <CLI/CLI.hpp>
 
 #include <string>
 
-// Wave numbers the device accepts; the message carries the number minus one.
-inline constexpr int kFirstWaveNumber = 97;
-inline constexpr int kLastWaveNumber = 128;
+using WaveDump::kFirstWaveNumber;
+using WaveDump::kLastWaveNumber;
 
 // Reads `text` into `number`. Returns "" or why it is refused, e.g.
 // "0x61 is not a whole number" or "129 is outside 97–128".

@@ -28,3 +28,17 @@ public:
 
 // The application's one engine, alive for the whole process.
 extern CEngine s_Engine;
+
+// What a load saw beyond its verdict, for a caller that says more than the
+// fixed message: why the file could not be opened, and the sample size its
+// format chunk declares (the loader reads 16-bit pairs whatever it says).
+struct LoadFacts
+{
+    int openErrno = 0;         // the open's errno, when the file could not be opened
+    unsigned fileType = 0;     // its S_IFMT bits, when it is not a regular file
+    int declaredBits = -1;     // bits per sample, once the format chunk was read
+};
+
+// engine.LoadWaveFile(path), also filling `facts`, in the same one reading
+// of the file.
+bool LoadWaveFileTelling(CEngine& engine, const char* path, LoadFacts& facts);

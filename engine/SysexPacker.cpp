@@ -1,26 +1,19 @@
-// CEngine::PackWavToSysex: the 300-byte wave dump message.
-//
-//   F0 01 20 01 0A <index> <293 bytes: 256 wave bytes in 7-in-8 packing> F7
-//
-// The 128 samples are laid out little-endian (256 bytes) and cut into groups
-// of seven; each group is preceded by a header byte whose bit k carries bit 7
-// of the group's k-th byte, and the bytes themselves are sent with bit 7
-// cleared. 36 groups of 8 bytes and a last group of 5 make 293 bytes.
+// CEngine::PackWavToSysex: the 300-byte wave dump message (WaveDump.h has
+// its layout).
 
 #include "Engine.h"
+#include "WaveDump.h"
+
+#include <algorithm>
 
 const std::uint8_t* CEngine::PackWavToSysex(std::int32_t index, std::uint32_t& length)
 {
-    static std::uint8_t msg[300];
+    static std::uint8_t msg[WaveDump::kBytes];
 
     length = sizeof msg;
-    msg[299] = 0xF7;
-    msg[0] = 0xF0;
-    msg[1] = 0x01;
-    msg[2] = 0x20;
-    msg[3] = 0x01;
-    msg[4] = 0x0A;
-    msg[5] = static_cast<std::uint8_t>(index);
+    msg[WaveDump::kBytes - 1] = WaveDump::kEnd;
+    std::copy(std::begin(WaveDump::kHeader), std::end(WaveDump::kHeader), msg);
+    msg[WaveDump::kIndexOffset] = static_cast<std::uint8_t>(index);
 
     std::uint8_t data[256];
     for (int i = 0; i < 128; ++i) {
@@ -30,8 +23,8 @@ const std::uint8_t* CEngine::PackWavToSysex(std::int32_t index, std::uint32_t& l
     }
 
     unsigned bit = 0;
-    unsigned pos = 6;
-    unsigned header = 6;
+    unsigned pos = WaveDump::kDataOffset;
+    unsigned header = pos;
     for (const std::uint8_t byte : data) {
         if (bit == 0) {
             header = pos++;

@@ -9,6 +9,7 @@
 #include "NearestSample.h"
 #include "RiffChunks.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -45,14 +46,18 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // pipe, a device, a directory) is refused: opening a pipe for reading would
 // block until a writer appears, so the open itself must not wait. O_NONBLOCK
 // has no effect on reading a regular file, so it is left set.
-FilePtr OpenRegularFile(const char* path)
+FilePtr OpenRegularFile(const char* path, LoadFacts& facts)
 {
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        facts.openErrno = errno;
         return nullptr;
+    }
     struct stat info;
     std::FILE* file = nullptr;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (file = ::fdopen(fd, "rb")) == nullptr) {
+        facts.openErrno = errno;
+        facts.fileType = info.st_mode & S_IFMT;
         ::close(fd);
         return nullptr;
     }
@@ -80,13 +85,20 @@ ChunkHeader FindChunk(std::FILE* file, const char (&id)[5], const char* pszFailu
 
 bool CEngine::LoadWaveFile(const char* path)
 {
+    LoadFacts ignored;
+    return LoadWaveFileTelling(*this, path, ignored);
+}
+
+bool LoadWaveFileTelling(CEngine& engine, const char* path, LoadFacts& facts)
+{
     // Scratch for the fitting path; its contents mean nothing between calls.
     static std::int16_t anSamples[65536];
 
-    m_pszError = "";
-    m_bResampled = 0;
+    facts = LoadFacts();
+    engine.m_pszError = "";
+    engine.m_bResampled = 0;
     try {
-        const FilePtr file = OpenRegularFile(path);
+        const FilePtr file = OpenRegularFile(path, facts);
         if (!file)
             Fail(LoadMessages::kOpenFailed);
         std::FILE* const f = file.get();
@@ -104,6 +116,7 @@ bool CEngine::LoadWaveFile(const char* path)
         std::uint8_t fields[16];
         if (!ReadItem(f, fields, sizeof fields))
             Fail(LoadMessages::kNotWav);
+        facts.declaredBits = ByteOrder::Le16(fields + 14);
         if (ByteOrder::Le16(fields) != 1 || ByteOrder::Le16(fields + 2) != 1)
             Fail(LoadMessages::kNotMonoPcm);
         if (format.size > 16)
@@ -111,7 +124,7 @@ bool CEngine::LoadWaveFile(const char* path)
 
         const std::uint32_t dataBytes = FindChunk(f, "data", LoadMessages::kNoData).size;
         if (dataBytes == kDirectBytes) {
-            if (!ReadItem(f, m_anWave, kDirectBytes))
+            if (!ReadItem(f, engine.m_anWave, kDirectBytes))
                 Fail(LoadMessages::kShort256);
         } else if (dataBytes > kMaxDataBytes) {
             Fail(LoadMessages::kTooMany);
@@ -123,21 +136,21 @@ bool CEngine::LoadWaveFile(const char* path)
             std::memset(reinterpret_cast<char*>(anSamples) + dataBytes, 0, kMaxDataBytes - dataBytes);
             if (!ReadItem(f, anSamples, dataBytes))
                 Fail(LoadMessages::kTruncated);
-            std::memset(m_anWave, 0, sizeof m_anWave);
+            std::memset(engine.m_anWave, 0, sizeof engine.m_anWave);
             // An odd last byte is ignored.
             const std::uint32_t n = dataBytes / 2;
             for (int i = 0; i < 128; ++i)
-                m_anWave[i] = anSamples[NearestSampleIndex(i, n)];
-            m_bResampled = 1;
+                engine.m_anWave[i] = anSamples[NearestSampleIndex(i, n)];
+            engine.m_bResampled = 1;
         }
 
-        for (std::int16_t& sample : m_anWave)
+        for (std::int16_t& sample : engine.m_anWave)
             sample = ByteOrder::LittleToHost(sample);
-        m_bLoaded = 1;
+        engine.m_bLoaded = 1;
         return true;
     } catch (const LoadFailure& failure) {
-        m_pszError = failure.pszMessage;
-        m_bLoaded = 0;
+        engine.m_pszError = failure.pszMessage;
+        engine.m_bLoaded = 0;
         return false;
     }
 }

@@ -4,6 +4,8 @@
 //
 //   make_example_waves OUTPUT_DIR
 
+#include "MonoWav.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -37,36 +39,9 @@ std::vector<std::int16_t> BandLimited(int length, int harmonics, bool oddOnly, d
     return samples;
 }
 
-void Put16(std::string& out, unsigned v)
-{
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 bool WriteMonoWav(const std::string& path, const std::vector<std::int16_t>& samples)
 {
-    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::string out = "RIFF";
-    Put32(out, 4 + 8 + 16 + 8 + dataBytes);
-    out += "WAVEfmt ";
-    Put32(out, 16);
-    Put16(out, 1);          // PCM
-    Put16(out, 1);          // mono
-    Put32(out, 44100);      // sample rate
-    Put32(out, 44100 * 2);  // byte rate
-    Put16(out, 2);          // block alignment
-    Put16(out, 16);         // bits per sample
-    out += "data";
-    Put32(out, dataBytes);
-    for (const std::int16_t s : samples)
-        Put16(out, static_cast<std::uint16_t>(s));
-
+    const std::string out = MonoWavBytes(samples.data(), samples.size());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;

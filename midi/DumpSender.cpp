@@ -4,6 +4,7 @@
 #include "DestinationDirectory.h"
 #include "Engine.h"
 #include "SystemLog.h"
+#include "WaveDump.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -17,7 +18,7 @@ namespace {
 struct SendBlock
 {
     MIDISysexSendRequest request;
-    std::uint8_t message[300];
+    std::uint8_t message[WaveDump::kBytes];
 };
 
 std::atomic<std::uint64_t> g_allocated{0};

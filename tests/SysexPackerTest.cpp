@@ -3,6 +3,7 @@
 // after a header byte whose bit k is bit 7 of its k-th byte, then F7.
 
 #include "Engine.h"
+#include "WaveDump.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,13 @@ TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
               (Bytes{0xF0, 0x01, 0x20, 0x01, 0x0A, 0x60, 0x2A, 0x00, 0x00, 0x03, 0x02, 0x06,
                      0x04, 0x09, 0x55, 0x06, 0x0C, 0x08, 0x0F, 0x0A, 0x12, 0x0C, 0x2A, 0x15}));
     EXPECT_EQ(Bytes(msg.end() - 8, msg.end()), (Bytes{0x77, 0x7B, 0x00, 0x7A, 0x7D, 0x7D, 0x7F, 0xF7}));
+
+    // Well formed, and unpacked sample for sample.
+    std::size_t offset = 0;
+    EXPECT_EQ(WaveDump::Check(msg.data(), msg.size(), offset), "");
+    std::int16_t wave[128];
+    WaveDump::Unpack(msg.data(), wave);
+    EXPECT_TRUE(std::equal(wave, wave + 128, engine.m_anWave));
 }
 
 }  // namespace

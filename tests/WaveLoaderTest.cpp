@@ -3,6 +3,7 @@
 
 #include "Engine.h"
 #include "LoadMessages.h"
+#include "MonoWav.h"
 #include "TempDir.h"
 #include "WavBytes.h"
 
@@ -38,7 +39,7 @@ TEST_F(WaveLoaderTest, TakesExactly256BytesAsIsAndFitsOtherLengthsToTheNearestSa
     std::vector<std::int16_t> samples = Ramp(128);
     samples[0] = -32768;
     samples[1] = 32767;
-    ExpectLoad(WavBytes::Mono(SampleBytes(samples)).str(), "");
+    ExpectLoad(MonoWavBytes(samples.data(), 128), "");
     EXPECT_EQ(Wave(), samples);
 
     // Position i takes sample i * n / 128, halves rounding up; a ramp's
@@ -50,7 +51,7 @@ TEST_F(WaveLoaderTest, TakesExactly256BytesAsIsAndFitsOtherLengthsToTheNearestSa
     };
     for (const auto& [n, picks] : fits) {
         const std::vector<std::int16_t> ramp = Ramp(n);
-        ExpectLoad(WavBytes::Mono(SampleBytes(ramp)).str(), "", 1);
+        ExpectLoad(MonoWavBytes(ramp.data(), n), "", 1);
         for (const auto& [position, sample] : picks)
             EXPECT_EQ(engine.m_anWave[position], ramp[sample]) << n << " samples, position " << position;
     }

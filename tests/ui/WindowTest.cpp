@@ -5,6 +5,7 @@
 #include "MemoryBackend.h"
 #include "MessageBoxAlert.h"
 #include "MidiRig.h"
+#include "MonoWav.h"
 #include "Process.h"
 #include "QuarWindow.h"
 #include "WavBytes.h"
@@ -73,7 +74,8 @@ protected:
     // A WAV file of 128 samples, each of two bytes `fill`.
     std::string WriteWave(const std::string& name, char fill)
     {
-        return dir.Write(name, WavBytes::Mono(std::string(256, fill)).str());
+        const std::vector<std::int16_t> samples(128, static_cast<std::int16_t>(fill * 0x101));
+        return dir.Write(name, MonoWavBytes(samples.data(), 128));
     }
 
     // What the user and the engine see: label | buttons | remembered file | loaded.
