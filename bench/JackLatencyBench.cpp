@@ -112,9 +112,7 @@ int main(int argc, char** argv)
     jack_set_process_callback(receiver.client, &Receiver::Process, &receiver);
     jack_activate(receiver.client);
 
-    std::vector<std::unique_ptr<MidiBackend>> backends;
-    backends.push_back(std::make_unique<JackBackend>("qwd-bench"));
-    MIDIServiceUseBackends(std::move(backends));
+    MIDIServiceUseSystems({{"JACK server", [] { return std::make_unique<JackBackend>("qwd-bench"); }}});
     const MIDIEndpointRef endpoint = FindMIDIPortByTitle(std::string("input (bench-receiver)"));
     if (endpoint == 0) {
         std::fprintf(stderr, "jack_latency_bench: the receiver is not listed\n");

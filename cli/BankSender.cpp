@@ -5,9 +5,11 @@
 #include "PrintableText.h"
 #include "SendProgress.h"
 #include "StandardOutput.h"
-#include "SysexDelivery.h"
+#include "DumpSender.h"
+#include "MidiService.h"
 #include "SystemLog.h"
 #include "Termination.h"
+#include "WaveDump.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +53,7 @@ int SendBank(const std::vector<BankMessage>& bank, MIDIEndpointRef destination, 
              std::chrono::milliseconds gap)
 {
     const std::string shownPort = EscapeControlCharacters(port);
-    SendProgress progress(bank.size(), WireTime(300) + gap);
+    SendProgress progress(bank.size(), WireTime(WaveDump::kBytes) + gap);
     Clock::time_point nextStart = Clock::now();
     std::size_t sent = 0;
     for (const BankMessage& message : bank) {
@@ -59,23 +61,18 @@ int SendBank(const std::vector<BankMessage>& bank, MIDIEndpointRef destination, 
             break;
         progress.Show(sent, message.waveNumber, message.file);
         const Clock::time_point handedOver = Clock::now();
-        OSStatus status = noErr;
-        const auto delivery = SysexDelivery::Start(destination, message.bytes, status);
+        auto outcome = std::make_shared<SysexOutcome>();
+        const OSStatus status = StartSysexSend(destination, message.bytes.data(), outcome);
         LogLine("MIDISendSysex = %d", static_cast<int>(status));
-        std::string failure;
-        if (status != noErr) {
-            failure = MIDISendSysexRefusalReason();
-        } else if (!delivery->WaitUntil(handedOver + kSendTimeout)) {
+        if (status == noErr && !outcome->WaitUntil(handedOver + kSendTimeout)) {
             progress.Clear();
             std::fprintf(stderr, "qwdump: wave %d (%s) did not finish going to %s within %d seconds\n",
                          message.waveNumber, message.file.c_str(), shownPort.c_str(),
                          static_cast<int>(kSendTimeout.count()));
             PrintAccount(sent, bank.size());
-            // Closing the MIDI service would wait for the stuck send.
-            std::_Exit(FinishStandardOutput(kExitSendFailed));
-        } else if (!delivery->Delivered()) {
-            failure = delivery->FailureReason();
+            return kExitSendFailed;
         }
+        const std::string failure = status != noErr ? MIDISendSysexRefusalReason() : outcome->FailureReason();
         progress.Clear();
         if (!failure.empty()) {
             std::fprintf(stderr, "qwdump: wave %d (%s) was not sent to %s: %s\n", message.waveNumber,

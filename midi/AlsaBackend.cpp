@@ -32,43 +32,6 @@ std::string CallFailed(const char* call, int client, int port, int err)
     return std::string(call) + " " + std::to_string(client) + ":" + std::to_string(port) + ": " + snd_strerror(err);
 }
 
-// Sends one complete message to one port and waits until the sequencer has
-// passed it on; on failure, returns why. The subscription matters for
-// hardware ports: the kernel opens the raw MIDI device only while someone
-// is subscribed.
-std::string SendOne(snd_seq_t* seq, int ownPort, int client, int port, const MIDISysexSendRequest& request)
-{
-    int err = snd_seq_connect_to(seq, ownPort, client, port);
-    if (err < 0)
-        return CallFailed("snd_seq_connect_to", client, port, err);
-    snd_seq_event_t ev;
-    snd_seq_ev_clear(&ev);
-    snd_seq_ev_set_source(&ev, ownPort);
-    snd_seq_ev_set_dest(&ev, client, port);
-    snd_seq_ev_set_direct(&ev);
-    snd_seq_ev_set_sysex(&ev, request.bytesToSend, const_cast<std::uint8_t*>(request.data));
-    std::string failure;
-    if ((err = snd_seq_event_output(seq, &ev)) < 0)
-        failure = CallFailed("snd_seq_event_output", client, port, err);
-    else if ((err = snd_seq_drain_output(seq)) < 0)
-        failure = CallFailed("snd_seq_drain_output", client, port, err);
-    else if ((err = snd_seq_sync_output_queue(seq)) < 0)
-        failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
-    if (!failure.empty())
-        snd_seq_drop_output(seq);
-    snd_seq_disconnect_to(seq, ownPort, client, port);
-    return failure;
-}
-
-// Is a port of `client` with capabilities `caps` a destination for a client
-// whose own id is `ownClient`?
-bool IsAlsaDestination(unsigned int caps, int client, int ownClient)
-{
-    const unsigned int wanted = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
-    return (caps & wanted) == wanted && (caps & SND_SEQ_PORT_CAP_NO_EXPORT) == 0 &&
-           client != SND_SEQ_CLIENT_SYSTEM && client != ownClient;
-}
-
 // "client:port" to its two numbers; false when it isn't one.
 bool ParseAlsaAddress(const std::string& address, int& client, int& port)
 {
@@ -92,28 +55,22 @@ std::unique_ptr<AlsaBackend> AlsaBackend::Open(const std::string& clientName)
 {
     snd_lib_error_set_handler(PrintAlsaError);
     snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
+    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0)
         return nullptr;
     snd_seq_set_client_name(seq, clientName.c_str());
-    return std::unique_ptr<AlsaBackend>(new AlsaBackend(seq, clientName));
-}
-
-AlsaBackend::AlsaBackend(snd_seq_t* seq, std::string clientName)
-    : m_seq(seq), m_clientName(std::move(clientName))
-{
+    const int port = snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    if (port < 0) {
+        std::fprintf(stderr, "%s: no ALSA MIDI output: snd_seq_create_simple_port: %s\n",
+                     program_invocation_short_name, snd_strerror(port));
+        snd_seq_close(seq);
+        return nullptr;
+    }
+    return std::unique_ptr<AlsaBackend>(new AlsaBackend(seq, port));
 }
 
 AlsaBackend::~AlsaBackend()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
-    for (const auto& [address, request] : m_queue)
-        Finished(request, false, "the ALSA sequencer client was closed before it was sent");
     snd_seq_close(m_seq);
 }
 
@@ -131,9 +88,10 @@ std::vector<MidiDestination> AlsaBackend::Destinations()
         snd_seq_port_info_set_client(port, id);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(m_seq, port) >= 0) {
-            // The sending worker's client has only a readable port, so the
-            // capability test leaves it out along with our own.
-            if (!IsAlsaDestination(snd_seq_port_info_get_capability(port), id, own))
+            const unsigned int wanted = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+            const unsigned int caps = snd_seq_port_info_get_capability(port);
+            if ((caps & wanted) != wanted || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 ||
+                id == SND_SEQ_CLIENT_SYSTEM || id == own)
                 continue;
             found.push_back({std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port)),
                              snd_seq_port_info_get_name(port), snd_seq_client_info_get_name(client)});
@@ -142,7 +100,7 @@ std::vector<MidiDestination> AlsaBackend::Destinations()
     return found;
 }
 
-OSStatus AlsaBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
+OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
     int client = 0;
     int port = 0;
@@ -156,48 +114,56 @@ OSStatus AlsaBackend::StartSysex(const std::string& address, MIDISysexSendReques
         reason = CallFailed("snd_seq_get_any_port_info", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_worker.joinable())
-        m_worker = std::thread(&AlsaBackend::Work, this);
-    m_queue.emplace_back(address, request);
-    m_wake.notify_one();
+    const std::string failure = SendOne(client, port, *request);
+    Complete(request, failure.empty(), failure.c_str());
     return noErr;
 }
 
-// The worker has its own blocking sequencer client, so a send that waits for
-// a slow device never holds up listing on the caller's thread.
-void AlsaBackend::Work()
+// Whether our port's subscription to client:port still stands: the kernel
+// drops it when the destination goes away.
+bool AlsaBackend::SubscribedTo(int client, int port)
 {
-    snd_seq_t* seq = nullptr;
-    int ownPort = -1;
-    std::string openFailure;
-    if (const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0); err < 0) {
-        openFailure = std::string("snd_seq_open: ") + snd_strerror(err);
-    } else {
-        snd_seq_set_client_name(seq, (m_clientName + " out").c_str());
-        ownPort = snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                                             SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        if (ownPort < 0)
-            openFailure = std::string("snd_seq_create_simple_port: ") + snd_strerror(ownPort);
-    }
+    if (client != m_client || port != m_port)
+        return false;
+    snd_seq_port_subscribe_t* subscription;
+    snd_seq_port_subscribe_alloca(&subscription);
+    const snd_seq_addr_t sender{static_cast<unsigned char>(snd_seq_client_id(m_seq)),
+                                static_cast<unsigned char>(m_ownPort)};
+    const snd_seq_addr_t destination{static_cast<unsigned char>(client), static_cast<unsigned char>(port)};
+    snd_seq_port_subscribe_set_sender(subscription, &sender);
+    snd_seq_port_subscribe_set_dest(subscription, &destination);
+    return snd_seq_get_port_subscription(m_seq, subscription) == 0;
+}
 
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_stopping)
-            break;
-        const auto [address, request] = m_queue.front();
-        m_queue.pop_front();
-        lock.unlock();
-        int client = 0;
-        int port = 0;
-        std::string failure = openFailure;
-        if (failure.empty() && ParseAlsaAddress(address, client, port))
-            failure = SendOne(seq, ownPort, client, port, *request);
-        Finished(request, failure.empty(), failure.c_str());
-        lock.lock();
+// Sends one complete message and waits until the sequencer has passed it
+// on; on failure, returns why. The subscription matters for hardware ports:
+// the kernel opens the raw MIDI device only while someone is subscribed.
+std::string AlsaBackend::SendOne(int client, int port, const MIDISysexSendRequest& request)
+{
+    if (!SubscribedTo(client, port)) {
+        if (m_client >= 0)
+            snd_seq_disconnect_to(m_seq, m_ownPort, m_client, m_port);
+        m_client = m_port = -1;
+        if (const int err = snd_seq_connect_to(m_seq, m_ownPort, client, port); err < 0)
+            return CallFailed("snd_seq_connect_to", client, port, err);
+        m_client = client;
+        m_port = port;
     }
-    if (seq != nullptr)
-        snd_seq_close(seq);
+    snd_seq_event_t ev;
+    snd_seq_ev_clear(&ev);
+    snd_seq_ev_set_source(&ev, m_ownPort);
+    snd_seq_ev_set_dest(&ev, client, port);
+    snd_seq_ev_set_direct(&ev);
+    snd_seq_ev_set_sysex(&ev, request.bytesToSend, const_cast<std::uint8_t*>(request.data));
+    int err = 0;
+    std::string failure;
+    if ((err = snd_seq_event_output(m_seq, &ev)) < 0)
+        failure = CallFailed("snd_seq_event_output", client, port, err);
+    else if ((err = snd_seq_drain_output(m_seq)) < 0)
+        failure = CallFailed("snd_seq_drain_output", client, port, err);
+    else if ((err = snd_seq_sync_output_queue(m_seq)) < 0)
+        failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
+    if (!failure.empty())
+        snd_seq_drop_output(m_seq);
+    return failure;
 }

@@ -1,17 +1,12 @@
 // MIDI destinations of the ALSA sequencer: the writable, subscribable ports
-// of other clients. Sends run on a worker thread, one at a time, because the
-// sequencer calls that wait for delivery block.
+// of other clients. One sequencer client in blocking mode lists and sends;
+// a send waits until the sequencer has passed the message on, as aplaymidi
+// does. The subscription to a destination stays open from one send to the
+// next, so a hardware port is not closed and reopened between the messages
+// of a bank.
 #pragma once
 
 #include "MidiBackend.h"
-
-#include <condition_variable>
-#include <deque>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <utility>
 
 struct _snd_seq;
 
@@ -21,23 +16,18 @@ public:
     // Null when the sequencer can't be opened (no /dev/snd/seq). That case
     // is quiet; libasound's other errors are still printed.
     static std::unique_ptr<AlsaBackend> Open(const std::string& clientName);
-
-    // Waits for the send in progress; the queued ones complete undelivered.
     ~AlsaBackend() override;
 
     std::vector<MidiDestination> Destinations() override;
-    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
+    OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
 
 private:
-    AlsaBackend(_snd_seq* seq, std::string clientName);
-    void Work();
+    AlsaBackend(_snd_seq* seq, int ownPort) : m_seq(seq), m_ownPort(ownPort) {}
+    bool SubscribedTo(int client, int port);
+    std::string SendOne(int client, int port, const MIDISysexSendRequest& request);
 
-    _snd_seq* const m_seq;  // listing, on the caller's thread
-    const std::string m_clientName;
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::pair<std::string, MIDISysexSendRequest*>> m_queue;
-    bool m_stopping = false;
-    std::thread m_worker;  // started by the first send
+    _snd_seq* const m_seq;
+    const int m_ownPort;
+    int m_client = -1;  // the destination subscribed to, if any
+    int m_port = -1;
 };

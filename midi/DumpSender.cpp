@@ -3,13 +3,12 @@
 #include "Alert.h"
 #include "DestinationDirectory.h"
 #include "Engine.h"
+#include "MidiService.h"
 #include "SystemLog.h"
 #include "WaveDump.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -19,11 +18,8 @@ struct SendBlock
 {
     MIDISysexSendRequest request;
     std::uint8_t message[WaveDump::kBytes];
+    std::shared_ptr<SysexOutcome> outcome;
 };
-
-std::atomic<std::uint64_t> g_allocated{0};
-std::atomic<std::uint64_t> g_freed{0};
-std::atomic<std::uint64_t> g_delivered{0};
 
 }  // namespace
 
@@ -34,57 +30,47 @@ WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std
         RunAlertPanel(kPortGoneAlert);
         return {false, kMIDIUnknownEndpoint};
     }
-
-    auto* block = new SendBlock;
-    g_allocated.fetch_add(1, std::memory_order_relaxed);
-
     const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
     std::uint32_t length = 0;
-    const std::uint8_t* msg = s_Engine.PackWavToSysex(index, length);
-    std::memcpy(block->message, msg, length);
-
-    block->request.destination = destination;
-    block->request.data = block->message;
-    block->request.bytesToSend = length;
-    block->request.complete = 0;
-    std::memset(block->request.reserved, 0, sizeof block->request.reserved);
-    block->request.completionProc = SyxSendDone;
-    block->request.completionRefCon = nullptr;
-
-    // The block belongs to the service from here on: it may already be freed
-    // when MIDISendSysex returns.
-    const OSStatus status = MIDISendSysex(&block->request);
+    const OSStatus status = StartSysexSend(destination, s_Engine.PackWavToSysex(index, length));
     LogLine("MIDISendSysex = %d", static_cast<int>(status));
     if (status != noErr)
         LogLine("MIDI send refused: %s", MIDISendSysexRefusalReason());
     return {true, status};
 }
 
+OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message,
+                        std::shared_ptr<SysexOutcome> outcome)
+{
+    auto* block = new SendBlock{{}, {}, std::move(outcome)};
+    std::memcpy(block->message, message, sizeof block->message);
+    block->request.destination = destination;
+    block->request.data = block->message;
+    block->request.bytesToSend = sizeof block->message;
+    block->request.completionProc = SyxSendDone;
+    // The block belongs to the service from here on: it may already be freed
+    // when MIDISendSysex returns.
+    return MIDISendSysex(&block->request);
+}
+
 void SyxSendDone(MIDISysexSendRequest* request)
 {
     if (request == nullptr)
         return;
-    if (request->complete)
-        g_delivered.fetch_add(1, std::memory_order_relaxed);
-    delete reinterpret_cast<SendBlock*>(request);
-    g_freed.fetch_add(1, std::memory_order_release);
-}
-
-SendBlockCounts GetSendBlockCounts()
-{
-    return {g_allocated.load(std::memory_order_relaxed), g_freed.load(std::memory_order_acquire),
-            g_delivered.load(std::memory_order_relaxed)};
-}
-
-bool WaitForSendBlocksFreed(std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const SendBlockCounts counts = GetSendBlockCounts();
-        if (counts.freed >= counts.allocated)
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    auto* block = reinterpret_cast<SendBlock*>(request);
+    if (block->outcome) {
+        SysexOutcome& outcome = *block->outcome;
+        std::lock_guard<std::mutex> lock(outcome.m_mutex);
+        outcome.m_done = true;
+        outcome.m_delivered = request->complete != 0;
+        outcome.m_failure = MIDISysexFailureReason();
+        outcome.m_finished.notify_all();
     }
+    delete block;
+}
+
+bool SysexOutcome::WaitUntil(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_finished.wait_until(lock, deadline, [this] { return m_done; });
 }

@@ -1,12 +1,15 @@
-// Sends the engine's wave as one wave dump message to the destination with
-// the selected title. Each send owns one block holding the request and a
-// private copy of the message; the send's completion frees it.
+// Sends wave dump messages, each in a send block of its own that holds the
+// request and a private copy of the message, freed by the send's completion.
+// The window sends the engine's wave to the destination with the selected
+// title; qwdump sends banks, waiting for each message's own outcome.
 #pragma once
 
-#include "MidiService.h"
+#include "MidiTypes.h"
 
 #include <chrono>
-#include <cstdint>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -21,22 +24,33 @@ struct WaveDumpSend
 
 // `portTitle` is the selected port title, none when the port popup is empty;
 // `waveTitle` is the selected wave number, "97" to "128". The window ignores
-// the result (the log line and the alert tell); qwdump uses it.
+// the result (the log line and the alert tell).
 WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle);
 
 // The completion procedure: frees the send block that starts with `request`.
 // Safe on any thread; does nothing for null.
 void SyxSendDone(MIDISysexSendRequest* request);
 
-// Counts of send blocks since the process started, for waiting on sends and
-// for checking that every block is freed exactly once.
-struct SendBlockCounts
+// How one send ended, for a caller that waits for it.
+class SysexOutcome
 {
-    std::uint64_t allocated;
-    std::uint64_t freed;
-    std::uint64_t delivered;  // freed after all their bytes were delivered
-};
-SendBlockCounts GetSendBlockCounts();
+public:
+    // False when the deadline came before the completion.
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+    bool Delivered() const { return m_delivered; }
+    const std::string& FailureReason() const { return m_failure; }
 
-// Waits until every allocated block has been freed; false on timeout.
-bool WaitForSendBlocksFreed(std::chrono::milliseconds timeout);
+private:
+    friend void SyxSendDone(MIDISysexSendRequest* request);
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    bool m_delivered = false;
+    std::string m_failure;
+};
+
+// Sends the 300-byte wave dump `message` to `destination` in a send block of
+// its own; `outcome`, when given, learns how it ended. Returns what
+// MIDISendSysex returned.
+OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message,
+                        std::shared_ptr<SysexOutcome> outcome = nullptr);

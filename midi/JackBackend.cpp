@@ -6,62 +6,15 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <utility>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace {
-
-// libjack reports through one process-wide callback. While a client is
-// opened, what it says is held back: a machine without a JACK server makes
-// the same noise on every start ("Cannot connect to server socket ..."), and
-// that is dropped when a missing server is all that went wrong. Anything
-// else it said is printed after all.
-class HeldJackMessages
-{
-public:
-    HeldJackMessages() : m_error(jack_error_callback), m_info(jack_info_callback)
-    {
-        Held().clear();
-        jack_set_error_function(Hold);
-        jack_set_info_function(Hold);
-    }
-    ~HeldJackMessages()
-    {
-        jack_set_error_function(m_error);
-        jack_set_info_function(m_info);
-    }
-    HeldJackMessages(const HeldJackMessages&) = delete;
-    HeldJackMessages& operator=(const HeldJackMessages&) = delete;
-
-    void Print() const
-    {
-        std::lock_guard<std::mutex> lock(Mutex());
-        for (const std::string& message : Held())
-            std::fprintf(stderr, "%s\n", message.c_str());
-    }
-
-private:
-    static std::mutex& Mutex()
-    {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static std::vector<std::string>& Held()
-    {
-        static std::vector<std::string> held;
-        return held;
-    }
-    static void Hold(const char* message)
-    {
-        std::lock_guard<std::mutex> lock(Mutex());
-        Held().push_back(message);
-    }
-
-    void (*const m_error)(const char*);
-    void (*const m_info)(const char*);
-};
 
 // jack_status_t's bits in words, e.g. "unable to connect to the JACK server
 // (JackServerFailed), overall operation failed (JackFailure)".
@@ -74,11 +27,6 @@ std::string StatusInWords(jack_status_t status)
         {JackVersionError, "the client's protocol version does not match the server's (JackVersionError)"},
         {JackInitFailure, "unable to initialise the client (JackInitFailure)"},
         {JackNameNotUnique, "the client name is not unique (JackNameNotUnique)"},
-        {JackInvalidOption, "the operation has an invalid or unsupported option (JackInvalidOption)"},
-        {JackNoSuchClient, "no such client (JackNoSuchClient)"},
-        {JackLoadFailure, "unable to load an internal client (JackLoadFailure)"},
-        {JackBackendError, "backend error (JackBackendError)"},
-        {JackClientZombie, "the client was made a zombie (JackClientZombie)"},
         {JackFailure, "overall operation failed (JackFailure)"},
     };
     std::string words;
@@ -86,7 +34,7 @@ std::string StatusInWords(jack_status_t status)
         if ((status & bit) != 0)
             words += (words.empty() ? "" : ", ") + std::string(text);
     }
-    return words.empty() ? "failed with no status bits set" : words;
+    return words.empty() ? "failed with status " + std::to_string(status) : words;
 }
 
 jack_ringbuffer_t* MakeRing(std::size_t bytes)
@@ -98,45 +46,57 @@ jack_ringbuffer_t* MakeRing(std::size_t bytes)
     return ring;
 }
 
+template <typename Item>
+bool Take(jack_ringbuffer_t* ring, Item& item)
+{
+    return jack_ringbuffer_read(ring, reinterpret_cast<char*>(&item), sizeof item) == sizeof item;
+}
+
+template <typename Item>
+void Put(jack_ringbuffer_t* ring, const Item& item)
+{
+    jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&item), sizeof item);
+}
+
+// Clients whose server went away: closing one can deadlock inside libjack
+// (the close waits for a lock its own notification thread keeps), so they
+// are left open, idle, and kept here to stay reachable.
+std::vector<jack_client_t*>& AbandonedClients()
+{
+    static auto* clients = new std::vector<jack_client_t*>;
+    return *clients;
+}
+
 }  // namespace
 
 JackBackend::JackBackend(std::string clientName)
     : m_clientName(std::move(clientName)),
-      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Handover))),
+      m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))),
       m_finished(MakeRing(kMaxOutstanding * sizeof(Done)))
 {
-    sem_init(&m_wake, 0, 0);
-    m_completer = std::thread(&JackBackend::CompletionLoop, this);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    UsableLocked();
+    Usable();
 }
 
 JackBackend::~JackBackend()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        CloseLocked();
-    }
-    m_stopping.store(true);
-    sem_post(&m_wake);
-    m_completer.join();
-    CompleteFinished();
+    Close();
+    OnWake();
     jack_ringbuffer_free(m_toProcess);
     jack_ringbuffer_free(m_finished);
-    sem_destroy(&m_wake);
+    ::close(m_wake);
 }
 
-bool JackBackend::IsOpen()
+std::string JackBackend::WhenLocked()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_client != nullptr && !m_serverGone.load();
+    return "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
+           " to free it)";
 }
 
 std::vector<MidiDestination> JackBackend::Destinations()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<MidiDestination> found;
-    if (!UsableLocked())
+    if (!Usable())
         return found;
     const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     if (names == nullptr)
@@ -155,14 +115,13 @@ std::vector<MidiDestination> JackBackend::Destinations()
     return found;
 }
 
-OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
+OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
-    if (request == nullptr || request->data == nullptr || request->bytesToSend == 0) {
+    if (request->data == nullptr || request->bytesToSend == 0) {
         reason = "an empty message";
         return kMIDIMessageSendErr;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!UsableLocked()) {
+    if (!Usable()) {
         reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
         return kMIDIServerGone;
     }
@@ -173,7 +132,7 @@ OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendReques
         reason = "no JACK MIDI input port " + address;
         return kMIDIUnknownEndpoint;
     }
-    if (m_outstanding.load() >= kMaxOutstanding) {
+    if (m_outstanding >= kMaxOutstanding) {
         reason = std::to_string(kMaxOutstanding) + " sends are already waiting to go out";
         return kMIDIMessageSendErr;
     }
@@ -184,24 +143,23 @@ OSStatus JackBackend::StartSysex(const std::string& address, MIDISysexSendReques
         }
         m_active = true;
     }
-    Handover handover{request, 0};
-    const OSStatus status = PortForLocked(address, handover.port, reason);
-    if (status != noErr)
+    Queued queued{request, 0};
+    if (const OSStatus status = PortFor(address, queued.port, reason); status != noErr)
         return status;
-    m_outstanding.fetch_add(1);
+    ++m_outstanding;
     // The request's fields were written on this thread; the process
     // callback reads them after taking the pointer from the ring.
     std::atomic_thread_fence(std::memory_order_release);
-    jack_ringbuffer_write(m_toProcess, reinterpret_cast<const char*>(&handover), sizeof handover);
+    Put(m_toProcess, queued);
     return noErr;
 }
 
 // Closes a client whose server has gone, and opens one when there is none
 // and the last try is long enough ago.
-bool JackBackend::UsableLocked()
+bool JackBackend::Usable()
 {
     if (m_client != nullptr && m_serverGone.load())
-        CloseLocked();
+        Close();
     if (m_client != nullptr)
         return true;
     const auto now = std::chrono::steady_clock::now();
@@ -209,37 +167,26 @@ bool JackBackend::UsableLocked()
         return false;
     m_triedOpen = true;
     m_lastOpen = now;
-    return OpenLocked();
+    return Open();
 }
 
-std::string JackBackend::WhenLocked()
+bool JackBackend::Open()
 {
-    return "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
-           " to free it)";
-}
-
-bool JackBackend::OpenLocked()
-{
+    // libjack sets up its shared database on every open: not without a server.
     if (!JackServerMayBeRunning()) {
         m_openFailure = "no JACK server is running";
         return false;
     }
-    const HeldJackMessages messages;
     // Never starts a server: that takes seconds, and fails without a sound card.
     const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
     jack_status_t status{};
     jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
     if (client == nullptr) {
         m_openFailure = "jack_client_open: " + StatusInWords(status);
-        if (status != (JackFailure | JackServerFailed))
-            messages.Print();
         return false;
     }
     m_openFailure.clear();
     m_serverGone.store(false);
-    m_portCount.store(0);
-    m_portDestinations.clear();
-    m_writtenCount = 0;
     m_waitedCycles = 0;
     m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
     // Activation waits for the first send: listing doesn't need it, and it
@@ -255,24 +202,15 @@ bool JackBackend::OpenLocked()
     return true;
 }
 
-// Clients whose server went away: closing one can deadlock inside libjack
-// (the close waits for a lock its own notification thread keeps), so they
-// are left open, idle, and kept here to stay reachable.
-static std::vector<jack_client_t*>& AbandonedClients()
-{
-    static auto* clients = new std::vector<jack_client_t*>;
-    return *clients;
-}
-
 // Once the client is closed (or its server is gone and its last cycle has
 // ended) the process callback no longer runs, so what it held (written but
-// not yet reported, or still queued) is handed to the completion thread
-// here, as undelivered.
-void JackBackend::CloseLocked()
+// not yet reported, or still queued) is completed here, undelivered.
+void JackBackend::Close()
 {
     if (m_client == nullptr)
         return;
-    if (m_serverGone.load()) {
+    const bool gone = m_serverGone.load();
+    if (gone) {
         while (m_inCycle.load())
             std::this_thread::yield();
         AbandonedClients().push_back(m_client);
@@ -282,27 +220,21 @@ void JackBackend::CloseLocked()
     m_client = nullptr;
     m_active = false;
     std::atomic_thread_fence(std::memory_order_acquire);
-    const char* failure =
-        m_serverGone.load() ? "the JACK server went away before it was sent" : "the JACK client was closed before it was sent";
-    for (std::size_t i = 0; i < m_writtenCount; ++i) {
-        const Done undelivered{m_written[i].request, failure};
-        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
-    }
+    const char* failure = gone ? "the JACK server went away before it was sent" : "the JACK client was closed before it was sent";
+    for (std::size_t i = 0; i < m_writtenCount; ++i)
+        Finish({m_written[i].request, failure});
     m_writtenCount = 0;
-    Handover handover{};
-    while (jack_ringbuffer_read(m_toProcess, reinterpret_cast<char*>(&handover), sizeof handover) == sizeof handover) {
-        const Done undelivered{handover.request, failure};
-        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&undelivered), sizeof undelivered);
-    }
+    Queued queued{};
+    while (Take(m_toProcess, queued))
+        Finish({queued.request, failure});
     m_portCount.store(0);
     m_portDestinations.clear();
-    sem_post(&m_wake);
 }
 
 // One output port per destination, connected to it and nothing else (a
 // patchbay may have added connections), so a send reaches exactly the
-// chosen port. Registered on the caller's thread, never in the callback.
-OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& index, std::string& reason)
+// chosen port. Registered here, never in the callback.
+OSStatus JackBackend::PortFor(const std::string& address, std::size_t& index, std::string& reason)
 {
     const auto known = std::find(m_portDestinations.begin(), m_portDestinations.end(), address);
     index = static_cast<std::size_t>(known - m_portDestinations.begin());
@@ -335,17 +267,37 @@ OSStatus JackBackend::PortForLocked(const std::string& address, std::size_t& ind
     return noErr;
 }
 
+void JackBackend::Finish(const Done& done)
+{
+    --m_outstanding;
+    Complete(done.request, done.failure == nullptr, done.failure);
+}
+
+// On the lane's thread: completes what the process callback has reported,
+// and closes a client whose server has gone.
+void JackBackend::OnWake()
+{
+    eventfd_t ignored;
+    ::eventfd_read(m_wake, &ignored);
+    Done done{};
+    while (Take(m_finished, done))
+        Finish(done);
+    if (m_serverGone.load())
+        Close();
+}
+
 int JackBackend::Process(jack_nframes_t frames, void* self)
 {
     static_cast<JackBackend*>(self)->RunCycle(frames);
     return 0;
 }
 
-// Realtime: no allocation, no locks, no printing.
+// Realtime: no allocation, no locks, no printing; the lane's thread is woken
+// with a write to an eventfd, which never blocks.
 void JackBackend::RunCycle(jack_nframes_t frames)
 {
-    // Paired with CloseLocked: either this cycle sees the server gone and
-    // leaves the queues alone, or the close waits for it to end.
+    // Paired with Close: either this cycle sees the server gone and leaves
+    // the queues alone, or the close waits for it to end.
     m_inCycle.store(true);
     if (m_serverGone.load()) {
         m_inCycle.store(false);
@@ -363,43 +315,41 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     // sender alike, and nothing tells a sender so.
     bool report = m_writtenCount > 0;
     for (std::size_t i = 0; i < m_writtenCount; ++i)
-        jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&m_written[i]), sizeof(Done));
+        Put(m_finished, m_written[i]);
     m_writtenCount = 0;
 
-    Handover handover{};
-    while (!m_hold.load(std::memory_order_relaxed) &&
-           jack_ringbuffer_peek(m_toProcess, reinterpret_cast<char*>(&handover), sizeof handover) == sizeof handover) {
+    Queued queued{};
+    while (jack_ringbuffer_peek(m_toProcess, reinterpret_cast<char*>(&queued), sizeof queued) == sizeof queued) {
         std::atomic_thread_fence(std::memory_order_acquire);
-        const Outcome outcome = WriteOne(handover, buffers, ports);
+        const Outcome outcome = WriteOne(queued, buffers, ports);
         if (outcome == Outcome::kKeep)
             break;  // in order: the rest wait for the next cycle too
-        jack_ringbuffer_read_advance(m_toProcess, sizeof handover);
+        jack_ringbuffer_read_advance(m_toProcess, sizeof queued);
         m_waitedCycles = 0;
         if (outcome == Outcome::kWritten) {
-            m_written[m_writtenCount++] = {handover.request, nullptr};
+            m_written[m_writtenCount++] = {queued.request, nullptr};
         } else {
-            const Done failed{handover.request, outcome == Outcome::kNoConnection
-                                                    ? "no connection within 1 s"
-                                                    : "the message is larger than a JACK MIDI buffer holds"};
-            jack_ringbuffer_write(m_finished, reinterpret_cast<const char*>(&failed), sizeof failed);
+            Put(m_finished, Done{queued.request, outcome == Outcome::kNoConnection
+                                                     ? "no connection within 1 s"
+                                                     : "the message is larger than a JACK MIDI buffer holds"});
             report = true;
         }
     }
     if (report)
-        sem_post(&m_wake);
+        ::eventfd_write(m_wake, 1);
     m_inCycle.store(false);
 }
 
-JackBackend::Outcome JackBackend::WriteOne(const Handover& handover, void* const* buffers, std::size_t ports)
+JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* buffers, std::size_t ports)
 {
-    if (handover.port >= ports)
+    if (queued.port >= ports)
         return Outcome::kKeep;  // the port was published after this cycle began
     // A fresh connection takes effect at a cycle boundary; one that never
     // comes (the destination went away) fails the send after a while.
-    if (jack_port_connected(m_ports[handover.port]) <= 0)
+    if (jack_port_connected(m_ports[queued.port]) <= 0)
         return ++m_waitedCycles < m_maxWaitCycles ? Outcome::kKeep : Outcome::kNoConnection;
-    void* buffer = buffers[handover.port];
-    const std::size_t size = handover.request->bytesToSend;
+    void* buffer = buffers[queued.port];
+    const std::size_t size = queued.request->bytesToSend;
     // What doesn't fit beside this cycle's other events waits for the next
     // cycle; what doesn't fit in an empty buffer never will.
     const bool empty = jack_midi_get_event_count(buffer) == 0;
@@ -408,46 +358,16 @@ JackBackend::Outcome JackBackend::WriteOne(const Handover& handover, void* const
     jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
     if (event == nullptr)
         return empty ? Outcome::kTooLarge : Outcome::kKeep;
-    std::memcpy(event, handover.request->data, size);
+    std::memcpy(event, queued.request->data, size);
     return Outcome::kWritten;
 }
 
 // Called by libjack when the server goes away; like a signal handler, it
-// only records the fact and wakes the completion thread, which closes the
-// client and completes what was in flight.
+// only records the fact and wakes the lane's thread, which closes the client
+// and completes what was in flight.
 void JackBackend::ServerGone(void* self)
 {
     auto* backend = static_cast<JackBackend*>(self);
     backend->m_serverGone.store(true);
-    sem_post(&backend->m_wake);
-}
-
-void JackBackend::CompletionLoop()
-{
-    for (;;) {
-        while (sem_wait(&m_wake) != 0) {
-        }
-        CompleteFinished();
-        if (m_serverGone.load()) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            // Checked again under the lock: a new client may have been
-            // opened since.
-            if (m_serverGone.load())
-                CloseLocked();
-        }
-        CompleteFinished();
-        if (m_stopping.load())
-            return;
-    }
-}
-
-// Completion procedures run here, on the completion thread, never on the
-// realtime one, and with no lock held: they may start another send.
-void JackBackend::CompleteFinished()
-{
-    Done done{};
-    while (jack_ringbuffer_read(m_finished, reinterpret_cast<char*>(&done), sizeof done) == sizeof done) {
-        m_outstanding.fetch_sub(1);
-        Finished(done.request, done.failure == nullptr, done.failure);
-    }
+    ::eventfd_write(backend->m_wake, 1);
 }

@@ -1,23 +1,20 @@
 // MIDI destinations of a running JACK server: the MIDI input ports of other
 // clients. Never starts a server. A send gets its own output port per
-// destination, connected to that destination only; the process callback
-// writes the whole message as one event, and a completion thread reports it
-// once the cycle that wrote it has passed.
+// destination, connected to that destination only, and goes to the process
+// callback through a ring buffer; the callback writes the whole message as
+// one event and, a cycle later, hands it back through a second ring, waking
+// the lane's thread, which completes it.
 #pragma once
 
 #include "MidiBackend.h"
 
 #include <jack/ringbuffer.h>
 #include <jack/types.h>
-#include <semaphore.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstddef>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class JackBackend : public MidiBackend
@@ -28,28 +25,25 @@ public:
     // try again at most once per kReopenInterval, so a server started (or
     // restarted) later is found without slowing every call down.
     explicit JackBackend(std::string clientName);
-    // Closes the client; sends not yet reported complete undelivered.
     ~JackBackend() override;
     JackBackend(const JackBackend&) = delete;
     JackBackend& operator=(const JackBackend&) = delete;
 
     std::vector<MidiDestination> Destinations() override;
     // kMIDIServerGone when there is no server (any more).
-    OSStatus StartSysex(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
+    OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
+    int WakeFd() const override { return m_wake; }
+    void OnWake() override;
 
-    // Has a client on a server that has not gone away.
-    bool IsOpen();
     // What a call into libjack that waits on a lock for long means.
     static std::string WhenLocked();
-    // For tests: while held, the process callback leaves queued sends queued.
-    void HoldSendsForTesting(bool hold) { m_hold.store(hold); }
 
     static constexpr std::size_t kMaxOutstanding = 64;  // sends queued or in flight
     static constexpr std::size_t kMaxPorts = 32;        // destinations sent to by one client
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
 
 private:
-    struct Handover
+    struct Queued
     {
         MIDISysexSendRequest* request;
         std::size_t port;  // index into m_ports
@@ -61,31 +55,28 @@ private:
     };
     enum class Outcome { kWritten, kKeep, kNoConnection, kTooLarge };
 
-    bool UsableLocked();
-    bool OpenLocked();
-    void CloseLocked();
-    OSStatus PortForLocked(const std::string& address, std::size_t& index, std::string& reason);
+    bool Usable();
+    bool Open();
+    void Close();
+    OSStatus PortFor(const std::string& address, std::size_t& index, std::string& reason);
+    void Finish(const Done& done);
 
     static int Process(jack_nframes_t frames, void* self);
     static void ServerGone(void* self);
     void RunCycle(jack_nframes_t frames);
-    Outcome WriteOne(const Handover& handover, void* const* buffers, std::size_t ports);
-
-    void CompletionLoop();
-    void CompleteFinished();
+    Outcome WriteOne(const Queued& queued, void* const* buffers, std::size_t ports);
 
     const std::string m_clientName;
+    const int m_wake;  // eventfd: finished sends, or the server gone
 
-    // The non-realtime side: the client, the port table and queueing. The
-    // close after the server has gone takes it too, so a send is either
-    // queued before that drain (and completed by it) or refused.
-    std::mutex m_mutex;
+    // The lane's thread's own.
     jack_client_t* m_client = nullptr;
     bool m_active = false;  // activated on the first send
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
-    std::string m_openFailure;  // why the last jack_client_open failed
+    std::string m_openFailure;                    // why the last open failed
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
+    std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
 
     // Shared with the process callback. m_ports[i] is written before
     // m_portCount is raised past i and stays put while the client lives.
@@ -93,18 +84,12 @@ private:
     std::atomic<std::size_t> m_portCount{0};
     std::atomic<bool> m_serverGone{false};
     std::atomic<bool> m_inCycle{false};  // the process callback is running
-    std::atomic<bool> m_hold{false};
-    jack_ringbuffer_t* m_toProcess;  // Handover: caller's thread -> process callback
-    jack_ringbuffer_t* m_finished;   // Done: process callback (or the close) -> completion thread
-    std::atomic<std::size_t> m_outstanding{0};  // bounds both rings: they never overflow
+    jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
+    jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane
 
-    // The process callback's own (the close reads them once it has stopped).
+    // The process callback's own (Close reads them once it has stopped).
     std::array<Done, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle
     std::size_t m_writtenCount = 0;
     unsigned m_waitedCycles = 0;   // cycles the first queued send has waited for its connection
     unsigned m_maxWaitCycles = 1;  // about a second's worth, set on opening
-
-    sem_t m_wake;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_completer;
 };

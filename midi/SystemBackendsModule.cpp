@@ -1,4 +1,7 @@
-#include "SystemBackendsModule.h"
+// The shared module that holds the ALSA and JACK backends; only it links
+// libasound and libjack. Its one entry point lists the systems it offers.
+
+#include "MidiBackend.h"
 
 #if QWD_WITH_ALSA
 #include "AlsaBackend.h"
@@ -7,36 +10,17 @@
 #include "JackBackend.h"
 #endif
 
-#include <type_traits>
-
-namespace {
-
-#if QWD_WITH_ALSA
-std::unique_ptr<MidiBackend> OpenAlsa(const std::string& clientName)
-{
-    return AlsaBackend::Open(clientName);
-}
-#endif
-
-#if QWD_WITH_JACK
-std::unique_ptr<MidiBackend> OpenJack(const std::string& clientName)
-{
-    return std::make_unique<JackBackend>(clientName);
-}
-#endif
-
-}  // namespace
-
 // ALSA's destinations come first, then JACK's. Each backend is cheap to open
 // when its system is absent (no /dev/snd, no JACK server), so start-up stays
-// fast.
-extern "C" void QwdListMidiSystems([[maybe_unused]] std::vector<MidiSystemOpener>& systems)
+// fast. Both name their client after the program.
+extern "C" void QwdListMidiSystems([[maybe_unused]] const std::string& client, std::vector<MidiSystem>& systems)
 {
 #if QWD_WITH_ALSA
-    systems.push_back({"ALSA sequencer", &OpenAlsa, ""});
+    systems.push_back({"ALSA sequencer", [client] { return std::unique_ptr<MidiBackend>(AlsaBackend::Open(client)); }});
 #endif
 #if QWD_WITH_JACK
-    systems.push_back({"JACK server", &OpenJack, JackBackend::WhenLocked()});
+    systems.push_back({"JACK server", [client] { return std::make_unique<JackBackend>(client); },
+                       JackBackend::WhenLocked()});
 #endif
 }
 

@@ -2,61 +2,70 @@
 
 #include <thread>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // How often a thread that overran its deadline is looked at again.
 constexpr std::chrono::milliseconds kLookAgain{200};
 
 }  // namespace
 
-std::shared_ptr<SystemLane> SystemLane::Start(std::string system, std::string whenLocked, Open open)
+std::shared_ptr<SystemLane> SystemLane::Start(MidiSystem system, int returned)
 {
-    std::shared_ptr<SystemLane> lane(new SystemLane(std::move(system), std::move(whenLocked)));
-    {
-        // Opening is the lane's first call: it may block like any other.
-        std::lock_guard<std::mutex> lock(lane->m_mutex);
-        lane->m_busy = true;
-        lane->m_busySince = std::chrono::steady_clock::now();
-    }
+    std::shared_ptr<SystemLane> lane(new SystemLane(std::move(system), returned));
+    // Opening is the lane's first call: it may block like any other.
+    lane->m_busySince.store(Clock::now().time_since_epoch().count());
     // Never joined: a thread stuck in a call is left to finish on its own,
     // and it keeps the lane alive until then.
-    std::thread([lane, open = std::move(open)] { lane->Run(open); }).detach();
+    std::thread([lane] { lane->Run(); }).detach();
     return lane;
+}
+
+SystemLane::SystemLane(MidiSystem system, int returned)
+    : m_system(std::move(system)), m_returned(returned), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
 }
 
 void SystemLane::Enqueue(std::function<void(MidiBackend*)> task)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_tasks.push_back(std::move(task));
-    m_wake.notify_one();
+    ::eventfd_write(m_wake, 1);
+}
+
+void SystemLane::Returned() const
+{
+    ::eventfd_write(m_returned, 1);
 }
 
 std::chrono::steady_clock::duration SystemLane::BusyFor() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_busy ? std::chrono::steady_clock::now() - m_busySince : std::chrono::steady_clock::duration::zero();
+    const Clock::rep since = m_busySince.load();
+    return since == 0 ? Clock::duration::zero() : Clock::now() - Clock::time_point(Clock::duration(since));
 }
 
 ThreadActivity SystemLane::Activity() const
 {
-    if (BusyFor() == std::chrono::steady_clock::duration::zero())
-        return ThreadActivity::kWorking;  // between calls: about to take the next
     const pid_t thread = m_thread.load();
-    return thread != 0 ? ReadThreadActivity(::getpid(), thread) : ThreadActivity::kWorking;
+    // Between calls it is about to take the next one.
+    if (thread == 0 || BusyFor() == Clock::duration::zero())
+        return ThreadActivity::kWorking;
+    return ReadThreadActivity(::getpid(), thread);
 }
 
-LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadline,
-                           const std::function<void(MidiDeadline)>& sleepUntil) const
+LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadline, const MidiWaiter& sleep) const
 {
-    for (MidiDeadline until = deadline;; until = std::chrono::steady_clock::now() + kLookAgain) {
-        sleepUntil(until);
+    for (MidiDeadline until = deadline;; until = Clock::now() + kLookAgain) {
+        while (!done() && Clock::now() < until)
+            sleep(until);
         if (done())
             return LaneWait::kDone;
-        const auto now = std::chrono::steady_clock::now();
-        if (now < deadline)
-            continue;
+        const auto now = Clock::now();
         switch (Activity()) {
         case ThreadActivity::kWaitingOnPeer:
             return LaneWait::kNotAnswering;
@@ -72,51 +81,46 @@ LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadl
     }
 }
 
-void SystemLane::Run(Open open)
+void SystemLane::Run()
 {
     m_thread.store(CurrentThreadId());
-    std::unique_ptr<MidiBackend> backend = open();
-    std::unique_lock<std::mutex> lock(m_mutex);
+    std::unique_ptr<MidiBackend> backend = m_system.open ? m_system.open() : nullptr;
+    if (backend)
+        backend->SetCompletion(CompleteSysexRequest);
+    pollfd ready[2] = {{m_wake, POLLIN, 0}, {backend ? backend->WakeFd() : -1, POLLIN, 0}};
     for (;;) {
-        m_busy = false;
-        m_wake.wait(lock, [this] { return m_closing || !m_tasks.empty(); });
-        if (m_tasks.empty())
-            break;  // closing, with every call before it done
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_tasks.empty() && m_closing)
+            break;
+        if (m_tasks.empty()) {
+            lock.unlock();
+            m_busySince.store(0);
+            ::poll(ready, 2, -1);
+            eventfd_t ignored;
+            ::eventfd_read(m_wake, &ignored);
+            m_busySince.store(Clock::now().time_since_epoch().count());
+            if (ready[1].revents != 0)
+                backend->OnWake();
+            continue;
+        }
         std::function<void(MidiBackend*)> task = std::move(m_tasks.front());
         m_tasks.pop_front();
-        m_busy = true;
-        m_busySince = std::chrono::steady_clock::now();
         lock.unlock();
+        m_busySince.store(Clock::now().time_since_epoch().count());
         task(backend.get());
-        lock.lock();
     }
-    m_busy = true;
-    m_busySince = std::chrono::steady_clock::now();
-    lock.unlock();
     backend.reset();
-    lock.lock();
-    m_busy = false;
-    m_closed = true;
-    m_closedSignal.notify_all();
+    m_busySince.store(0);
+    m_closed.store(true);
+    Returned();
 }
 
-LaneWait SystemLane::Close(const MidiWaiter& waiter, MidiDeadline deadline)
+LaneWait SystemLane::Close(MidiDeadline deadline, const MidiWaiter& sleep)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closing = true;
-        m_wake.notify_all();
+        ::eventfd_write(m_wake, 1);
     }
-    const auto closed = [this] {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_closed;
-    };
-    return Await(closed, deadline, [&](MidiDeadline until) {
-        if (waiter) {
-            waiter(closed, until);
-            return;
-        }
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_closedSignal.wait_until(lock, until, [this] { return m_closed; });
-    });
+    return Await([this] { return m_closed.load(); }, deadline, sleep);
 }

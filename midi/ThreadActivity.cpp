@@ -9,58 +9,39 @@
 
 namespace {
 
-// Blocked in a call on a descriptor: waiting on whatever is at its other end
-// when that is a socket, a pipe or a device (the ALSA sequencer).
-bool DescriptorLeadsToAnotherProcess(pid_t pid, unsigned long fd)
+// Blocked on a descriptor: waiting on whatever is at its other end when that
+// is a socket, a pipe or a device (the ALSA sequencer).
+bool LeadsToAnotherProcess(pid_t pid, unsigned long fd)
 {
     struct stat info;
     const std::string path = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
-    if (::stat(path.c_str(), &info) != 0)
-        return false;
-    return S_ISSOCK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
+    return ::stat(path.c_str(), &info) == 0 && (S_ISSOCK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
 }
 
 ThreadActivity Classify(pid_t pid, long call, const unsigned long (&arg)[3])
 {
+    const auto peerIf = [](bool peer) { return peer ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWaitingOnLock; };
     switch (call) {
-    case SYS_futex:
-#ifdef SYS_futex_waitv
-    case SYS_futex_waitv:
-#endif
-        return ThreadActivity::kWaitingOnLock;
-    case SYS_read:
-    case SYS_readv:
-    case SYS_recvfrom:
-    case SYS_recvmsg:
-    case SYS_write:
-    case SYS_writev:
-    case SYS_sendto:
-    case SYS_sendmsg:
-    case SYS_accept:
-    case SYS_accept4:
-    case SYS_connect:
-        return DescriptorLeadsToAnotherProcess(pid, arg[0]) ? ThreadActivity::kWaitingOnPeer
-                                                            : ThreadActivity::kWorking;
-    // Polling no descriptor at all is a sleep.
+    case SYS_read: case SYS_readv: case SYS_recvfrom: case SYS_recvmsg: case SYS_write: case SYS_writev:
+    case SYS_sendto: case SYS_sendmsg: case SYS_accept: case SYS_accept4: case SYS_connect:
+        return LeadsToAnotherProcess(pid, arg[0]) ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWorking;
+    // Polling no descriptor at all is a sleep, as is sleeping.
+    case SYS_ppoll:
+        return peerIf(arg[1] > 0);
+    case SYS_pselect6:
+        return peerIf(arg[0] > 0);
 #ifdef SYS_poll
     case SYS_poll:
-#endif
-    case SYS_ppoll:
-        return arg[1] > 0 ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWaitingOnLock;
-#ifdef SYS_select
+        return peerIf(arg[1] > 0);
     case SYS_select:
-#endif
-    case SYS_pselect6:
-        return arg[0] > 0 ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWaitingOnLock;
-    case SYS_nanosleep:
-    case SYS_clock_nanosleep:
-        return ThreadActivity::kWaitingOnLock;
-#ifdef SYS_epoll_wait
+        return peerIf(arg[0] > 0);
     case SYS_epoll_wait:
 #endif
     case SYS_epoll_pwait:
     case SYS_wait4:
         return ThreadActivity::kWaitingOnPeer;
+    case SYS_futex: case SYS_nanosleep: case SYS_clock_nanosleep:
+        return ThreadActivity::kWaitingOnLock;
     default:
         return ThreadActivity::kWorking;
     }

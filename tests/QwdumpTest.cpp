@@ -44,8 +44,10 @@ protected:
 TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
 {
     EXPECT_EQ(Qwdump({"show", kSaw}).out.rfind(kSaw + ": fitted to 128 samples by nearest-sample picking\n", 0), 0u);
-    // No destinations is no error; a missing one is.
+    // No destinations is no error, and without a JACK server libjack is
+    // never asked (it would set up its database); a missing one is.
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", ""}));
+    EXPECT_FALSE(std::filesystem::exists("/dev/shm/jack_db-" + std::to_string(::getuid())));
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
               (ProcessResult{3, "",
                              "The MIDI port you've selected is no longer available.Please select another.\n"

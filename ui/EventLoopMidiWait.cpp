@@ -3,22 +3,26 @@
 #include "MidiService.h"
 
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <sys/eventfd.h>
 
 namespace {
 
-void WaitInEventLoop(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline)
+void WaitInEventLoop(MidiDeadline until)
 {
-    if (done())
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
         return;
     QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || std::chrono::steady_clock::now() >= deadline)
-            loop.quit();
+    QSocketNotifier returned(MIDIServiceReturnedFd(), QSocketNotifier::Read);
+    QObject::connect(&returned, &QSocketNotifier::activated, &loop, [&] {
+        eventfd_t ignored;
+        ::eventfd_read(MIDIServiceReturnedFd(), &ignored);
+        loop.quit();
     });
-    poll.start(2);
+    QTimer::singleShot(left, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -63,13 +63,14 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(g_qtHandler);
 
     InstallMessageBoxAlerts();
-    InstallEventLoopMidiWaiter();
     // A signal quits as the Quit command does.
     QSocketNotifier signalled(TerminationFd(), QSocketNotifier::Read);
     QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QApplication::quit);
     int status = 0;
     {
+        // Filled before it first shows: no event loop runs while it is made.
         QuarWindow window;
+        InstallEventLoopMidiWaiter();
         window.show();
         if (TerminationSignal() == 0)
             status = app.exec();

@@ -1,0 +1,75 @@
+// An in-memory MIDI backend for tests: destinations are set up by the test,
+// sends are recorded, and completions happen when the test says. Its calls
+// run on its lane's thread; tests call its setters only while no call runs.
+#pragma once
+
+#include "MidiBackend.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class MemoryBackend : public MidiBackend
+{
+public:
+    struct Sent
+    {
+        std::string address;
+        std::vector<std::uint8_t> bytes;  // copied when the send was taken
+        MIDISysexSendRequest* request;    // null once completed
+    };
+
+    ~MemoryBackend() override { CompleteAll(false); }
+
+    // Adds a destination and returns its address.
+    std::string AddDestination(const std::string& name, const std::string& model)
+    {
+        m_destinations.push_back({"mem:" + std::to_string(m_destinations.size() + m_removed + 1), name, model});
+        return m_destinations.back().address;
+    }
+    void RemoveDestination(const std::string& address)
+    {
+        m_destinations.erase(Find(address));
+        ++m_removed;
+    }
+    void Rename(const std::string& address, const std::string& name) { Find(address)->name = name; }
+    // Every later send is refused with `status`; noErr accepts them again.
+    void RefuseSendsWith(OSStatus status) { m_refusal = status; }
+
+    const std::vector<Sent>& Sends() const { return m_sends; }
+    void Complete(std::size_t index, bool delivered = true)
+    {
+        if (MIDISysexSendRequest* request = std::exchange(m_sends.at(index).request, nullptr))
+            MidiBackend::Complete(request, delivered, delivered ? nullptr : "dropped by the in-memory backend");
+    }
+    void CompleteAll(bool delivered = true)
+    {
+        for (std::size_t i = 0; i < m_sends.size(); ++i)
+            Complete(i, delivered);
+    }
+
+    std::vector<MidiDestination> Destinations() override { return m_destinations; }
+    OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override
+    {
+        if (m_refusal != noErr || Find(address) == m_destinations.end()) {
+            reason = m_refusal != noErr ? "refused by the in-memory backend" : "no such destination";
+            return m_refusal != noErr ? m_refusal : kMIDIUnknownEndpoint;
+        }
+        m_sends.push_back({address, {request->data, request->data + request->bytesToSend}, request});
+        return noErr;
+    }
+
+private:
+    std::vector<MidiDestination>::iterator Find(const std::string& address)
+    {
+        return std::find_if(m_destinations.begin(), m_destinations.end(),
+                            [&](const MidiDestination& d) { return d.address == address; });
+    }
+
+    std::vector<MidiDestination> m_destinations;
+    std::vector<Sent> m_sends;
+    std::size_t m_removed = 0;
+    OSStatus m_refusal = noErr;
+};
