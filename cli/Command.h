@@ -21,10 +21,6 @@ public:
 
 protected:
     // The options several commands share, declared alike.
-    void AddWavFileArgument(std::string& file)
-    {
-        m_subcommand->add_option("FILE", file, "Mono 16-bit PCM WAV file")->required();
-    }
     // Several files, in order: WAV files, and .syx files of wave dump messages.
     void AddFilesArgument(std::vector<std::string>& files)
     {
@@ -43,3 +39,5 @@ std::unique_ptr<Command> AddShowCommand(CLI::App& app);
 std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
 std::unique_ptr<Command> AddSendCommand(CLI::App& app);
 std::unique_ptr<Command> AddFitCommand(CLI::App& app);
+std::unique_ptr<Command> AddReceiveCommand(CLI::App& app);
+std::unique_ptr<Command> AddUnpackCommand(CLI::App& app);

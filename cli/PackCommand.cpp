@@ -7,6 +7,7 @@
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "OutputFile.h"
+#include "SyxFile.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
 
@@ -44,42 +45,18 @@ public:
         std::vector<BankMessage> bank;
         if (const int status = GatherWaveDumps(m_files, m_waveNumber, m_fit, bank); status != kExitOk)
             return status;
+        std::vector<SysexMessage> messages;
+        for (BankMessage& message : bank)
+            messages.push_back(std::move(message.bytes));
         if (m_output.empty()) {
-            for (const BankMessage& message : bank)
-                PrintHex(message.bytes);
+            for (const SysexMessage& message : messages)
+                PrintHexLine(message);
             return FinishStandardOutput(kExitOk);
         }
-        return WriteSyx(bank) ? kExitOk : kExitFileError;
+        return WriteSyxFile(m_output, messages) ? kExitOk : kExitFileError;
     }
 
 private:
-    static void PrintHex(const SysexMessage& message)
-    {
-        std::string line;
-        line.reserve(message.size() * 3);
-        static const char kDigits[] = "0123456789ABCDEF";
-        for (const std::uint8_t byte : message) {
-            if (!line.empty())
-                line += ' ';
-            line += kDigits[byte >> 4];
-            line += kDigits[byte & 0xF];
-        }
-        line += '\n';
-        Print("%s", line.c_str());
-    }
-
-    bool WriteSyx(const std::vector<BankMessage>& bank) const
-    {
-        SysexMessage bytes;
-        for (const BankMessage& message : bank)
-            bytes.insert(bytes.end(), message.bytes.begin(), message.bytes.end());
-        std::string error;
-        if (WriteOutputFile(m_output, bytes.data(), bytes.size(), error))
-            return true;
-        std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
-        return false;
-    }
-
     std::vector<std::string> m_files;
     int m_waveNumber = 0;
     std::string m_output;

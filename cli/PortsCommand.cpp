@@ -1,6 +1,7 @@
-// qwdump ports [--addresses]: the title of every MIDI destination, one per
-// line, in the order and form the window's port popup shows them; with
-// --addresses, a tab and the destination's address after each title.
+// qwdump ports [--sources] [--addresses]: the title of every MIDI
+// destination, one per line, in the order and form the window's port popup
+// shows them, or of every source; with --addresses, a tab and the port's
+// address after each title.
 
 #include "Command.h"
 #include "DestinationDirectory.h"
@@ -26,18 +27,23 @@ class PortsCommand : public Command
 {
 public:
     explicit PortsCommand(CLI::App& app)
-        : Command(app.add_subcommand("ports", "List the MIDI destinations by title, \"Name (Model)\""))
+        : Command(app.add_subcommand("ports", "List the MIDI destinations (or sources) by title, \"Name (Model)\""))
     {
         m_subcommand->add_flag("--addresses,-a", m_addresses,
-                               "Add each destination's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
+                               "Add each port's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
+        m_subcommand->add_flag("--sources,-s", m_sources, "List the sources, which 'qwdump receive' listens to");
     }
 
     int Run() override
     {
-        if (m_addresses) {
-            for (const ListedDestination& destination : ListMIDIDestinations())
-                Print("%s\t%s\n", EscapeControlCharacters(destination.title).c_str(),
-                      EscapeControlCharacters(destination.address).c_str());
+        if (m_addresses || m_sources) {
+            for (const ListedPort& port : ListMIDIPorts(m_sources)) {
+                const std::string title = EscapeControlCharacters(port.title);
+                if (m_addresses)
+                    Print("%s\t%s\n", title.c_str(), EscapeControlCharacters(port.address).c_str());
+                else
+                    Print("%s\n", title.c_str());
+            }
         } else {
             PrintedPopup popup;
             AddMIDIPortsToPopup(popup);
@@ -47,6 +53,7 @@ public:
 
 private:
     bool m_addresses = false;
+    bool m_sources = false;
 };
 
 }  // namespace

@@ -1,11 +1,14 @@
 // qwdump show FILE: how the wave was read, its 128 samples, and a small
-// picture of it drawn like the window's view (bars from the zero line).
+// picture of it drawn like the window's view (bars from the zero line). For
+// a .syx file, one such block for each wave dump message in it.
 
 #include "Command.h"
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "LoadWave.h"
 #include "StandardOutput.h"
+#include "SyxFile.h"
+#include "WaveDump.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,56 +19,83 @@ namespace {
 constexpr int kRowsPerHalf = 8;     // picture rows above (and below) the zero line
 constexpr int kPictureColumns = 64; // one column per two samples
 
+using Wave = std::int16_t[128];
+
+void PrintSamples(const Wave& wave)
+{
+    for (int i = 0; i < 128; i += 8) {
+        Print("%3d:", i);
+        for (int k = i; k < i + 8; ++k)
+            Print(" %6d", wave[k]);
+        Print("\n");
+    }
+}
+
+// Each column shows the first of its two samples as a bar of '#' rising
+// above or hanging below the zero line, in steps of 1/8 of full scale.
+void PrintPicture(const Wave& wave)
+{
+    int height[kPictureColumns];
+    for (int c = 0; c < kPictureColumns; ++c)
+        height[c] = static_cast<int>(std::lround(wave[2 * c] * kRowsPerHalf / 32768.0));
+
+    std::string line;
+    for (int row = kRowsPerHalf; row >= -kRowsPerHalf; --row) {
+        line.assign("     ");
+        for (int c = 0; c < kPictureColumns; ++c) {
+            const bool filled = row > 0 ? height[c] >= row : row < 0 ? height[c] <= row : false;
+            line += filled ? '#' : row == 0 ? '-' : ' ';
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        Print("%s\n", line.c_str());
+    }
+}
+
 class ShowCommand : public Command
 {
 public:
     explicit ShowCommand(CLI::App& app)
-        : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file"))
+        : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file, or each wave of a .syx file"))
     {
-        AddWavFileArgument(m_file);
+        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file, or .syx file of wave dump messages")
+            ->required();
     }
 
     int Run() override
     {
+        if (LooksLikeSyxFile(m_file))
+            return ShowSyx();
         if (!LoadWaveOrReport(m_file))
             return kExitFileError;
         Print("%s: %s\n", m_file.c_str(),
               s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
-        PrintSamples();
-        PrintPicture();
+        PrintSamples(s_Engine.m_anWave);
+        PrintPicture(s_Engine.m_anWave);
         return FinishStandardOutput(kExitOk);
     }
 
 private:
-    static void PrintSamples()
+    int ShowSyx() const
     {
-        for (int i = 0; i < 128; i += 8) {
-            Print("%3d:", i);
-            for (int k = i; k < i + 8; ++k)
-                Print(" %6d", s_Engine.m_anWave[k]);
-            Print("\n");
+        std::vector<SysexMessage> messages;
+        std::vector<std::string> skipped;
+        std::string error;
+        const bool read = ReadSyxFile(m_file, messages, error, &skipped);
+        for (const std::string& notice : skipped)
+            std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), notice.c_str());
+        if (!read) {
+            std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), error.c_str());
+            return kExitFileError;
         }
-    }
-
-    // Each column shows the first of its two samples as a bar of '#' rising
-    // above or hanging below the zero line, in steps of 1/8 of full scale.
-    static void PrintPicture()
-    {
-        int height[kPictureColumns];
-        for (int c = 0; c < kPictureColumns; ++c)
-            height[c] = static_cast<int>(std::lround(s_Engine.m_anWave[2 * c] * kRowsPerHalf / 32768.0));
-
-        std::string line;
-        for (int row = kRowsPerHalf; row >= -kRowsPerHalf; --row) {
-            line.assign("     ");
-            for (int c = 0; c < kPictureColumns; ++c) {
-                const bool filled = row > 0 ? height[c] >= row : row < 0 ? height[c] <= row : false;
-                line += filled ? '#' : row == 0 ? '-' : ' ';
-            }
-            while (!line.empty() && line.back() == ' ')
-                line.pop_back();
-            Print("%s\n", line.c_str());
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            Wave wave;
+            WaveDump::Unpack(messages[i].data(), wave);
+            Print("%s%s: wave %d\n", i == 0 ? "" : "\n", m_file.c_str(), WaveDump::WaveNumberOf(messages[i].data()));
+            PrintSamples(wave);
+            PrintPicture(wave);
         }
+        return FinishStandardOutput(kExitOk);
     }
 
     std::string m_file;

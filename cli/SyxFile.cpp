@@ -1,7 +1,10 @@
 #include "SyxFile.h"
 
+#include "OutputFile.h"
+#include "StandardOutput.h"
 #include "WaveDump.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -61,20 +64,62 @@ bool LooksLikeSyxFile(const std::string& path)
     return syx;
 }
 
-bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error)
+bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
+                 std::vector<std::string>* skipped)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadRegularFile(path, kMaxFileBytes, bytes, error))
         return false;
-    for (std::size_t start = 0; start < bytes.size(); start += WaveDump::kBytes) {
+    const auto at = [&bytes](std::size_t offset) { return bytes.begin() + static_cast<std::ptrdiff_t>(offset); };
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t headerBytes = std::min(sizeof WaveDump::kHeader, bytes.size() - start);
+        if (skipped != nullptr && bytes[start] == 0xF0 &&
+            !std::equal(at(start), at(start + headerBytes), std::begin(WaveDump::kHeader))) {
+            // Another System Exclusive message: skipped whole, up to its F7.
+            const auto end = std::find_if(at(start + 1), bytes.end(), [](std::uint8_t byte) { return byte >= 0x80; });
+            if (end == bytes.end() || *end != 0xF7) {
+                error = "byte " + std::to_string(end - bytes.begin()) +
+                        (end == bytes.end() ? ": the file ends inside a message" : ": a status byte inside a message");
+                return false;
+            }
+            const auto next = static_cast<std::size_t>(end - bytes.begin()) + 1;
+            skipped->push_back("byte " + std::to_string(start) + ": skipped a " + std::to_string(next - start) +
+                               "-byte System Exclusive message that is not a wave dump");
+            start = next;
+            continue;
+        }
         std::size_t offset = 0;
         const std::string wrong = WaveDump::Check(bytes.data() + start, bytes.size() - start, offset);
         if (!wrong.empty()) {
             error = "byte " + std::to_string(start + offset) + ": " + wrong;
             return false;
         }
-        messages.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(start),
-                              bytes.begin() + static_cast<std::ptrdiff_t>(start + WaveDump::kBytes));
+        messages.emplace_back(at(start), at(start + WaveDump::kBytes));
+        start += WaveDump::kBytes;
     }
     return true;
+}
+
+void PrintHexLine(const SysexMessage& message)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string line;
+    for (const std::uint8_t byte : message) {
+        line += line.empty() ? "" : " ";
+        line += kDigits[byte >> 4];
+        line += kDigits[byte & 0xF];
+    }
+    Print("%s\n", line.c_str());
+}
+
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages)
+{
+    SysexMessage bytes;
+    for (const SysexMessage& message : messages)
+        bytes.insert(bytes.end(), message.begin(), message.end());
+    std::string error;
+    if (WriteOutputFile(path, bytes.data(), bytes.size(), error))
+        return true;
+    std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
+    return false;
 }

@@ -13,8 +13,18 @@ using SysexMessage = std::vector<std::uint8_t>;
 bool LooksLikeSyxFile(const std::string& path);
 
 // Reads every message of the .syx file at `path`. Each must be a
-// well-formed wave dump message: exactly 300 bytes, the fixed header
-// F0 01 20 01 0A, a wave index of 96 to 127, every byte between F0 and F7
-// below 0x80, and F7 last. On failure returns false with `error` naming
-// the byte offset and what is wrong there.
-bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error);
+// well-formed wave dump message (WaveDump::Check): exactly 300 bytes, the
+// fixed header F0 01 20 01 0A, a wave index of 96 to 127, every byte between
+// F0 and F7 below 0x80, and F7 last. With `skipped`, other System Exclusive
+// messages are skipped instead, each with a notice there. On failure
+// returns false with `error` naming the byte offset and what is wrong there.
+bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
+                 std::vector<std::string>* skipped = nullptr);
+
+// One line of upper-case hex on stdout, as pack and receive print messages.
+void PrintHexLine(const SysexMessage& message);
+
+// Writes `messages` back to back to the .syx file at `path`, never
+// destroying what was there (WriteOutputFile); on failure says why on stderr
+// and returns false.
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages);

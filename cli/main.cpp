@@ -34,6 +34,8 @@ int main(int argc, char** argv)
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddSendCommand(app));
     commands.push_back(AddFitCommand(app));
+    commands.push_back(AddReceiveCommand(app));
+    commands.push_back(AddUnpackCommand(app));
 
     try {
         app.parse(argc, argv);

@@ -31,6 +31,9 @@ std::string Check(const std::uint8_t* bytes, std::size_t available, std::size_t&
             return Hex(byte) + " where a 300-byte wave dump message ends with F7";
         if (offset > kIndexOffset && offset < kBytes - 1 && byte >= 0x80)
             return Hex(byte) + " inside a wave dump message, where every byte is below 80";
+        // The last group carries 4 bytes: its header's bits for 3 more are 0.
+        if (offset == kBytes - 6 && (byte & 0x70) != 0)
+            return Hex(byte) + " where the last group's header, for 4 bytes, has bits 4-6 clear";
     }
     return "";
 }

@@ -30,7 +30,8 @@ inline constexpr int kWaveCount = kLastWaveNumber - kFirstWaveNumber + 1;
 // What is wrong with the message that starts at `bytes`, of which
 // `available` bytes are there: "" when it is a well-formed wave dump (the
 // fixed header, an index of 96 to 127, every byte between F0 and F7 below
-// 0x80, F7 last). Otherwise `offset` is set to the first bad byte, counted
+// 0x80, no header bit for a byte the last group lacks, F7 last): one that
+// unpacks to a wave that packs back to the same 300 bytes. Otherwise `offset` is set to the first bad byte, counted
 // from `bytes`, and the text says what is wrong there.
 std::string Check(const std::uint8_t* bytes, std::size_t available, std::size_t& offset);
 

@@ -55,28 +55,31 @@ std::unique_ptr<AlsaBackend> AlsaBackend::Open(const std::string& clientName)
 {
     snd_lib_error_set_handler(PrintAlsaError);
     snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0)
+    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
         return nullptr;
     snd_seq_set_client_name(seq, clientName.c_str());
     const int port = snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                                 SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (port < 0) {
-        std::fprintf(stderr, "%s: no ALSA MIDI output: snd_seq_create_simple_port: %s\n",
-                     program_invocation_short_name, snd_strerror(port));
+    pollfd input{};
+    if (port < 0 || snd_seq_poll_descriptors(seq, &input, 1, POLLIN) != 1) {
+        std::fprintf(stderr, "%s: no ALSA MIDI: snd_seq_create_simple_port: %s\n", program_invocation_short_name,
+                     snd_strerror(port));
         snd_seq_close(seq);
         return nullptr;
     }
-    return std::unique_ptr<AlsaBackend>(new AlsaBackend(seq, port));
+    return std::unique_ptr<AlsaBackend>(new AlsaBackend(seq, port, input.fd));
 }
 
 AlsaBackend::~AlsaBackend()
 {
+    if (m_decoder != nullptr)
+        snd_midi_event_free(m_decoder);
     snd_seq_close(m_seq);
 }
 
-std::vector<MidiDestination> AlsaBackend::Destinations()
+std::vector<MidiPort> AlsaBackend::Ports(bool sources)
 {
-    std::vector<MidiDestination> found;
+    std::vector<MidiPort> found;
     const int own = snd_seq_client_id(m_seq);
     snd_seq_client_info_t* client;
     snd_seq_port_info_t* port;
@@ -88,7 +91,8 @@ std::vector<MidiDestination> AlsaBackend::Destinations()
         snd_seq_port_info_set_client(port, id);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(m_seq, port) >= 0) {
-            const unsigned int wanted = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+            const unsigned int wanted = sources ? SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
+                                                : SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
             const unsigned int caps = snd_seq_port_info_get_capability(port);
             if ((caps & wanted) != wanted || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 ||
                 id == SND_SEQ_CLIENT_SYSTEM || id == own)
@@ -117,6 +121,63 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
     const std::string failure = SendOne(client, port, *request);
     Complete(request, failure.empty(), failure.c_str());
     return noErr;
+}
+
+OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std::string& reason)
+{
+    int client = 0;
+    int port = 0;
+    if (read && !ParseAlsaAddress(address, client, port)) {
+        reason = "not an ALSA sequencer address: " + address;
+        return kMIDIUnknownEndpoint;
+    }
+    if (m_inPort < 0) {
+        // Not offered to others as a destination: it takes only what it asks for.
+        m_inPort = snd_seq_create_simple_port(m_seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                              SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        if (m_inPort < 0 || snd_midi_event_new(256, &m_decoder) < 0) {
+            reason = std::string("snd_seq_create_simple_port: ") + snd_strerror(m_inPort);
+            return kMIDIMessageSendErr;
+        }
+        snd_midi_event_no_status(m_decoder, 1);
+    }
+    int oldClient = 0;
+    int oldPort = 0;
+    if (!m_source.empty() && ParseAlsaAddress(m_source, oldClient, oldPort))
+        snd_seq_disconnect_from(m_seq, m_inPort, oldClient, oldPort);
+    m_source.clear();
+    m_read = nullptr;
+    if (!read)
+        return noErr;
+    if (const int err = snd_seq_connect_from(m_seq, m_inPort, client, port); err < 0) {
+        reason = CallFailed("snd_seq_connect_from", client, port, err);
+        return kMIDIUnknownEndpoint;
+    }
+    m_source = address;
+    m_read = std::move(read);
+    return noErr;
+}
+
+// What has arrived, back to bytes: a System Exclusive piece as it stands,
+// anything else as the sequencer's decoder writes it out.
+void AlsaBackend::OnWake()
+{
+    pollfd input{m_fd, POLLIN, 0};
+    while (snd_seq_event_input_pending(m_seq, 0) > 0 || ::poll(&input, 1, 0) > 0) {
+        snd_seq_event_t* ev = nullptr;
+        if (snd_seq_event_input(m_seq, &ev) < 0 || ev == nullptr)
+            return;
+        if (!m_read || ev->dest.port != m_inPort)
+            continue;
+        if (ev->type == SND_SEQ_EVENT_SYSEX) {
+            m_read(static_cast<const std::uint8_t*>(ev->data.ext.ptr), ev->data.ext.len);
+            continue;
+        }
+        unsigned char bytes[16];
+        const long size = snd_midi_event_decode(m_decoder, bytes, sizeof bytes, ev);
+        if (size > 0)
+            m_read(bytes, static_cast<std::size_t>(size));
+    }
 }
 
 // Whether our port's subscription to client:port still stands: the kernel

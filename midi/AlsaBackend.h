@@ -1,14 +1,15 @@
-// MIDI destinations of the ALSA sequencer: the writable, subscribable ports
-// of other clients. One sequencer client in blocking mode lists and sends;
-// a send waits until the sequencer has passed the message on, as aplaymidi
-// does. The subscription to a destination stays open from one send to the
-// next, so a hardware port is not closed and reopened between the messages
-// of a bank.
+// MIDI destinations and sources of the ALSA sequencer: the writable, or
+// readable, subscribable ports of other clients. One sequencer client in
+// blocking mode lists, sends and receives; a send waits until the sequencer
+// has passed the message on, as aplaymidi does. The subscription to a
+// destination stays open from one send to the next, so a hardware port is
+// not closed and reopened between the messages of a bank.
 #pragma once
 
 #include "MidiBackend.h"
 
 struct _snd_seq;
+struct snd_midi_event;
 
 class AlsaBackend : public MidiBackend
 {
@@ -18,16 +19,24 @@ public:
     static std::unique_ptr<AlsaBackend> Open(const std::string& clientName);
     ~AlsaBackend() override;
 
-    std::vector<MidiDestination> Destinations() override;
+    std::vector<MidiPort> Ports(bool sources) override;
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
+    OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
+    int WakeFd() const override { return m_fd; }
+    void OnWake() override;
 
 private:
-    AlsaBackend(_snd_seq* seq, int ownPort) : m_seq(seq), m_ownPort(ownPort) {}
+    AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
     bool SubscribedTo(int client, int port);
     std::string SendOne(int client, int port, const MIDISysexSendRequest& request);
 
     _snd_seq* const m_seq;
     const int m_ownPort;
+    const int m_fd;     // readable when input has arrived
     int m_client = -1;  // the destination subscribed to, if any
     int m_port = -1;
+    int m_inPort = -1;  // made on the first receive
+    std::string m_source;
+    MIDIReadProc m_read;
+    snd_midi_event* m_decoder = nullptr;  // events back to bytes
 };

@@ -1,5 +1,7 @@
 #include "DestinationDirectory.h"
 
+#include <initializer_list>
+
 std::string DestinationTitle(const std::string& name, const std::string& model)
 {
     return name + " (" + model + ")";
@@ -43,26 +45,42 @@ MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title)
     return 0;
 }
 
-MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port)
+namespace {
+
+// The destinations, or the sources, by index.
+ItemCount CountOf(bool sources)
+{
+    return sources ? MIDIGetNumberOfSources() : MIDIGetNumberOfDestinations();
+}
+
+MIDIEndpointRef EndpointAt(bool sources, ItemCount i)
+{
+    return sources ? MIDIGetSource(i) : MIDIGetDestination(i);
+}
+
+}  // namespace
+
+MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port, bool sources)
 {
     const MIDIListing listing;
-    if (const MIDIEndpointRef byTitle = FindMIDIPortByTitle(port))
-        return byTitle;
-    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
-        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
-        std::string address;
-        if (MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address) == noErr && address == port)
-            return endpoint;
+    for (const bool byAddress : {false, true}) {
+        for (ItemCount i = 0; i < CountOf(sources); ++i) {
+            const MIDIEndpointRef endpoint = EndpointAt(sources, i);
+            std::string address;
+            MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address);
+            if ((byAddress ? address : TitleOf(endpoint)) == port)
+                return endpoint;
+        }
     }
     return 0;
 }
 
-std::vector<ListedDestination> ListMIDIDestinations()
+std::vector<ListedPort> ListMIDIPorts(bool sources)
 {
     const MIDIListing listing;
-    std::vector<ListedDestination> listed;
-    for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
-        const MIDIEndpointRef endpoint = MIDIGetDestination(i);
+    std::vector<ListedPort> listed;
+    for (ItemCount i = 0; i < CountOf(sources); ++i) {
+        const MIDIEndpointRef endpoint = EndpointAt(sources, i);
         std::string address;
         MIDIObjectGetStringProperty(endpoint, kMIDIPropertyAddress, address);
         listed.push_back({TitleOf(endpoint), address});

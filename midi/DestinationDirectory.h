@@ -1,5 +1,6 @@
-// Destinations shown and found again by their title, "Name (Model)". No
-// endpoint is kept: a send walks the destinations again and compares titles.
+// Destinations (and sources) shown and found again by their title, "Name
+// (Model)". No endpoint is kept: a send walks the destinations again and
+// compares titles.
 #pragma once
 
 #include "MidiService.h"
@@ -26,15 +27,15 @@ void AddMIDIPortsToPopup(TitlePopup& popup);
 // or 0 when none does or there is no title.
 MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title);
 
-// The first destination whose exact title is `port`, or else the first
-// whose address is `port` ("14:0", "midi-monitor:input"); 0 when none.
-// Every title keeps working, since titles are tried first.
-MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port);
+// The first destination (or source) whose exact title is `port`, or else
+// the first whose address is `port` ("14:0", "midi-monitor:input"); 0 when
+// none. Every title keeps working, since titles are tried first.
+MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port, bool sources = false);
 
-struct ListedDestination
+struct ListedPort
 {
     std::string title;
     std::string address;
 };
-// Every destination in index order, with its address.
-std::vector<ListedDestination> ListMIDIDestinations();
+// Every destination (or source) in index order, with its address.
+std::vector<ListedPort> ListMIDIPorts(bool sources = false);

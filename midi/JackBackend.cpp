@@ -73,7 +73,8 @@ JackBackend::JackBackend(std::string clientName)
     : m_clientName(std::move(clientName)),
       m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))),
-      m_finished(MakeRing(kMaxOutstanding * sizeof(Done)))
+      m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
+      m_received(MakeRing(1 << 16))
 {
     Usable();
 }
@@ -84,6 +85,7 @@ JackBackend::~JackBackend()
     OnWake();
     jack_ringbuffer_free(m_toProcess);
     jack_ringbuffer_free(m_finished);
+    jack_ringbuffer_free(m_received);
     ::close(m_wake);
 }
 
@@ -93,12 +95,13 @@ std::string JackBackend::WhenLocked()
            " to free it)";
 }
 
-std::vector<MidiDestination> JackBackend::Destinations()
+std::vector<MidiPort> JackBackend::Ports(bool sources)
 {
-    std::vector<MidiDestination> found;
+    std::vector<MidiPort> found;
     if (!Usable())
         return found;
-    const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    const char** names =
+        jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, sources ? JackPortIsOutput : JackPortIsInput);
     if (names == nullptr)
         return found;
     for (const char** name = names; *name != nullptr; ++name) {
@@ -125,24 +128,14 @@ OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* req
         reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
         return kMIDIServerGone;
     }
-    jack_port_t* destination = jack_port_by_name(m_client, address.c_str());
-    if (destination == nullptr || jack_port_is_mine(m_client, destination) ||
-        (jack_port_flags(destination) & JackPortIsInput) == 0 ||
-        std::strcmp(jack_port_type(destination), JACK_DEFAULT_MIDI_TYPE) != 0) {
-        reason = "no JACK MIDI input port " + address;
+    if (OthersPort(address, JackPortIsInput, reason) == nullptr)
         return kMIDIUnknownEndpoint;
-    }
     if (m_outstanding >= kMaxOutstanding) {
         reason = std::to_string(kMaxOutstanding) + " sends are already waiting to go out";
         return kMIDIMessageSendErr;
     }
-    if (!m_active) {
-        if (const int error = jack_activate(m_client); error != 0) {
-            reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
-            return kMIDIMessageSendErr;
-        }
-        m_active = true;
-    }
+    if (!Activated(reason))
+        return kMIDIMessageSendErr;
     Queued queued{request, 0};
     if (const OSStatus status = PortFor(address, queued.port, reason); status != noErr)
         return status;
@@ -152,6 +145,62 @@ OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* req
     std::atomic_thread_fence(std::memory_order_release);
     Put(m_toProcess, queued);
     return noErr;
+}
+
+OSStatus JackBackend::Receive(const std::string& address, MIDIReadProc read, std::string& reason)
+{
+    m_read = nullptr;
+    if (jack_port_t* input = m_input.load(); input != nullptr && m_client != nullptr)
+        jack_port_disconnect(m_client, input);
+    if (!read)
+        return noErr;
+    if (!Usable()) {
+        reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
+        return kMIDIServerGone;
+    }
+    if (OthersPort(address, JackPortIsOutput, reason) == nullptr)
+        return kMIDIUnknownEndpoint;
+    if (m_input.load() == nullptr)
+        m_input.store(jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
+    if (m_input.load() == nullptr) {
+        reason = "jack_port_register in: the server refused the port";
+        return kMIDIMessageSendErr;
+    }
+    if (!Activated(reason))
+        return kMIDIMessageSendErr;
+    if (const int error = jack_connect(m_client, address.c_str(), jack_port_name(m_input.load())); error != 0) {
+        reason = "jack_connect " + address + " to " + jack_port_name(m_input.load()) +
+                 ": the server refused the connection (error " + std::to_string(error) + ")";
+        return kMIDIMessageSendErr;
+    }
+    m_read = std::move(read);
+    return noErr;
+}
+
+// Another client's MIDI port at `address` with `flags` (input or output).
+jack_port_t* JackBackend::OthersPort(const std::string& address, unsigned long flags, std::string& reason)
+{
+    jack_port_t* port = jack_port_by_name(m_client, address.c_str());
+    if (port == nullptr || jack_port_is_mine(m_client, port) || (jack_port_flags(port) & flags) == 0 ||
+        std::strcmp(jack_port_type(port), JACK_DEFAULT_MIDI_TYPE) != 0) {
+        reason = std::string("no JACK MIDI ") + (flags == JackPortIsInput ? "input" : "output") + " port " + address;
+        return nullptr;
+    }
+    return port;
+}
+
+// Activation waits for the first send or receive: listing doesn't need it,
+// and it would add several milliseconds to start-up.
+bool JackBackend::Activated(std::string& reason)
+{
+    if (!m_active) {
+        if (const int error = jack_activate(m_client); error != 0) {
+            reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
+            return false;
+        }
+        m_active = true;
+    }
+    return true;
 }
 
 // Closes a client whose server has gone, and opens one when there is none
@@ -189,9 +238,7 @@ bool JackBackend::Open()
     m_serverGone.store(false);
     m_waitedCycles = 0;
     m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
-    // Activation waits for the first send: listing doesn't need it, and it
-    // would add several milliseconds to start-up. The shutdown callback
-    // works for an inactive client too.
+    // The shutdown callback works for an inactive client too.
     jack_on_shutdown(client, &JackBackend::ServerGone, this);
     if (jack_set_process_callback(client, &JackBackend::Process, this) != 0) {
         jack_client_close(client);
@@ -229,6 +276,7 @@ void JackBackend::Close()
         Finish({queued.request, failure});
     m_portCount.store(0);
     m_portDestinations.clear();
+    m_input.store(nullptr);
 }
 
 // One output port per destination, connected to it and nothing else (a
@@ -282,6 +330,16 @@ void JackBackend::OnWake()
     Done done{};
     while (Take(m_finished, done))
         Finish(done);
+    // An event is taken once all of it is in: the callback writes its size first.
+    std::uint32_t size = 0;
+    std::uint8_t bytes[kMaxEventBytes];
+    while (jack_ringbuffer_peek(m_received, reinterpret_cast<char*>(&size), sizeof size) == sizeof size &&
+           jack_ringbuffer_read_space(m_received) >= sizeof size + size) {
+        jack_ringbuffer_read_advance(m_received, sizeof size);
+        jack_ringbuffer_read(m_received, reinterpret_cast<char*>(bytes), size);
+        if (m_read)
+            m_read(bytes, size);
+    }
     if (m_serverGone.load())
         Close();
 }
@@ -303,6 +361,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         m_inCycle.store(false);
         return;
     }
+    bool report = false;
     const std::size_t ports = m_portCount.load(std::memory_order_acquire);
     void* buffers[kMaxPorts];
     for (std::size_t i = 0; i < ports; ++i) {
@@ -310,10 +369,25 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         jack_midi_clear_buffer(buffers[i]);
     }
 
+    // What arrived, event by event, in order; an event that does not fit
+    // the ring (nobody can be that far behind) is lost.
+    if (jack_port_t* input = m_input.load()) {
+        void* buffer = jack_port_get_buffer(input, frames);
+        jack_midi_event_t event;
+        for (std::uint32_t i = 0; jack_midi_event_get(&event, buffer, i) == 0; ++i) {
+            const auto size = static_cast<std::uint32_t>(event.size);
+            if (size > 0 && size <= kMaxEventBytes && jack_ringbuffer_write_space(m_received) >= sizeof size + size) {
+                Put(m_received, size);
+                jack_ringbuffer_write(m_received, reinterpret_cast<const char*>(event.buffer), size);
+                report = true;
+            }
+        }
+    }
+
     // The cycle that wrote these has passed, so the receiver has had them,
     // unless it missed that cycle: an xrun loses a JACK MIDI event for any
     // sender alike, and nothing tells a sender so.
-    bool report = m_writtenCount > 0;
+    report = report || m_writtenCount > 0;
     for (std::size_t i = 0; i < m_writtenCount; ++i)
         Put(m_finished, m_written[i]);
     m_writtenCount = 0;

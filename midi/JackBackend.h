@@ -1,9 +1,10 @@
-// MIDI destinations of a running JACK server: the MIDI input ports of other
-// clients. Never starts a server. A send gets its own output port per
-// destination, connected to that destination only, and goes to the process
-// callback through a ring buffer; the callback writes the whole message as
-// one event and, a cycle later, hands it back through a second ring, waking
-// the lane's thread, which completes it.
+// MIDI destinations and sources of a running JACK server: the MIDI input,
+// or output, ports of other clients. Never starts a server. A send gets its
+// own output port per destination, connected to that destination only, and
+// goes to the process callback through a ring buffer; the callback writes
+// the whole message as one event and, a cycle later, hands it back through
+// a second ring, waking the lane's thread, which completes it. What arrives
+// at our input port takes a third ring to the lane's thread.
 #pragma once
 
 #include "MidiBackend.h"
@@ -29,9 +30,10 @@ public:
     JackBackend(const JackBackend&) = delete;
     JackBackend& operator=(const JackBackend&) = delete;
 
-    std::vector<MidiDestination> Destinations() override;
+    std::vector<MidiPort> Ports(bool sources) override;
     // kMIDIServerGone when there is no server (any more).
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
+    OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
 
@@ -41,6 +43,7 @@ public:
     static constexpr std::size_t kMaxOutstanding = 64;  // sends queued or in flight
     static constexpr std::size_t kMaxPorts = 32;        // destinations sent to by one client
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
+    static constexpr std::size_t kMaxEventBytes = 4096;  // received: longer events are lost
 
 private:
     struct Queued
@@ -56,6 +59,8 @@ private:
     enum class Outcome { kWritten, kKeep, kNoConnection, kTooLarge };
 
     bool Usable();
+    bool Activated(std::string& reason);
+    jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
     bool Open();
     void Close();
     OSStatus PortFor(const std::string& address, std::size_t& index, std::string& reason);
@@ -77,6 +82,7 @@ private:
     std::string m_openFailure;                    // why the last open failed
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
     std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
+    MIDIReadProc m_read;
 
     // Shared with the process callback. m_ports[i] is written before
     // m_portCount is raised past i and stays put while the client lives.
@@ -86,6 +92,8 @@ private:
     std::atomic<bool> m_inCycle{false};  // the process callback is running
     jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane
+    jack_ringbuffer_t* const m_received;   // size, then bytes: process callback -> lane
+    std::atomic<jack_port_t*> m_input{nullptr};
 
     // The process callback's own (Close reads them once it has stopped).
     std::array<Done, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle

@@ -15,13 +15,19 @@ public:
     // Completes what it still holds, undelivered.
     virtual ~MidiBackend() = default;
 
-    // The destinations at this moment, in the backend's own order.
-    virtual std::vector<MidiDestination> Destinations() = 0;
+    // The destinations, or the sources, at this moment, in the backend's
+    // own order.
+    virtual std::vector<MidiPort> Ports(bool sources) = 0;
 
     // Sends `request` to the destination at `address`, or queues it. On noErr
     // the backend completes the request (Complete) exactly once, now or
     // later; otherwise it leaves it alone and `reason` says why.
     virtual OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) = 0;
+
+    // From now on passes what the source at `address` sends to `read`, on
+    // this thread, instead of what an earlier one sent; an empty `read`
+    // stops receiving. On failure `reason` says why.
+    virtual OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) = 0;
 
     // A descriptor that turns readable when the backend has something to
     // finish on its thread (OnWake); -1 for none.

@@ -24,7 +24,20 @@ constexpr std::chrono::milliseconds kCloseDeadline{500};
 struct Listed
 {
     std::size_t lane;
-    MidiDestination destination;
+    MidiPort port;
+};
+
+// Endpoint reference r names keys[r - 1]: a port by its direction, lane and
+// address, so it keeps meaning the same port while indices shift.
+struct Key
+{
+    bool source;
+    std::size_t lane;
+    std::string address;
+    bool operator==(const Key& other) const
+    {
+        return source == other.source && lane == other.lane && address == other.address;
+    }
 };
 
 struct SendResult
@@ -42,10 +55,8 @@ struct Service
     MidiWaiter waiter;
     std::set<std::size_t> reported;  // lanes whose overrun has been said
     int listingDepth = 0;
-    std::optional<std::vector<Listed>> snapshot;
-    // Endpoint reference r names keys[r - 1], a destination by its lane and
-    // address: it keeps meaning the same destination while indices shift.
-    std::vector<std::pair<std::size_t, std::string>> keys;
+    std::optional<std::vector<Listed>> snapshot[2];  // destinations, sources
+    std::vector<Key> keys;
     std::string lastRefusal;
 };
 
@@ -110,65 +121,89 @@ void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
 // Asks every system at once and waits for each until one deadline. A
 // system still held up by an earlier call that waits on its server is not
 // asked again.
-std::vector<Listed> TakeListing()
+std::vector<Listed> TakeListing(bool sources)
 {
     const Lanes& lanes = TheLanes();
-    using Call = SystemLane::Call<std::vector<MidiDestination>>;
+    using Call = SystemLane::Call<std::vector<MidiPort>>;
     const MidiDeadline deadline = Clock::now() + kListingDeadline;
     std::vector<std::optional<Call>> calls(lanes.size());
     for (std::size_t i = 0; i < lanes.size(); ++i) {
         if (lanes[i]->BusyFor() < kListingDeadline || lanes[i]->Activity() != ThreadActivity::kWaitingOnPeer)
-            calls[i] = lanes[i]->Post<std::vector<MidiDestination>>([](MidiBackend* backend) {
-                return backend ? backend->Destinations() : std::vector<MidiDestination>();
+            calls[i] = lanes[i]->Post<std::vector<MidiPort>>([sources](MidiBackend* backend) {
+                return backend ? backend->Ports(sources) : std::vector<MidiPort>();
             });
     }
     std::vector<Listed> all;
     for (std::size_t i = 0; i < lanes.size(); ++i) {
         const LaneWait wait = calls[i] ? calls[i]->Wait(deadline, Sleep) : LaneWait::kNotAnswering;
         if (wait != LaneWait::kDone) {
-            ReportOverrun(i, wait, "its MIDI destinations are left out");
+            ReportOverrun(i, wait, sources ? "its MIDI sources are left out" : "its MIDI destinations are left out");
             continue;
         }
-        for (const MidiDestination& destination : calls[i]->Value())
-            all.push_back({i, destination});
+        for (const MidiPort& port : calls[i]->Value())
+            all.push_back({i, port});
     }
     return all;
 }
 
 // Within a listing scope every system is asked once.
-const std::vector<Listed>& ListAll()
+const std::vector<Listed>& ListAll(bool sources)
 {
     Service& service = TheService();
-    if (!service.snapshot || service.listingDepth == 0)
-        service.snapshot = TakeListing();
-    return *service.snapshot;
+    auto& snapshot = service.snapshot[sources];
+    if (!snapshot || service.listingDepth == 0)
+        snapshot = TakeListing(sources);
+    return *snapshot;
 }
 
-// The lane and address of a reference, or nullptr when unknown.
-const std::pair<std::size_t, std::string>* KeyFor(MIDIEndpointRef ref)
+MIDIEndpointRef EndpointAt(bool sources, ItemCount index)
+{
+    const std::vector<Listed>& all = ListAll(sources);
+    if (index >= all.size())
+        return 0;
+    auto& keys = TheService().keys;
+    const Key key{sources, all[index].lane, all[index].port.address};
+    const auto known = static_cast<std::size_t>(std::find(keys.begin(), keys.end(), key) - keys.begin());
+    if (known == keys.size())
+        keys.push_back(key);
+    return static_cast<MIDIEndpointRef>(known + 1);
+}
+
+// The key of a reference, or nullptr when unknown.
+const Key* KeyFor(MIDIEndpointRef ref)
 {
     const auto& keys = TheService().keys;
     return ref == 0 || ref > keys.size() ? nullptr : &keys[ref - 1];
+}
+
+// Waits for a lane call that hands something over to its system: a send,
+// or a source to listen to.
+template <typename Result>
+bool HandedOver(SystemLane::Call<Result>& call)
+{
+    return call.Wait(Clock::now() + kHandOverWait, Sleep) == LaneWait::kDone || !call.Abandon();
 }
 
 }  // namespace
 
 ItemCount MIDIGetNumberOfDestinations()
 {
-    return ListAll().size();
+    return ListAll(false).size();
 }
 
 MIDIEndpointRef MIDIGetDestination(ItemCount index)
 {
-    const std::vector<Listed>& all = ListAll();
-    if (index >= all.size())
-        return 0;
-    auto& keys = TheService().keys;
-    const std::pair<std::size_t, std::string> key{all[index].lane, all[index].destination.address};
-    const auto known = static_cast<std::size_t>(std::find(keys.begin(), keys.end(), key) - keys.begin());
-    if (known == keys.size())
-        keys.push_back(key);
-    return static_cast<MIDIEndpointRef>(known + 1);
+    return EndpointAt(false, index);
+}
+
+ItemCount MIDIGetNumberOfSources()
+{
+    return ListAll(true).size();
+}
+
+MIDIEndpointRef MIDIGetSource(ItemCount index)
+{
+    return EndpointAt(true, index);
 }
 
 OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey key, std::string& str)
@@ -179,12 +214,10 @@ OSStatus MIDIObjectGetStringProperty(MIDIEndpointRef endpoint, MIDIPropertyKey k
         return kMIDIUnknownEndpoint;
     if (key != kMIDIPropertyName && key != kMIDIPropertyModel && key != kMIDIPropertyAddress)
         return kMIDIUnknownProperty;
-    for (const Listed& listed : ListAll()) {
-        const MidiDestination& destination = listed.destination;
-        if (listed.lane == where->first && destination.address == where->second) {
-            str = key == kMIDIPropertyName    ? destination.name
-                  : key == kMIDIPropertyModel ? destination.model
-                                              : destination.address;
+    for (const Listed& listed : ListAll(where->source)) {
+        const MidiPort& port = listed.port;
+        if (listed.lane == where->lane && port.address == where->address) {
+            str = key == kMIDIPropertyName ? port.name : key == kMIDIPropertyModel ? port.model : port.address;
             return noErr;
         }
     }
@@ -197,15 +230,15 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
         return kMIDIMessageSendErr;
     Service& service = TheService();
     service.lastRefusal.clear();
-    const auto* where = KeyFor(request->destination);
-    if (where == nullptr || where->first >= TheLanes().size()) {
+    const Key* where = KeyFor(request->destination);
+    if (where == nullptr || where->source || where->lane >= TheLanes().size()) {
         service.lastRefusal = "no such destination";
         CompleteSysexRequest(request, false, service.lastRefusal.c_str(), false);
         return kMIDIUnknownEndpoint;
     }
     // A refusal after the caller stopped waiting completes the request there.
-    auto call = TheLanes()[where->first]->Post<SendResult>(
-        [address = where->second, request](MidiBackend* backend) {
+    auto call = TheLanes()[where->lane]->Post<SendResult>(
+        [address = where->address, request](MidiBackend* backend) {
             SendResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
             if (backend)
                 result.status = backend->Send(address, request, result.reason);
@@ -219,7 +252,7 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
         });
     // A system that takes longer (waiting on its server) is left to finish
     // the hand-over: the send's completion will tell.
-    if (call.Wait(Clock::now() + kHandOverWait, Sleep) != LaneWait::kDone && call.Abandon())
+    if (!HandedOver(call))
         return noErr;
     if (call.Value().status != noErr) {
         service.lastRefusal = call.Value().reason;
@@ -233,6 +266,27 @@ const char* MIDISendSysexRefusalReason()
     return TheService().lastRefusal.c_str();
 }
 
+OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::string& reason)
+{
+    const Key* where = KeyFor(source);
+    if (where == nullptr || !where->source || where->lane >= TheLanes().size()) {
+        reason = "no such source";
+        return kMIDIUnknownEndpoint;
+    }
+    auto call = TheLanes()[where->lane]->Post<SendResult>([address = where->address, read](MidiBackend* backend) {
+        SendResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
+        if (backend)
+            result.status = backend->Receive(address, read, result.reason);
+        return result;
+    });
+    if (!HandedOver(call)) {
+        reason = TheLanes()[where->lane]->System() + " not answering";
+        return kMIDIServerGone;
+    }
+    reason = call.Value().reason;
+    return call.Value().status;
+}
+
 MIDIListing::MIDIListing()
 {
     ++TheService().listingDepth;
@@ -241,7 +295,7 @@ MIDIListing::MIDIListing()
 MIDIListing::~MIDIListing()
 {
     if (--TheService().listingDepth == 0)
-        TheService().snapshot.reset();
+        TheService().snapshot[0] = TheService().snapshot[1] = std::nullopt;
 }
 
 void MIDIServicePrepare()
@@ -286,7 +340,7 @@ bool MIDIServiceShutDown()
     }
     service.lanes.reset();
     service.reported.clear();
-    service.snapshot.reset();
+    service.snapshot[0] = service.snapshot[1] = std::nullopt;
     service.keys.clear();
     return closed;
 }

@@ -30,10 +30,18 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request);
 // Why the last MIDISendSysex was refused ("" when it was not).
 const char* MIDISendSysexRefusalReason();
 
-// One walk over the destinations: while an object of this class lives,
-// every system is asked only once and the walk sees one consistent list. A
-// system that does not answer within 1 s is left out of it, with a line
-// saying why.
+// The sources: ports that send MIDI, by index as the destinations are.
+ItemCount MIDIGetNumberOfSources();
+MIDIEndpointRef MIDIGetSource(ItemCount index);
+// From now on passes what `source` sends to `read`, on the source's lane,
+// instead of what an earlier source of that system sent; an empty `read`
+// stops. On failure `reason` says why.
+OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::string& reason);
+
+// One walk over the destinations or sources: while an object of this class
+// lives, every system is asked only once and the walk sees one consistent
+// list. A system that does not answer within 1 s is left out of it, with a
+// line saying why.
 class MIDIListing
 {
 public:

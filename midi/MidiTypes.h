@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 using MIDIEndpointRef = std::uint32_t;  // 0 stands for no destination
@@ -17,17 +18,21 @@ inline constexpr OSStatus kMIDIUnknownProperty = -10835;
 inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
 inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
 
-// The address is the system's own name for a destination: an ALSA
-// sequencer port "CLIENT:PORT" in numbers ("14:0"), a JACK port's full name
+// The address is the system's own name for a port: an ALSA sequencer port
+// "CLIENT:PORT" in numbers ("14:0"), a JACK port's full name
 // ("midi-monitor:input").
 enum MIDIPropertyKey { kMIDIPropertyName, kMIDIPropertyModel, kMIDIPropertyAddress };
 
-struct MidiDestination
+// A destination (a port that takes MIDI) or a source (one that sends it).
+struct MidiPort
 {
     std::string address;
     std::string name;
     std::string model;
 };
+
+// What a source sends, as it arrives: bytes in whatever pieces.
+using MIDIReadProc = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
 
 struct MIDISysexSendRequest;
 using MIDICompletionProc = void (*)(MIDISysexSendRequest* request);

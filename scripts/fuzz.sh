@@ -19,7 +19,7 @@ seeds="$build_dir/seeds"
 mkdir -p "$seeds"
 "$build_dir/fuzz/make_seed_corpus" "$seeds"
 
-for target in LoadWaveFuzzer WaveToSysexFuzzer; do
+for target in LoadWaveFuzzer WaveToSysexFuzzer SysexStreamFuzzer; do
   corpus="$build_dir/corpus/$target"
   mkdir -p "$corpus" "$build_dir/artifacts"
   echo "== $target for ${seconds}s"

@@ -21,7 +21,7 @@ TEST_F(DumpSenderTest, TitlesAreNameAndModelAndLookupIsExactWithTheLowerIndexWin
     const std::string first = midi.AddDestination("Out 1", "");
     midi.AddDestination("Out 1", "");
     std::vector<std::string> titles;
-    for (const ListedDestination& destination : ListMIDIDestinations())
+    for (const ListedPort& destination : ListMIDIPorts())
         titles.push_back(destination.title);
     EXPECT_EQ(titles, (std::vector<std::string>{"UM-ONE MIDI 1 (UM-ONE)", "Out 1 ()", "Out 1 ()"}));
 

@@ -64,18 +64,18 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
     server->Kill();
     EXPECT_TRUE(Ended(outcomes, false));
     EXPECT_EQ(outcomes[0]->FailureReason(), "the JACK server went away before it was sent");
-    EXPECT_TRUE(ListMIDIDestinations().empty());
+    EXPECT_TRUE(ListMIDIPorts().empty());
 
     // Started again under its name, it is found again, though reopening is
     // tried at most once per interval; stopped, it leaves nothing listed.
     startServer();
-    ASSERT_TRUE(WaitUntil([] { return ListMIDIDestinations().size() == 1; }, JackBackend::kReopenInterval + 5s));
+    ASSERT_TRUE(WaitUntil([] { return ListMIDIPorts().size() == 1; }, JackBackend::kReopenInterval + 5s));
     EXPECT_TRUE(Ended({send(100)}, true));
     ASSERT_TRUE(monitor->WaitForEvents(11, 5s));
     EXPECT_EQ(monitor->Events().back(), sent.back()) << "nothing of the crashed server's three went out";
     monitor.reset();
     server->Stop();
-    EXPECT_TRUE(WaitUntil([] { return ListMIDIDestinations().empty(); }, 5s));
+    EXPECT_TRUE(WaitUntil([] { return ListMIDIPorts().empty(); }, 5s));
     MIDIServiceShutDown();
 }
 

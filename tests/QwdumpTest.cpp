@@ -248,6 +248,38 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
     EXPECT_EQ(other.Events(), MidiDump::EventList{Message(kSaw, 101)});
 }
 
+TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherMessages)
+{
+    StartServer();
+    JackSender synth("synth");
+    EXPECT_EQ(Qwdump({"ports", "--sources", "--addresses"}).out, "out (synth)\tsynth:out\n");
+    // Each wave dump in three events, with clock bytes inside; between them
+    // another maker's message, and one cut short by a note.
+    const MidiDump::EventList bank = {Message(kSquare, 97), Message(kSaw, 98), Message(kSquare, 128)};
+    MidiDump::EventList events;
+    for (const auto& message : bank) {
+        events.push_back({message.begin(), message.begin() + 100});
+        events.push_back({0xF8});
+        events.push_back({message.begin() + 100, message.begin() + 200});
+        events.back().insert(events.back().begin() + 50, 0xF8);
+        events.push_back({message.begin() + 200, message.end()});
+        if (events.size() == 4)
+            events.insert(events.end(), {{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x61}, {0x90, 0x40, 0x7F}});
+    }
+    const std::string syx = dir.File("backup.syx");
+    BackgroundProcess receive({QWDUMP_PATH, "receive", "--port", "out (synth)", "-o", syx, "--count", "3"},
+                              dir.File("receive.out"), dir.File("receive.err"));
+    ASSERT_TRUE(WaitUntil([&] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos; }, 10s));
+    synth.Play(events);
+    ASSERT_TRUE(WaitUntil([&] { return !receive.Running(); }, 10s));
+    EXPECT_EQ(WEXITSTATUS(receive.Wait()), 0);
+    EXPECT_EQ(ReadWholeFile(dir.File("receive.out")), "Received wave 97\nReceived wave 98\nReceived wave 128\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("receive.err")),
+              "qwdump: skipped a 6-byte System Exclusive message that is not a wave dump\n"
+              "qwdump: dropped a System Exclusive message cut short after 6 bytes by the status byte 90\n");
+    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+}
+
 TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAnswers)
 {
     StartServer();

@@ -3,6 +3,7 @@
 // after a header byte whose bit k is bit 7 of its k-th byte, then F7.
 
 #include "Engine.h"
+#include "SysexStream.h"
 #include "WaveDump.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,42 @@ TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
     std::int16_t wave[128];
     WaveDump::Unpack(msg.data(), wave);
     EXPECT_TRUE(std::equal(wave, wave + 128, engine.m_anWave));
+}
+
+// What a MIDI input hands on, byte by byte, becomes whole messages: F8-FF
+// inside one are dropped, another status byte ends one for nothing, and
+// bytes outside messages are other traffic.
+TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
+{
+    struct : SysexStream::Listener {
+        void Message(const Bytes& message) override
+        {
+            said += "message of " + std::to_string(message.size()) + "; ";
+            messages.push_back(message);
+        }
+        void Dropped(const std::string& why) override { said += why + "; "; }
+        std::string said;
+        std::vector<Bytes> messages;
+    } listener;
+    CEngine engine;
+    engine.m_anWave[0] = 12345;
+    Bytes stream = {0x45, 0xF7, 0x90, 0x40, 0x7F, 0xF8};  // garbage, a lone F7, a note, clock
+    const Bytes wave = Pack(engine, 100);
+    stream.insert(stream.end(), wave.begin(), wave.end());
+    stream.insert(stream.begin() + 6 + 150, {0xF8, 0xFE});
+    stream.insert(stream.end(), {0xF0, 0x01, 0x20, 0x90, 0x40, 0xF0});  // cut short by a note
+    stream.insert(stream.end(), wave.begin() + 1, wave.end() - 1);
+    stream.insert(stream.end(), {0x00, 0xF7});  // one byte too long
+    SysexStream parser;
+    for (std::size_t i = 0; i < stream.size(); i += 7)
+        parser.Feed(stream.data() + i, std::min<std::size_t>(7, stream.size() - i), listener);
+    EXPECT_EQ(listener.said, "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90; "
+                             "message of 301; ");
+    ASSERT_EQ(listener.messages.size(), 2u);
+    EXPECT_EQ(listener.messages[0], wave);
+    std::size_t offset = 0;
+    EXPECT_EQ(WaveDump::Check(listener.messages[1].data(), 301, offset),
+              "00 where a 300-byte wave dump message ends with F7");
 }
 
 }  // namespace

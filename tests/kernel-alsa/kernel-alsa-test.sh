@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The ALSA sequencer path against the real kernel: boots Debian's kernel under
 # qemu with its sound modules, where vm-init.sh runs qwdump beside receivers
-# no one here wrote and checks what they got. The kernel package is fetched
-# once, with apt-get download, into BUILD_DIR/kernel-vm; nothing is installed.
+# no one here wrote and checks what they got, first through the kernel's
+# virtual ports, then through a USB MIDI interface driven by snd-usb-audio
+# (the kernel's dummy USB host controller wired to its USB MIDI gadget).
+# The kernel package is fetched once, with apt-get download, into
+# BUILD_DIR/kernel-vm; nothing is installed.
 #
 #   kernel-alsa-test.sh BUILD_DIR QWDUMP MIDI_MODULE WAVES_DIR
 set -euo pipefail
@@ -29,9 +32,10 @@ download_kernel() {
   apt-get download -q "$package"
 }
 
-# The kernel image and its sound modules, a few MB of the package's ~400.
+# The kernel image with its sound and USB MIDI modules, a few MB of the
+# package's ~400.
 fetch_kernel() {
-  [ -e "$kernel_dir/fetched" ] && return 0
+  [ -e "$kernel_dir/fetched-usb" ] && return 0
   rm -rf "$kernel_dir"
   mkdir -p "$kernel_dir"
   # Package lists older than the archive may name a kernel it no longer
@@ -39,11 +43,15 @@ fetch_kernel() {
   (cd "$kernel_dir" && download_kernel) >"$kernel_dir/download.log" 2>&1 ||
     { [ "$(id -u)" -eq 0 ] && apt-get update -q && (cd "$kernel_dir" && download_kernel); } >>"$kernel_dir/download.log" 2>&1 ||
     die "can't fetch the kernel package: $(tail -n 3 "$kernel_dir/download.log")"
+  local k='./lib/modules/*/kernel'
   dpkg-deb --fsys-tarfile "$kernel_dir"/*.deb | tar -x -C "$kernel_dir" --wildcards './boot/vmlinuz-*' \
-    './lib/modules/*/kernel/sound/soundcore.ko' './lib/modules/*/kernel/sound/core/*' \
-    './lib/modules/*/kernel/sound/drivers/snd-virmidi.ko' || die "can't unpack $(echo "$kernel_dir"/*.deb)"
+    "$k/sound/soundcore.ko" "$k/sound/core/*" "$k/sound/drivers/snd-virmidi.ko" "$k/sound/usb/snd-usb*.ko" \
+    "$k/drivers/usb/common/usb-common.ko" "$k/drivers/usb/core/usbcore.ko" "$k/drivers/usb/gadget/udc/*.ko" \
+    "$k/fs/configfs/configfs.ko" "$k/drivers/usb/gadget/libcomposite.ko" \
+    "$k/drivers/usb/gadget/function/usb_f_midi.ko" "$k/drivers/media/mc/mc.ko" ||
+    die "can't unpack $(echo "$kernel_dir"/*.deb)"
   rm "$kernel_dir"/*.deb
-  touch "$kernel_dir/fetched"
+  touch "$kernel_dir/fetched-usb"
 }
 
 # A program at its own path, with every library ldd names for it.
@@ -80,11 +88,12 @@ start=$SECONDS
 fetch_kernel
 make_initramfs
 # Under TCG: KVM hangs at "Booting from ROM" on these machines.
-timeout 100 qemu-system-x86_64 -accel tcg -cpu max -m 512 -nic none -nographic -no-reboot \
+timeout 150 qemu-system-x86_64 -accel tcg -cpu max -m 512 -nic none -nographic -no-reboot \
   -kernel "$(echo "$kernel_dir"/boot/vmlinuz-*)" -initrd "$work/initrd" \
   -append "console=ttyS0 quiet panic=-1" </dev/null >"$work/console" 2>&1 ||
   die "qemu failed or timed out: $(tr -d '\r' <"$work/console" | tail -n 15)"
 tr -d '\r' <"$work/console" >"$work/report"
-grep '^@fail ' "$work/report" >&2 && die "the checks above failed in the VM"
+grep -q '^@fail ' "$work/report" && { cat "$work/report" >&2; die "the checks above failed in the VM"; }
 grep -qx '@done' "$work/report" || die "the VM stopped before its last step: $(tail -n 15 "$work/report")"
 echo "PASS: the real ALSA sequencer in $((SECONDS - start)) s: $(sed -n 's/^@ports //p' "$work/report")"
+echo "USB MIDI: $(sed -n 's/^@usb //p' "$work/report")"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # /init of the VM kernel-alsa-test.sh boots: runs qwdump (QWDUMP, WAVES from
 # /vm.env) beside receivers no one here wrote, aseqdump and the raw MIDI
-# device, and checks what they got against qwdump pack's bytes. It reports
-# "@fail WHAT", "@ports LISTING" and, once every step has run, "@done".
+# device, and checks what they got against qwdump pack's bytes; then the same
+# through a USB MIDI interface, both ways. It reports "@fail WHAT", "@ports
+# LISTING", "@usb FIGURES" and, once every step has run, "@done".
 
 PATH=/bin:/usr/bin
 export PATH JACK_NO_START_SERVER=1
@@ -119,6 +120,74 @@ qwdump 3 send "$WAVES/square.wav" --port "aseqdump (aseqdump)" --wave 97
 grep -qFx "The MIDI port you've selected is no longer available.Please select another." /run/err ||
   fail "no alert on stderr, only $(cat /run/err)"
 expect "" ""
+
+# A USB MIDI interface as synth owners have one: snd-usb-audio drives the
+# near side of the kernel's dummy USB host controller, wired to its USB MIDI
+# gadget, whose far side (card f_midi, a raw MIDI device) plays the synth.
+step=usb
+for module in usb-common usbcore udc-core configfs libcomposite dummy_hcd snd-hwdep snd-pcm mc snd-usbmidi-lib \
+  snd-usb-audio usb_f_midi; do
+  insmod "/lib/modules/$module.ko" || fail "insmod $module"
+done
+mount -t configfs none /sys/kernel/config
+G=/sys/kernel/config/usb_gadget/g1
+{ mkdir $G $G/strings/0x409 && echo 0x1d6b >$G/idVendor && echo 0x0104 >$G/idProduct &&
+  echo "Some Maker" >$G/strings/0x409/manufacturer && echo "Synth One" >$G/strings/0x409/product &&
+  mkdir $G/functions/midi.usb0 $G/configs/c.1 && ln -s $G/functions/midi.usb0 $G/configs/c.1/ &&
+  ls /sys/class/udc >$G/UDC; } || fail "can't make the USB MIDI gadget"
+synth="Synth One MIDI 1 (Synth One)"
+wait_for "the interface to be listed" sh -c "'$QWDUMP' ports | grep -qxF '$synth'"
+gadget=/dev/snd/midiC$(sed -n 's/^ *\([0-9]*\) .*MIDI Gadget - f_midi$/\1/p' /proc/asound/cards)D0
+bank=
+for _ in $(seq 16); do bank="$bank $WAVES/square.wav $WAVES/saw-1000.wav"; done
+"$QWDUMP" pack $bank --wave 97 -o /run/bank.syx
+
+# A bank of 32, back to back, comes out of the synth's end byte for byte.
+cat "$gadget" >/run/usb-out &
+raw_pid=$!
+qwdump 0 send $bank --port "$synth" --wave 97 --gap 0
+wait_for "the bank at the synth" sh -c "[ \$(wc -c </run/usb-out) -ge 9600 ]"
+kill "$raw_pid" && wait "$raw_pid"
+cmp -s /run/usb-out /run/bank.syx || fail "the synth got $(wc -c </run/usb-out) bytes, not the bank's 9600"
+
+# The synth dumps the bank back at MIDI's wire speed (96 ms a message), a
+# clock byte inside each message; receive collects it whole, though the
+# sequencer hands each message on in pieces (aseqdump counts them). Written
+# all at once, faster than any cable, most of it is lost below the
+# sequencer, for every client alike.
+for i in $(seq 0 31); do
+  dd if=/run/bank.syx bs=100 skip=$((3 * i)) count=1 2>/dev/null
+  printf '\370'
+  dd if=/run/bank.syx bs=100 skip=$((3 * i + 1)) count=2 2>/dev/null
+done >/run/dump.syx
+address=$("$QWDUMP" ports --sources --addresses | sed -n "s/^$synth\t//p")
+aseqdump -p "$address" >/run/pieces 2>&1 &
+seq_pid=$!
+"$QWDUMP" receive --port "$synth" -o /run/backup.syx --count 32 --wait 20 >/run/received 2>/run/err &
+receive_pid=$!
+wait_for "receive to listen" sh -c "grep -c 'Connected From: $address' /proc/asound/seq/clients | grep -qx 2"
+# Kept open until the bank is through: closing a raw MIDI device drops
+# what it has not sent yet.
+exec 3>"$gadget"
+start=$(cut -d' ' -f1 /proc/uptime)
+for i in $(seq 0 31); do
+  dd if=/run/dump.syx bs=301 skip="$i" count=1 2>/dev/null >&3
+  sleep 0.09
+done
+written=$(cut -d' ' -f1 /proc/uptime)
+wait "$receive_pid" || fail "receive exited with $?: $(cat /run/err)"
+ended=$(cut -d' ' -f1 /proc/uptime)
+exec 3>&-
+stop_seq
+cmp -s /run/backup.syx /run/bank.syx || fail "receive wrote $(wc -c </run/backup.syx) bytes, not the bank: $(cat /run/err)"
+[ "$(grep -c '^Received wave' /run/received)" = 32 ] || fail "receive said $(head -c 200 /run/received)"
+pieces=$(grep -c 'System exclusive' /run/pieces)
+echo "@usb 32 messages arrived as $pieces System Exclusive events; written in $start..$written s, receive done at $ended s"
+
+# Unpacked to WAV files and packed again, the bank is what it was.
+qwdump 0 unpack /run/backup.syx -o /run/waves
+qwdump 0 pack /run/waves/wave-*.wav --wave 97 -o /run/again.syx
+cmp -s /run/again.syx /run/bank.syx || fail "unpack and pack did not give the bank back"
 
 echo "@done"
 poweroff -f

@@ -5,6 +5,9 @@
 #include "Process.h"
 #include "ThreadActivity.h"
 
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -157,4 +160,45 @@ public:
 private:
     std::string m_logPath;
     BackgroundProcess m_process;
+};
+
+// A JACK client of the test's own: its port NAME:out plays the given
+// events, one a cycle, as a synth's dump might arrive.
+class JackSender
+{
+public:
+    explicit JackSender(const std::string& name)
+        : m_client(jack_client_open(name.c_str(), JackNoStartServer, nullptr)),
+          m_port(jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0))
+    {
+        jack_set_process_callback(m_client, &JackSender::Process, this);
+        jack_activate(m_client);
+    }
+    ~JackSender() { jack_client_close(m_client); }
+
+    void Play(std::vector<std::vector<std::uint8_t>> events)
+    {
+        m_events = std::move(events);
+        m_next.store(0);
+    }
+
+private:
+    static int Process(jack_nframes_t frames, void* self)
+    {
+        auto* sender = static_cast<JackSender*>(self);
+        void* buffer = jack_port_get_buffer(sender->m_port, frames);
+        jack_midi_clear_buffer(buffer);
+        const std::size_t next = sender->m_next.load();
+        if (next < sender->m_events.size()) {
+            const auto& event = sender->m_events[next];
+            std::copy(event.begin(), event.end(), jack_midi_event_reserve(buffer, 0, event.size()));
+            sender->m_next.store(next + 1);
+        }
+        return 0;
+    }
+
+    jack_client_t* m_client;
+    jack_port_t* m_port;
+    std::vector<std::vector<std::uint8_t>> m_events;
+    std::atomic<std::size_t> m_next{SIZE_MAX};
 };

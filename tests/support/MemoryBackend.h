@@ -50,7 +50,12 @@ public:
             Complete(i, delivered);
     }
 
-    std::vector<MidiDestination> Destinations() override { return m_destinations; }
+    std::vector<MidiPort> Ports(bool sources) override { return sources ? std::vector<MidiPort>() : m_destinations; }
+    OSStatus Receive(const std::string&, MIDIReadProc, std::string& reason) override
+    {
+        reason = "the in-memory backend has no sources";
+        return kMIDIUnknownEndpoint;
+    }
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override
     {
         if (m_refusal != noErr || Find(address) == m_destinations.end()) {
@@ -62,13 +67,13 @@ public:
     }
 
 private:
-    std::vector<MidiDestination>::iterator Find(const std::string& address)
+    std::vector<MidiPort>::iterator Find(const std::string& address)
     {
         return std::find_if(m_destinations.begin(), m_destinations.end(),
-                            [&](const MidiDestination& d) { return d.address == address; });
+                            [&](const MidiPort& d) { return d.address == address; });
     }
 
-    std::vector<MidiDestination> m_destinations;
+    std::vector<MidiPort> m_destinations;
     std::vector<Sent> m_sends;
     std::size_t m_removed = 0;
     OSStatus m_refusal = noErr;

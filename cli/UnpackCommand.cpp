@@ -1,0 +1,103 @@
+// qwdump unpack FILE.syx... -o DIR [--force]: each wave dump message of the
+// files becomes DIR/wave-NNN.wav, NNN its wave number: a 128-sample mono
+// 16-bit WAV file that the window and pack take sample for sample, so that
+// "pack wave-NNN.wav --wave NNN" gives back the very message.
+
+#include "Command.h"
+#include "ExitStatus.h"
+#include "MonoWav.h"
+#include "OutputFile.h"
+#include "StandardOutput.h"
+#include "SyxFile.h"
+#include "WaveDump.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace {
+
+class UnpackCommand : public Command
+{
+public:
+    explicit UnpackCommand(CLI::App& app)
+        : Command(app.add_subcommand("unpack", "Turn the wave dump messages of .syx files into WAV files, "
+                                               "one per wave: DIR/wave-097.wav ..."))
+    {
+        m_subcommand->add_option("FILE", m_files, ".syx files of wave dump messages")->required();
+        m_subcommand->add_option("--output,-o", m_folder, "The folder for the WAV files; made when missing")
+            ->required();
+        m_subcommand->add_flag("--force,-f", m_force, "Replace WAV files that exist already");
+    }
+
+    int Run() override
+    {
+        // Every file is read and checked before anything is written.
+        std::map<int, std::pair<SysexMessage, std::string>> waves;  // by wave number: message, file
+        for (const std::string& file : m_files) {
+            std::vector<SysexMessage> messages;
+            std::vector<std::string> skipped;
+            std::string error;
+            const bool read = ReadSyxFile(file, messages, error, &skipped);
+            for (const std::string& notice : skipped)
+                std::fprintf(stderr, "qwdump: %s: %s\n", file.c_str(), notice.c_str());
+            if (!read) {
+                std::fprintf(stderr, "qwdump: %s: %s\n", file.c_str(), error.c_str());
+                return kExitFileError;
+            }
+            for (SysexMessage& message : messages) {
+                const int wave = WaveDump::WaveNumberOf(message.data());
+                const auto [it, added] = waves.try_emplace(wave, std::move(message), file);
+                if (!added) {
+                    std::fprintf(stderr, "qwdump: wave %d is in %s and again in %s; nothing written\n", wave,
+                                 it->second.second.c_str(), file.c_str());
+                    return kExitFileError;
+                }
+            }
+        }
+        std::error_code failed;
+        if (!std::filesystem::create_directories(m_folder, failed) && failed) {
+            std::fprintf(stderr, "qwdump: cannot make the folder %s: %s\n", m_folder.c_str(), failed.message().c_str());
+            return kExitFileError;
+        }
+        for (const auto& [wave, message] : waves) {
+            if (!m_force && std::filesystem::exists(WavPath(wave))) {
+                std::fprintf(stderr, "qwdump: %s exists; nothing written (--force replaces it)\n",
+                             WavPath(wave).c_str());
+                return kExitFileError;
+            }
+        }
+        for (const auto& [wave, message] : waves) {
+            std::int16_t samples[128];
+            WaveDump::Unpack(message.first.data(), samples);
+            const std::string bytes = MonoWavBytes(samples, 128);
+            std::string error;
+            if (!WriteOutputFile(WavPath(wave), bytes.data(), bytes.size(), error)) {
+                std::fprintf(stderr, "qwdump: cannot write %s: %s\n", WavPath(wave).c_str(), error.c_str());
+                return kExitFileError;
+            }
+            Print("Unpacked wave %d (%s) to %s\n", wave, message.second.c_str(), WavPath(wave).c_str());
+        }
+        return FinishStandardOutput(kExitOk);
+    }
+
+private:
+    std::string WavPath(int wave) const
+    {
+        char name[16];
+        std::snprintf(name, sizeof name, "wave-%03d.wav", wave);
+        return (std::filesystem::path(m_folder) / name).string();
+    }
+
+    std::vector<std::string> m_files;
+    std::string m_folder;
+    bool m_force = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> AddUnpackCommand(CLI::App& app)
+{
+    return std::make_unique<UnpackCommand>(app);
+}

@@ -1,0 +1,47 @@
+#include "SysexStream.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Hex(std::uint8_t byte)
+{
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+}  // namespace
+
+void SysexStream::Feed(const std::uint8_t* bytes, std::size_t size, Listener& listener)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t byte = bytes[i];
+        if (byte >= 0xF8)
+            continue;  // real time: never part of a message, never ends one
+        if (m_inside && byte < 0x80) {
+            if (m_message.size() < kMaxBytes)
+                m_message.push_back(byte);
+            else
+                m_tooLong = true;
+            continue;
+        }
+        if (m_inside && byte == 0xF7) {
+            m_message.push_back(byte);
+            if (m_tooLong)
+                listener.Dropped("a System Exclusive message longer than " + std::to_string(kMaxBytes) + " bytes");
+            else
+                listener.Message(m_message);
+            m_inside = false;
+        } else if (m_inside) {
+            listener.Dropped("a System Exclusive message cut short after " + std::to_string(m_message.size()) +
+                             " bytes by the status byte " + Hex(byte));
+            m_inside = false;
+        }
+        if (byte == 0xF0) {
+            m_message.assign(1, byte);
+            m_inside = true;
+            m_tooLong = false;
+        }
+    }
+}
