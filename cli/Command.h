@@ -43,3 +43,4 @@ std::unique_ptr<Command> AddShowCommand(CLI::App& app);
 std::unique_ptr<Command> AddPortsCommand(CLI::App& app);
 std::unique_ptr<Command> AddSendCommand(CLI::App& app);
 std::unique_ptr<Command> AddFitCommand(CLI::App& app);
+std::unique_ptr<Command> AddPlayCommand(CLI::App& app);

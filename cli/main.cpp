@@ -34,6 +34,7 @@ int main(int argc, char** argv)
     commands.push_back(AddPortsCommand(app));
     commands.push_back(AddSendCommand(app));
     commands.push_back(AddFitCommand(app));
+    commands.push_back(AddPlayCommand(app));
 
     try {
         app.parse(argc, argv);
