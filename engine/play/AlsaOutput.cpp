@@ -21,6 +21,7 @@ struct AlsaSide
     snd_pcm_t* pcm = nullptr;
     std::string error;
     snd_pcm_uframes_t periodFrames = 0;
+    snd_pcm_uframes_t bufferFrames = 0;
     std::unique_ptr<Oscillator> oscillator;
     std::vector<float> rendered;
     std::vector<std::int16_t> samples;
@@ -48,21 +49,24 @@ void Open(AlsaSide& side)
         side.error = Failed("snd_pcm_open", error);
         return;
     }
-    snd_pcm_uframes_t bufferFrames = 0;
     if (const int error = snd_pcm_set_params(side.pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate, 1,
                                              kLatencyMicroseconds);
         error < 0)
         side.error = Failed("snd_pcm_set_params", error);
-    else if (const int error = snd_pcm_get_params(side.pcm, &bufferFrames, &side.periodFrames); error < 0)
+    else if (const int error = snd_pcm_get_params(side.pcm, &side.bufferFrames, &side.periodFrames); error < 0)
         side.error = Failed("snd_pcm_get_params", error);
 }
 
 // The "callback" of a pushed stream: each period rendered into buffers made
-// beforehand, then written; writing is what waits on the device.
+// beforehand, then written; writing is what waits on the device. A buffer of
+// silence follows the fade-out, so that whatever a device or a loopback
+// still holds when it stops is silent.
 void Stream(AlsaSide& side)
 {
     Oscillator& oscillator = *side.oscillator;
-    while (!oscillator.Finished()) {
+    for (snd_pcm_uframes_t silence = 0; silence < side.bufferFrames;) {
+        if (oscillator.Finished())
+            silence += side.periodFrames;
         const std::int64_t started = PeriodTimer::Now();
         oscillator.Render(side.rendered.data(), side.rendered.size());
         std::transform(side.rendered.begin(), side.rendered.end(), side.samples.begin(), [](float value) {

@@ -80,7 +80,7 @@ mount -t tmpfs tmpfs /run      # not /tmp: the programs' build paths may lie the
 echo
 step=modules
 for module in soundcore snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq-midi-event \
-  snd-seq-midi snd-seq-dummy snd-seq-virmidi snd-virmidi; do
+  snd-seq-midi snd-seq-dummy snd-seq-virmidi snd-virmidi snd-pcm snd-aloop; do
   insmod "/lib/modules/$module.ko" || fail "insmod $module"
 done
 
@@ -119,6 +119,8 @@ qwdump 3 send "$WAVES/square.wav" --port "aseqdump (aseqdump)" --wave 97
 grep -qFx "The MIDI port you've selected is no longer available.Please select another." /run/err ||
   fail "no alert on stderr, only $(cat /run/err)"
 expect "" ""
+
+. /vm-play.sh
 
 echo "@done"
 poweroff -f
