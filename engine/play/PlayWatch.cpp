@@ -111,6 +111,8 @@ bool PlayWatch::Judge(AudioLane& lane, LaneVerdict verdict, const std::string& s
 
 void PlayWatch::Fail(PlayOutcome outcome, std::string error)
 {
+    if (!m_report.error.empty())
+        return;  // the first failure is the cause; closing may fail after it
     m_report.outcome = outcome;
     m_report.error = std::move(error);
 }

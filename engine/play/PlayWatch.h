@@ -55,6 +55,7 @@ public:
     bool Stream(AudioLane& lane, const std::string& system, const std::string& callName, std::function<void()> call,
                 Oscillator& oscillator);
 
+    // Notes a failure; only the first one counts.
     void Fail(PlayOutcome outcome, std::string error);
 
 private:
