@@ -152,7 +152,7 @@ void QuarWindow::openTriggered()
 
 void QuarWindow::playTriggered()
 {
-    if (!s_Engine.m_bLoaded)
+    if (!s_Engine.m_bLoaded || m_preview->Playing())
         return;
     m_preview->Start(s_Engine.m_anWave);
     m_playing.start();

@@ -22,6 +22,7 @@ public:
     // Plays a copy of `wave` until Stop(); ignored while one plays.
     void Start(const std::int16_t (&wave)[128]);
     void Stop() { m_stop.store(true); }
+    bool Playing() const { return m_playing.load(); }
 
     // True once a preview left a thread waiting inside an audio system on a
     // server that does not answer: the program must then end with _Exit.
