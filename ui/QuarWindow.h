@@ -1,8 +1,9 @@
 // The main window and the controller of everything the user does: it takes
 // a dropped or opened WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
-// remembered file and sends the wave dump. Its controls (the outlets), its
-// File menu and the actions they trigger come from QuarWindow.ui.
+// remembered file, plays the wave (Wave > Play) and sends the wave dump. Its
+// controls (the outlets), its File and Wave menus and the actions they
+// trigger come from QuarWindow.ui.
 #pragma once
 
 #include <QElapsedTimer>
