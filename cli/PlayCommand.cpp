@@ -148,6 +148,10 @@ private:
                     report.output.c_str(), report.sampleRate, report.periodFrames,
                     1e3 * report.periodFrames / report.sampleRate, report.harmonicsKept,
                     1e3 * report.worstPeriodSeconds);
+        if (report.underruns > 0)
+            std::fprintf(stderr, "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "
+                                 "had gaps\n",
+                         report.underruns, report.underruns == 1 ? "" : "s");
         if (report.outcome == PlayOutcome::kPlayed)
             return kExitOk;
         std::fprintf(stderr, "qwdump: %s\n", report.error.c_str());

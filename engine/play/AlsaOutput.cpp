@@ -5,14 +5,16 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace {
 
 constexpr char kDevice[] = "default";
 constexpr unsigned kRate = 48000;
-// Room for a slow machine (or a VM) to keep up without underruns.
-constexpr unsigned kLatencyMicroseconds = 100000;
+// Room for a busy machine (or an emulated one) to keep up without
+// underruns; a preview doesn't need a quicker start.
+constexpr unsigned kLatencyMicroseconds = 200000;
 
 // What the lane's calls share with the watcher; never freed once the lane
 // is abandoned (see JackOutput.cpp).
@@ -25,6 +27,7 @@ struct AlsaSide
     std::unique_ptr<Oscillator> oscillator;
     std::vector<float> rendered;
     std::vector<std::int16_t> samples;
+    unsigned underruns = 0;
     PeriodTimer timer;
 };
 
@@ -75,6 +78,8 @@ void Stream(AlsaSide& side)
         side.timer.Note(started);
         for (std::size_t done = 0; done < side.samples.size();) {
             snd_pcm_sframes_t written = snd_pcm_writei(side.pcm, side.samples.data() + done, side.samples.size() - done);
+            if (written == -EPIPE)
+                ++side.underruns;
             if (written < 0)
                 written = snd_pcm_recover(side.pcm, static_cast<int>(written), 1);  // an underrun: go on
             if (written < 0) {
@@ -121,6 +126,7 @@ void PlayThroughAlsa(PlayWatch& watch)
         if (!keep(watch.Stream(*lane, system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
+        report.underruns = side->underruns;
         if (!side->error.empty())
             watch.Fail(PlayOutcome::kFailed, side->error);
         else

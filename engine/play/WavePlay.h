@@ -44,6 +44,7 @@ struct PlayReport
     unsigned periodFrames = 0;
     int harmonicsKept = 0;           // of the wave's 64, those below half the sample rate
     double worstPeriodSeconds = 0;   // the longest the audio callback took for one period
+    unsigned underruns = 0;          // times the device ran dry: gaps in the sound (ALSA)
     // A thread was left inside libjack or libasound, waiting on a server that
     // does not answer: the process must end with _Exit, with no exit handlers.
     bool threadLeftBehind = false;
