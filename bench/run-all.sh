@@ -29,6 +29,11 @@ row "LoadWaveFile / bare fread, 131,070-byte data" \
 row "LoadWaveFile / bare fread, 256-byte data" \
   "$(awk -F': ' '/ 256-byte data/ { split($2, a, " "); print a[1] }' "$work/engine")" "(no target)"
 
+echo "== The preview's oscillator, one 1,024-frame period (21.3 ms at 48 kHz)"
+"$build_dir/bench/play_bench" --benchmark_color=false | tee "$work/play"
+row "play: oscillator time for one period at C8" \
+  "$(awk '/BM_RenderOnePeriod\/4186009/ { print $2 " " $3 }' "$work/play")" "(no target; 21,333 us)"
+
 echo "== PackWavToSysex instructions"
 calls=1000
 valgrind --tool=callgrind --callgrind-out-file="$work/callgrind" \

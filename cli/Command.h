@@ -41,3 +41,4 @@ std::unique_ptr<Command> AddSendCommand(CLI::App& app);
 std::unique_ptr<Command> AddFitCommand(CLI::App& app);
 std::unique_ptr<Command> AddReceiveCommand(CLI::App& app);
 std::unique_ptr<Command> AddUnpackCommand(CLI::App& app);
+std::unique_ptr<Command> AddPlayCommand(CLI::App& app);

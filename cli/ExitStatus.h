@@ -3,8 +3,9 @@
 
 enum ExitStatus : int {
     kExitOk = 0,
-    kExitFileError = 1,   // the WAV file did not load, or the output could not be written
+    kExitFileError = 1,   // the WAV file did not load, the output could not be written, or no audio output
     kExitUsage = 2,       // missing, unknown or out-of-range arguments
-    kExitNoSuchPort = 3,  // no MIDI destination has the given title
-    kExitSendFailed = 4,  // the send was refused, not delivered, or did not finish in time
+    kExitNoSuchPort = 3,  // no MIDI destination has the given title; play: no such JACK audio port
+    kExitSendFailed = 4,  // the send was refused, not delivered, or did not finish in time;
+                          // play: the audio system refused, went away or stopped answering
 };

@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     commands.push_back(AddFitCommand(app));
     commands.push_back(AddReceiveCommand(app));
     commands.push_back(AddUnpackCommand(app));
+    commands.push_back(AddPlayCommand(app));
 
     try {
         app.parse(argc, argv);

@@ -20,10 +20,11 @@ build_packages=(
 package_packages=(
   dpkg-dev file lintian appstream desktop-file-utils
 )
-# jackd2: the private JACK server and jack_midi_dump of the end-to-end MIDI
-# tests and the latency benchmark (it asks a debconf question, hence the
-# noninteractive install below). qemu-system-x86, busybox-static, alsa-utils
-# and cpio: the kernel ALSA test's VM and the receivers inside it. man-db:
+# jackd2: the private JACK server, jack_midi_dump and jack_rec of the
+# end-to-end MIDI and play tests and the latency benchmark (it asks a debconf
+# question, hence the noninteractive install below). qemu-system-x86,
+# busybox-static, alsa-utils and cpio: the kernel ALSA test's VM and the
+# receivers inside it (aseqdump, and arecord for play). man-db:
 # the package test looks the pages up.
 test_packages=(
   libgtest-dev libbenchmark-dev jackd2

@@ -172,6 +172,34 @@ protected:
     std::unique_ptr<PrivateJackServer> server;
 };
 
+// jack_rec (jackd2's example client) records what play sends; tone_check
+// holds the recording against the wave. A4 ends by Ctrl-C, C8 on time.
+TEST_F(QwdumpJackTest, PlayIsInTuneTrueToTheWaveUnaliasedAndFadedAtBothEnds)
+{
+    StartServer();
+    for (const auto& [note, hz] : {std::pair<std::string, std::string>{"A4", "440"}, {"C8", "4186.009"}}) {
+        const std::string recording = dir.File(note + ".wav"), out = dir.File(note + ".out");
+        // Its port takes the server's silent capture port, and what plays to it.
+        BackgroundProcess recorder({"/usr/bin/jack_rec", "-f", recording, "-d", "3", "-b", "24", "system:capture_1"});
+        ASSERT_TRUE(WaitUntil([&] { return ListJackPorts(server->name()).out.find("jackrec:input1") != std::string::npos; },
+                              20s));
+        const bool untilStopped = note == "A4";
+        BackgroundProcess play({QWDUMP_PATH, "-v", "play", kSquare, "--note", note, "--seconds", untilStopped ? "0" : "1",
+                                "--port", "jackrec:input1"},
+                               out, out);
+        if (untilStopped) {
+            ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Playing") != std::string::npos; }, 20s));
+            std::this_thread::sleep_for(1s);
+            play.Signal(SIGINT);
+        }
+        EXPECT_EQ(WEXITSTATUS(play.Wait()), untilStopped ? 130 : 0) << ReadWholeFile(out);
+        recorder.Wait();
+        const ProcessResult check = RunProcess({TONE_CHECK, recording, kSquare, hz, "-12"});
+        EXPECT_EQ(check.exitStatus, 0) << note << ": " << check.out << check.err;
+        std::printf("%s: %s%s", note.c_str(), check.out.c_str(), ReadWholeFile(out).c_str());
+    }
+}
+
 TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFourWithTheReason)
 {
     // "-a E": the server fails our requests to connect to other clients'

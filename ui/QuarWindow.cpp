@@ -9,6 +9,7 @@
 #include "DumpSender.h"
 #include "Engine.h"
 #include "SystemLog.h"
+#include "WavePreview.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -16,8 +17,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QSysInfo>
+#include <QTimer>
 
 #include <cstring>
 #include <string>
@@ -33,6 +37,9 @@ constexpr char kFileListType[] = "text/uri-list";
 constexpr char kOpenTitle[] = "Open WAV File";
 constexpr char kOpenFilter[] = "WAV files (*.wav *.WAV);;All files (*)";
 
+// How long Play plays when not held.
+constexpr int kPlayMs = 2000;
+
 constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
 
 constexpr char kPathTooLong[] =
@@ -42,11 +49,20 @@ constexpr char kPathNotExact[] =
 
 }  // namespace
 
-QuarWindow::QuarWindow(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::QuarWindow>())
+QuarWindow::QuarWindow(QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::QuarWindow>()), m_preview(std::make_unique<WavePreview>())
 {
     m_ui->setupUi(this);
     // Above the layout's margins, as a main window's menu bar sits.
     layout()->setMenuBar(m_ui->menuBar);
+    connect(m_preview.get(), &WavePreview::finished, this, [](const QString& error) {
+        if (error.isEmpty())
+            return;
+        LogLine("Play: %s", error.toLocal8Bit().constData());
+        RunAlertPanel(("The wave could not be played: " + error).toLocal8Bit().constData());
+    });
+    // Play lasts while its shortcut is held: the release may reach any widget.
+    qApp->installEventFilter(this);
     awakeFromNib();
 }
 
@@ -134,6 +150,33 @@ void QuarWindow::openTriggered()
     takeFileList("file://" + QFile::encodeName(chosen).toPercentEncoding("/") + "\r\n");
 }
 
+void QuarWindow::playTriggered()
+{
+    if (!s_Engine.m_bLoaded || m_preview->Playing())
+        return;
+    m_preview->Start(s_Engine.m_anWave);
+    m_playing.start();
+    // From the menu, or Ctrl+P: then it plays on while the keys are held.
+    m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+    QTimer::singleShot(kPlayMs, this, [this] {
+        if (!m_playHeld)
+            m_preview->Stop();
+    });
+}
+
+bool QuarWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_playHeld && event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat() && (key->key() == Qt::Key_P || key->key() == Qt::Key_Control)) {
+            m_playHeld = false;
+            if (m_playing.elapsed() >= kPlayMs)
+                m_preview->Stop();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void QuarWindow::concludeDragOperation(const QMimeData*)
 {
 }
@@ -158,11 +201,13 @@ void QuarWindow::loadRememberedFile()
         m_ui->lblWaveInfo->setText(QFile::decodeName(s_szFileName));
         m_ui->btnSend->setEnabled(true);
         m_ui->btnReload->setEnabled(true);
+        m_ui->actionPlay->setEnabled(true);
     } else {
         RunAlertPanel(s_Engine.m_pszError);
         m_ui->lblWaveInfo->setText(QStringLiteral(" "));
         m_ui->btnSend->setEnabled(false);
         m_ui->btnReload->setEnabled(false);
+        m_ui->actionPlay->setEnabled(false);
     }
 }
 

@@ -1,16 +1,19 @@
 // The main window and the controller of everything the user does: it takes
 // a dropped or opened WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
-// remembered file and sends the wave dump. Its controls (the outlets), its
-// File menu and the actions they trigger come from QuarWindow.ui.
+// remembered file, plays the wave (Wave > Play) and sends the wave dump. Its
+// controls (the outlets), its File and Wave menus and the actions they
+// trigger come from QuarWindow.ui.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <QStringList>
 
 #include <memory>
 
 class QMimeData;
+class WavePreview;
 
 namespace Ui {
 class QuarWindow;
@@ -39,11 +42,15 @@ public slots:
     void sendClicked();
     // File > Open...: the chosen file is taken as a drop of that one path.
     void openTriggered();
+    // Wave > Play: the loaded wave at C3 while Ctrl+P is held, at least 2 s.
+    // It changes nothing the window shows or remembers.
+    void playTriggered();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void awakeFromNib();
@@ -56,4 +63,7 @@ private:
     std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
     Qt::DropAction m_dragOperation = Qt::IgnoreAction;
+    std::unique_ptr<WavePreview> m_preview;
+    QElapsedTimer m_playing;
+    bool m_playHeld = false;  // by its shortcut's keys
 };

@@ -8,6 +8,7 @@
 #include "MidiService.h"
 #include "QuarWindow.h"
 #include "Termination.h"
+#include "WavePreview.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -75,5 +76,12 @@ int main(int argc, char* argv[])
         if (TerminationSignal() == 0)
             status = app.exec();
     }
-    return CloseMidiAndReturn(status);
+    status = CloseMidiAndReturn(status);
+    // Exit handlers must not run beside a thread left inside libjack.
+    if (WavePreview::LeftThreadBehind()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -81,7 +81,7 @@ mount -t tmpfs tmpfs /run      # not /tmp: the programs' build paths may lie the
 echo
 step=modules
 for module in soundcore snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq-midi-event \
-  snd-seq-midi snd-seq-dummy snd-seq-virmidi snd-virmidi; do
+  snd-seq-midi snd-seq-dummy snd-seq-virmidi snd-virmidi snd-pcm snd-aloop; do
   insmod "/lib/modules/$module.ko" || fail "insmod $module"
 done
 
@@ -125,7 +125,7 @@ expect "" ""
 # near side of the kernel's dummy USB host controller, wired to its USB MIDI
 # gadget, whose far side (card f_midi, a raw MIDI device) plays the synth.
 step=usb
-for module in usb-common usbcore udc-core configfs libcomposite dummy_hcd snd-hwdep snd-pcm mc snd-usbmidi-lib \
+for module in usb-common usbcore udc-core configfs libcomposite dummy_hcd snd-hwdep mc snd-usbmidi-lib \
   snd-usb-audio usb_f_midi; do
   insmod "/lib/modules/$module.ko" || fail "insmod $module"
 done
@@ -188,6 +188,8 @@ echo "@usb 32 messages arrived as $pieces System Exclusive events; written in $s
 qwdump 0 unpack /run/backup.syx -o /run/waves
 qwdump 0 pack /run/waves/wave-*.wav --wave 97 -o /run/again.syx
 cmp -s /run/again.syx /run/bank.syx || fail "unpack and pack did not give the bank back"
+
+. /vm-play.sh
 
 echo "@done"
 poweroff -f

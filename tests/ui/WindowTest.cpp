@@ -1,6 +1,7 @@
 // The window, offscreen, over the in-memory MIDI backend: what it makes of
 // what the loader, the path parser and the sender decide.
 
+#include "JackRig.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
 #include "MessageBoxAlert.h"
@@ -191,6 +192,33 @@ TEST_F(WindowTest, CancelledOpenChangesNothingReloadReadsAgainAndAFailureBlanksT
                                           "The dropped file was not loaded: its path can't be passed on exactly "
                                           "as a file name."}));
     EXPECT_EQ(State(), failed);
+}
+
+// Play, with a private JACK server: the audio module is loaded only then,
+// the wave plays to the server's playback ports for 2 s, nothing shown changes.
+TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
+{
+    const PrivateJackServer server(dir.File("jackd.log"));
+    QAction& play = Child<QAction>("actionPlay");
+    EXPECT_FALSE(play.isEnabled());
+    ASSERT_TRUE(DropFile(WriteWave("wave.wav", 0x10)));
+    ASSERT_TRUE(play.isEnabled());
+    const std::string state = State();
+    const auto connected = [&] {
+        return RunProcess({"/usr/bin/jack_lsp", "-c", "-s", server.name()})
+                   .out.find("quarven-wave-dump-play:out\n   system:playback_1\n") != std::string::npos;
+    };
+    const auto moduleLoaded = [] { return ReadWholeFile("/proc/self/maps").find("libqwd-wave-play") != std::string::npos; };
+    EXPECT_FALSE(moduleLoaded());
+    QElapsedTimer played;
+    played.start();
+    play.trigger();
+    EXPECT_TRUE(QTest::qWaitFor(connected, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !connected(); }, 5000));
+    EXPECT_GE(played.elapsed(), 2000);
+    EXPECT_TRUE(moduleLoaded());
+    EXPECT_EQ(State(), state);
+    EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
 }
 
 TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)

@@ -1,0 +1,183 @@
+// qwdump play FILE [--note NOTE | --hz F] [--seconds S] [--gain DB]
+// [--port AUDIO_PORT] [--fit METHOD]: hear a wave exactly as it would be
+// sent, looped as an oscillator, before it overwrites a slot.
+
+#include "Command.h"
+#include "Engine.h"
+#include "ExitStatus.h"
+#include "LoadWave.h"
+#include "NoteName.h"
+#include "StandardOutput.h"
+#include "SyxFile.h"
+#include "SystemLog.h"
+#include "Termination.h"
+#include "WaveDump.h"
+#include "WavePlayEntry.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kMaxSeconds = 3600;
+
+class PlayCommand : public Command
+{
+public:
+    explicit PlayCommand(CLI::App& app)
+        : Command(app.add_subcommand(
+              "play",
+              "Play the 128-sample wave of a WAV file exactly as it would be sent, looped as an oscillator: "
+              "through JACK when a server is running, otherwise through ALSA's default device. A .syx file's "
+              "messages play one after another. Harmonics at or above half the output's sample rate are left "
+              "out, so high notes do not alias. Exit status: 0 played (or ended by Ctrl-C, then 130); 1 the "
+              "file did not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio "
+              "input; 4 the audio system refused, went away or stopped answering."))
+    {
+        m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file, or .syx file of wave dump messages")
+            ->required();
+        auto* note = m_subcommand
+                         ->add_option("--note,-n", m_note,
+                                      "Pitch as a note name: C3 (the default), A4 = 440 Hz, F#2, Bb5; C-1 to G9")
+                         ->check([](const std::string& name) {
+                             return NoteFrequency(name) ? "" : "not a note name from C-1 to G9: " + name;
+                         });
+        m_subcommand->add_option("--hz", m_hz, "Pitch in Hz, 8 to 12544")
+            ->check(CLI::Range(8.0, 12544.0))
+            ->excludes(note);
+        m_subcommand
+            ->add_option("--seconds,-s", m_seconds, "How long each wave plays, 0 to 3600; 0 plays one until Ctrl-C")
+            ->check(CLI::Range(0.0, kMaxSeconds))
+            ->capture_default_str();
+        m_subcommand->add_option("--gain,-g", m_gainDb, "Level in dB, -96 to 0 (full scale)")
+            ->check(CLI::Range(-96.0, 0.0))
+            ->capture_default_str();
+        m_subcommand->add_option("--port,-p", m_port,
+                                 "A JACK audio input port to play to, e.g. system:playback_1 (default: every "
+                                 "physical playback port)");
+        AddFitOption(*m_subcommand, m_fit);
+    }
+
+    int Run() override
+    {
+        PlayRequest request;
+        if (const int status = ReadWaves(request.waves); status != kExitOk)
+            return status;
+        if (m_seconds == 0 && request.waves.size() > 1) {
+            std::fprintf(stderr, "qwdump: %s holds %zu waves; --seconds 0 plays one until Ctrl-C: give each a time\n",
+                         m_file.c_str(), request.waves.size());
+            return kExitUsage;
+        }
+        std::string error;
+        const PlayWavesFn play = PlayWavesEntry(error);
+        if (play == nullptr) {
+            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            return kExitFileError;
+        }
+        request.frequency = m_hz > 0 ? m_hz : *NoteFrequency(m_note);
+        request.gainDb = m_gainDb;
+        request.secondsEach = m_seconds;
+        request.jackPort = m_port;
+        request.stopFd = TerminationFd();
+        PlayReport report;
+        play(request, [&](const PlayReport& opened) { Announce(request, opened); }, report);
+        const int status = Outcome(report);
+        if (report.threadLeftBehind) {
+            // Exit handlers must not run beside a thread inside libjack.
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(ExitStatusAfterSignals(status));
+        }
+        return FinishStandardOutput(status);
+    }
+
+private:
+    int ReadWaves(std::vector<PlayWave>& waves)
+    {
+        if (LooksLikeSyxFile(m_file)) {
+            std::vector<SysexMessage> messages;
+            std::string error;
+            if (!ReadSyxFile(m_file, messages, error)) {
+                std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), error.c_str());
+                return kExitFileError;
+            }
+            for (const SysexMessage& message : messages) {
+                std::int16_t samples[128];
+                WaveDump::Unpack(message.data(), samples);
+                waves.emplace_back();
+                std::copy(std::begin(samples), std::end(samples), waves.back().begin());
+                m_waveNumbers += (m_waveNumbers.empty() ? " (wave " : ", ") +
+                                 std::to_string(WaveDump::WaveNumberOf(message.data()));
+            }
+            m_waveNumbers += ")";
+            return kExitOk;
+        }
+        if (!LoadWaveOrReport(m_file, m_fit))
+            return kExitFileError;
+        waves.emplace_back();
+        std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());
+        return kExitOk;
+    }
+
+    void Announce(const PlayRequest& request, const PlayReport& opened)
+    {
+        const std::string pitch = m_hz > 0 ? "" : m_note + " ";
+        std::string length = m_seconds == 0 ? "until Ctrl-C" : "for " + Seconds(m_seconds);
+        if (request.waves.size() > 1)
+            length = Seconds(m_seconds) + " each";
+        Print("Playing %s%s at %s(%.2f Hz), %.1f dB, %s through %s\n", m_file.c_str(), m_waveNumbers.c_str(),
+              pitch.c_str(), request.frequency, m_gainDb, length.c_str(), opened.output.c_str());
+        std::fflush(stdout);
+        if (opened.harmonicsKept == 0)
+            std::fprintf(stderr, "qwdump: %.2f Hz is at or above half the output's rate (%u Hz): silence\n",
+                         request.frequency, opened.sampleRate);
+    }
+
+    static std::string Seconds(double seconds)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g s", seconds);
+        return text;
+    }
+
+    int Outcome(const PlayReport& report) const
+    {
+        if (report.periodFrames > 0 && report.sampleRate > 0)
+            LogLine("qwdump play: %s, %u Hz, periods of %u frames (%.2f ms); harmonics 1 to %d kept; "
+                    "the callback took at most %.3f ms a period",
+                    report.output.c_str(), report.sampleRate, report.periodFrames,
+                    1e3 * report.periodFrames / report.sampleRate, report.harmonicsKept,
+                    1e3 * report.worstPeriodSeconds);
+        if (report.underruns > 0)
+            std::fprintf(stderr, "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "
+                                 "had gaps\n",
+                         report.underruns, report.underruns == 1 ? "" : "s");
+        if (report.outcome == PlayOutcome::kPlayed)
+            return kExitOk;
+        std::fprintf(stderr, "qwdump: %s\n", report.error.c_str());
+        switch (report.outcome) {
+        case PlayOutcome::kNoOutput:
+            return kExitFileError;
+        case PlayOutcome::kNoPort:
+            return kExitNoSuchPort;
+        default:
+            return kExitSendFailed;
+        }
+    }
+
+    std::string m_file;
+    std::string m_note = "C3";
+    double m_hz = 0;
+    double m_seconds = 2;
+    double m_gainDb = -12;
+    std::string m_port;
+    std::string m_fit;
+    std::string m_waveNumbers;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> AddPlayCommand(CLI::App& app)
+{
+    return std::make_unique<PlayCommand>(app);
+}

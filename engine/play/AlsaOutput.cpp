@@ -1,0 +1,138 @@
+#include "Outputs.h"
+
+#include "PeriodTimer.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+namespace {
+
+constexpr char kDevice[] = "default";
+constexpr unsigned kRate = 48000;
+// Room for a busy machine (or an emulated one) to keep up without
+// underruns; a preview doesn't need a quicker start.
+constexpr unsigned kLatencyMicroseconds = 200000;
+
+// What the lane's calls share with the watcher; never freed once the lane
+// is abandoned (see JackOutput.cpp).
+struct AlsaSide
+{
+    snd_pcm_t* pcm = nullptr;
+    std::string error;
+    snd_pcm_uframes_t periodFrames = 0;
+    snd_pcm_uframes_t bufferFrames = 0;
+    std::unique_ptr<Oscillator> oscillator;
+    std::vector<float> rendered;
+    std::vector<std::int16_t> samples;
+    unsigned underruns = 0;
+    PeriodTimer timer;
+};
+
+std::string Failed(const char* call, int error)
+{
+    return std::string(call) + " " + kDevice + ": " + snd_strerror(error);
+}
+
+// libasound's own lines on a failed open ("cannot find card '0'", eight of
+// them on a machine without sound) repeat what the error code says.
+void Quiet(const char*, int, const char*, int, const char*, ...)
+{
+}
+
+void Open(AlsaSide& side)
+{
+    snd_lib_error_set_handler(Quiet);
+    const int opened = snd_pcm_open(&side.pcm, kDevice, SND_PCM_STREAM_PLAYBACK, 0);
+    snd_lib_error_set_handler(nullptr);
+    if (const int error = opened; error < 0) {
+        side.pcm = nullptr;
+        side.error = Failed("snd_pcm_open", error);
+        return;
+    }
+    if (const int error = snd_pcm_set_params(side.pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate, 1,
+                                             kLatencyMicroseconds);
+        error < 0)
+        side.error = Failed("snd_pcm_set_params", error);
+    else if (const int error = snd_pcm_get_params(side.pcm, &side.bufferFrames, &side.periodFrames); error < 0)
+        side.error = Failed("snd_pcm_get_params", error);
+}
+
+// The "callback" of a pushed stream: each period rendered into buffers made
+// beforehand, then written; writing is what waits on the device. A buffer of
+// silence follows the fade-out, so that whatever a device or a loopback
+// still holds when it stops is silent.
+void Stream(AlsaSide& side)
+{
+    Oscillator& oscillator = *side.oscillator;
+    for (snd_pcm_uframes_t silence = 0; silence < side.bufferFrames;) {
+        if (oscillator.Finished())
+            silence += side.periodFrames;
+        const std::int64_t started = PeriodTimer::Now();
+        oscillator.Render(side.rendered.data(), side.rendered.size());
+        std::transform(side.rendered.begin(), side.rendered.end(), side.samples.begin(), [](float value) {
+            return static_cast<std::int16_t>(std::lrint(std::clamp(value * 32768.0f, -32768.0f, 32767.0f)));
+        });
+        side.timer.Note(started);
+        for (std::size_t done = 0; done < side.samples.size();) {
+            snd_pcm_sframes_t written = snd_pcm_writei(side.pcm, side.samples.data() + done, side.samples.size() - done);
+            if (written == -EPIPE)
+                ++side.underruns;
+            if (written < 0)
+                written = snd_pcm_recover(side.pcm, static_cast<int>(written), 1);  // an underrun: go on
+            if (written < 0) {
+                side.error = Failed("snd_pcm_writei", static_cast<int>(written));
+                return;
+            }
+            done += static_cast<std::size_t>(written);
+        }
+    }
+    if (const int error = snd_pcm_drain(side.pcm); error < 0)
+        side.error = Failed("snd_pcm_drain", error);
+}
+
+}  // namespace
+
+void PlayThroughAlsa(PlayWatch& watch)
+{
+    PlayReport& report = watch.Report();
+    const std::string system = std::string("ALSA device '") + kDevice + "'";
+    LanePtr lane(new AudioLane);
+    auto owned = std::make_unique<AlsaSide>();
+    AlsaSide* side = owned.get();
+    const auto keep = [&](bool answered) {
+        if (!answered)
+            owned.release();  // the lane's thread may still use it
+        return answered;
+    };
+
+    if (!keep(watch.Call(*lane, system, "snd_pcm_open", [side] { Open(*side); })))
+        return;
+    if (side->pcm == nullptr) {
+        watch.Fail(PlayOutcome::kNoOutput, side->error);
+        return;
+    }
+    if (!side->error.empty()) {
+        watch.Fail(PlayOutcome::kFailed, side->error);
+    } else if (!watch.StopAsked()) {
+        report.periodFrames = static_cast<unsigned>(side->periodFrames);
+        side->oscillator = watch.MakeOscillator(kRate);
+        side->rendered.resize(side->periodFrames);
+        side->samples.resize(side->periodFrames);
+        report.output = "ALSA " + std::string(kDevice);
+        watch.Started();
+        if (!keep(watch.Stream(*lane, system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
+            return;
+        report.worstPeriodSeconds = side->timer.WorstSeconds();
+        report.underruns = side->underruns;
+        if (!side->error.empty())
+            watch.Fail(PlayOutcome::kFailed, side->error);
+        else
+            report.outcome = PlayOutcome::kPlayed;
+    } else {
+        report.outcome = PlayOutcome::kPlayed;
+    }
+    keep(watch.Call(*lane, system, "snd_pcm_close", [side] { snd_pcm_close(side->pcm); }));
+}

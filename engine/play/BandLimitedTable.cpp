@@ -1,0 +1,50 @@
+#include "BandLimitedTable.h"
+
+#include <fftw3.h>
+
+#include <complex>
+#include <mutex>
+
+namespace {
+
+// FFTW's planner is not reentrant.
+std::mutex g_planner;
+
+}  // namespace
+
+BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double frequency, double sampleRate)
+{
+    constexpr int kWave = 128;
+    double in[kWave];
+    fftw_complex spectrum[kWave / 2 + 1];
+    for (int i = 0; i < kWave; ++i)
+        in[i] = wave[i] / 32768.0;
+    std::vector<std::complex<double>> padded(kTableSize / 2 + 1);
+    std::vector<double> out(kTableSize);
+    {
+        const std::lock_guard<std::mutex> lock(g_planner);
+        fftw_plan forward = fftw_plan_dft_r2c_1d(kWave, in, spectrum, FFTW_ESTIMATE);
+        fftw_execute(forward);
+        fftw_destroy_plan(forward);
+    }
+
+    BandLimitedTable table;
+    // Unnormalised transforms: 1/128 brings the wave's coefficients to
+    // amplitudes. Its Nyquist term (64) is a cosine of its own; as an
+    // ordinary bin of the long table it is counted twice, hence the half.
+    for (int k = 0; k <= kWave / 2 && k * frequency < sampleRate / 2; ++k) {
+        const double scale = (k == kWave / 2 ? 0.5 : 1.0) / kWave;
+        padded[k] = std::complex<double>(spectrum[k][0], spectrum[k][1]) * scale;
+        table.harmonicsKept = k;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(g_planner);
+        fftw_plan backward = fftw_plan_dft_c2r_1d(kTableSize, reinterpret_cast<fftw_complex*>(padded.data()),
+                                                  out.data(), FFTW_ESTIMATE);
+        fftw_execute(backward);
+        fftw_destroy_plan(backward);
+    }
+    table.samples.assign(out.begin(), out.end());
+    table.samples.push_back(table.samples.front());
+    return table;
+}

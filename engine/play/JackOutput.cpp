@@ -1,0 +1,188 @@
+#include "Outputs.h"
+
+#include "PeriodTimer.h"
+
+#include <jack/jack.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// What the lane's calls and the callbacks share with the watcher. Should the
+// lane be abandoned, its thread may still finish a call and write here, so
+// this is then never freed.
+struct JackSide
+{
+    jack_client_t* client = nullptr;
+    jack_port_t* port = nullptr;
+    std::vector<std::string> destinations;
+    std::string error;
+    bool noPort = false;  // the error is that no destination was found
+    unsigned sampleRate = 0;
+    unsigned periodFrames = 0;
+    bool active = false;
+    std::unique_ptr<Oscillator> oscillator;  // set before activation
+    std::atomic<bool> serverGone{false};
+    PeriodTimer timer;
+};
+
+// Realtime: no allocation, no locks, no printing.
+int Process(jack_nframes_t frames, void* arg)
+{
+    auto* side = static_cast<JackSide*>(arg);
+    const std::int64_t started = PeriodTimer::Now();
+    auto* out = static_cast<float*>(jack_port_get_buffer(side->port, frames));
+    side->oscillator->Render(out, frames);
+    side->timer.Note(started);
+    return 0;
+}
+
+void ServerGone(void* arg)
+{
+    static_cast<JackSide*>(arg)->serverGone.store(true);
+}
+
+const char kSystem[] = "JACK server";
+
+bool FindDestinations(JackSide& side, const std::string& wanted);
+
+void Open(JackSide& side, const std::string& name, const std::string& wanted)
+{
+    jack_status_t status{};
+    const std::string clientName = name.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
+    side.client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (side.client == nullptr) {
+        char text[96];
+        std::snprintf(text, sizeof text, "jack_client_open: the server refused the client (status 0x%x)",
+                      static_cast<unsigned>(status));
+        side.error = text;
+        return;
+    }
+    side.port = jack_port_register(side.client, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    if (side.port == nullptr)
+        side.error = "jack_port_register out: the server refused the port";
+    else if (jack_set_process_callback(side.client, Process, &side) != 0)
+        side.error = "jack_set_process_callback: refused";
+    else
+        jack_on_shutdown(side.client, ServerGone, &side);
+    if (!side.error.empty())
+        return;
+    side.sampleRate = jack_get_sample_rate(side.client);
+    side.periodFrames = jack_get_buffer_size(side.client);
+    side.noPort = !FindDestinations(side, wanted);
+}
+
+// The port asked for, or every physical playback port. False when there is none.
+bool FindDestinations(JackSide& side, const std::string& wanted)
+{
+    if (!wanted.empty()) {
+        jack_port_t* port = jack_port_by_name(side.client, wanted.c_str());
+        if (port == nullptr || (jack_port_flags(port) & JackPortIsInput) == 0 ||
+            std::strcmp(jack_port_type(port), JACK_DEFAULT_AUDIO_TYPE) != 0) {
+            side.error = "no JACK audio input port " + wanted + " ('jack_lsp -t' lists them)";
+            return false;
+        }
+        side.destinations.push_back(wanted);
+        return true;
+    }
+    if (const char** found =
+            jack_get_ports(side.client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
+        for (const char** name = found; *name != nullptr; ++name)
+            side.destinations.emplace_back(*name);
+        jack_free(found);
+    }
+    if (side.destinations.empty())
+        side.error = "the JACK server has no playback ports; name one with --port";
+    return !side.destinations.empty();
+}
+
+void ActivateAndConnect(JackSide& side)
+{
+    if (const int failed = jack_activate(side.client); failed != 0) {
+        side.error = "jack_activate: the server refused to activate the client (error " + std::to_string(failed) + ")";
+        return;
+    }
+    side.active = true;
+    for (const std::string& destination : side.destinations) {
+        if (const int failed = jack_connect(side.client, jack_port_name(side.port), destination.c_str()); failed != 0) {
+            side.error = "jack_connect " + std::string(jack_port_name(side.port)) + " to " + destination +
+                         ": the server refused the connection (error " + std::to_string(failed) + ")";
+            return;
+        }
+    }
+}
+
+// The server runs the periods; the watcher waits for the last one, and for
+// a server that stops running them.
+void WatchPeriods(PlayWatch& watch, JackSide& side)
+{
+    Oscillator& oscillator = *side.oscillator;
+    std::uint64_t frames = oscillator.FramesRendered();
+    auto moved = AudioClock::now();
+    while (!oscillator.Finished() && !side.serverGone.load()) {
+        watch.Sleep(AudioClock::now() + std::chrono::milliseconds(10), &oscillator);
+        if (const std::uint64_t now = oscillator.FramesRendered(); now != frames) {
+            frames = now;
+            moved = AudioClock::now();
+        } else if (AudioClock::now() > moved + kAnswerWithin) {
+            watch.Fail(PlayOutcome::kFailed, "JACK server not answering within 1 s (it stopped running periods)");
+            return;
+        }
+    }
+    if (side.serverGone.load())
+        watch.Fail(PlayOutcome::kFailed, "the JACK server went away");
+    else
+        watch.Report().outcome = PlayOutcome::kPlayed;
+}
+
+}  // namespace
+
+void PlayThroughJack(PlayWatch& watch)
+{
+    PlayReport& report = watch.Report();
+    LanePtr lane(new AudioLane);
+    auto owned = std::make_unique<JackSide>();
+    JackSide* side = owned.get();
+    const auto call = [&](const char* name, std::function<void()> work) {
+        if (watch.Call(*lane, kSystem, name, std::move(work)))
+            return true;
+        owned.release();  // the lane's thread may still use it
+        return false;
+    };
+
+    const PlayRequest& request = watch.Request();
+    if (!call("jack_client_open", [side, name = request.clientName, port = request.jackPort] { Open(*side, name, port); }))
+        return;
+    if (!side->error.empty()) {
+        watch.Fail(side->noPort ? PlayOutcome::kNoPort : PlayOutcome::kFailed, side->error);
+    } else {
+        report.periodFrames = side->periodFrames;
+        side->oscillator = watch.MakeOscillator(side->sampleRate);
+    }
+    if (side->error.empty() && !watch.StopAsked()) {
+        if (!call("jack_activate", [side] { ActivateAndConnect(*side); }))
+            return;
+        if (!side->error.empty()) {
+            watch.Fail(PlayOutcome::kFailed, side->error);
+        } else {
+            report.output = "JACK (";
+            for (const std::string& destination : side->destinations)
+                report.output += (&destination == &side->destinations.front() ? "" : ", ") + destination;
+            report.output += ")";
+            watch.Started();
+            WatchPeriods(watch, *side);
+            report.worstPeriodSeconds = side->timer.WorstSeconds();
+        }
+    } else if (side->error.empty()) {
+        report.outcome = PlayOutcome::kPlayed;  // stopped before it began
+    }
+
+    // A client whose server went away is left open: closing it can
+    // deadlock inside libjack. The process ends soon.
+    if (side->client == nullptr || side->serverGone.load()) {
+        owned.release();
+        return;
+    }
+    call("jack_client_close", [side] { jack_client_close(side->client); });
+}

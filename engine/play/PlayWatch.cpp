@@ -1,0 +1,118 @@
+#include "PlayWatch.h"
+
+#include "BandLimitedTable.h"
+#include "JackServerPresence.h"
+
+#include <cmath>
+
+#include <poll.h>
+
+namespace {
+
+// Long enough that starting and stopping don't click, short enough not to
+// be heard as a swell.
+constexpr double kFadeSeconds = 0.005;
+// How often the watcher looks for a stop request.
+constexpr std::chrono::milliseconds kStopLatency{20};
+
+}  // namespace
+
+std::unique_ptr<Oscillator> PlayWatch::MakeOscillator(unsigned sampleRate)
+{
+    std::vector<std::vector<float>> tables;
+    for (const PlayWave& wave : m_request.waves) {
+        std::int16_t samples[128];
+        std::copy(wave.begin(), wave.end(), samples);
+        BandLimitedTable table = MakeBandLimitedTable(samples, m_request.frequency, sampleRate);
+        m_report.harmonicsKept = table.harmonicsKept;
+        tables.push_back(std::move(table.samples));
+    }
+    m_report.sampleRate = sampleRate;
+    const auto framesEach = static_cast<std::uint64_t>(std::llround(m_request.secondsEach * sampleRate));
+    return std::make_unique<Oscillator>(std::move(tables), m_request.frequency / sampleRate,
+                                        static_cast<float>(std::pow(10.0, m_request.gainDb / 20.0)), framesEach,
+                                        static_cast<std::uint32_t>(std::lround(kFadeSeconds * sampleRate)));
+}
+
+void PlayWatch::Started() const
+{
+    if (m_started)
+        m_started(m_report);
+}
+
+void PlayWatch::Sleep(AudioClock::time_point until, Oscillator* oscillator)
+{
+    for (auto now = AudioClock::now(); now < until; now = AudioClock::now()) {
+        const auto step = std::min<AudioClock::duration>(until - now, kStopLatency);
+        const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count());
+        // The signal pipe stays readable once written: watched until then only.
+        pollfd fd{m_stopAsked ? -1 : m_request.stopFd, POLLIN, 0};
+        if (::poll(&fd, 1, ms) > 0 && (fd.revents & POLLIN) != 0)
+            m_stopAsked = true;
+        if (m_request.stop != nullptr && m_request.stop->load())
+            m_stopAsked = true;
+        if (m_stopAsked && oscillator != nullptr)
+            oscillator->RequestStop();
+    }
+}
+
+bool PlayWatch::Call(AudioLane& lane, const std::string& system, const std::string& callName,
+                     std::function<void()> call)
+{
+    lane.Post(std::move(call));
+    const auto deadline = AudioClock::now() + kAnswerWithin;
+    const LaneVerdict verdict = lane.Await([&] { return deadline; }, [&](AudioClock::time_point until) { Sleep(until); });
+    return Judge(lane, verdict, system, callName);
+}
+
+bool PlayWatch::Stream(AudioLane& lane, const std::string& system, const std::string& callName,
+                       std::function<void()> call, Oscillator& oscillator)
+{
+    lane.Post(std::move(call));
+    std::uint64_t frames = oscillator.FramesRendered();
+    auto moved = AudioClock::now();
+    const auto deadline = [&] {
+        if (const std::uint64_t now = oscillator.FramesRendered(); now != frames) {
+            frames = now;
+            moved = AudioClock::now();
+        }
+        return moved + kAnswerWithin;
+    };
+    const LaneVerdict verdict =
+        lane.Await(deadline, [&](AudioClock::time_point until) { Sleep(until, &oscillator); });
+    return Judge(lane, verdict, system, callName);
+}
+
+bool PlayWatch::Judge(AudioLane& lane, LaneVerdict verdict, const std::string& system, const std::string& callName)
+{
+    switch (verdict) {
+    case LaneVerdict::kDone:
+        return true;
+    case LaneVerdict::kNotAnswering:
+        Fail(PlayOutcome::kFailed, system + " not answering within 1 s (" + callName + ")");
+        break;
+    case LaneVerdict::kLocked:
+        Fail(PlayOutcome::kFailed,
+             system.rfind("JACK", 0) == 0
+                 ? "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
+                       " to free it)"
+                 : callName + " waited on a lock for " + std::to_string(AudioLane::kLockPatience.count()) +
+                       " s past its deadline");
+        break;
+    case LaneVerdict::kBusy:
+        Fail(PlayOutcome::kFailed, callName + " still busy " + std::to_string(AudioLane::kBusyLimit.count()) +
+                                       " s past its deadline");
+        break;
+    }
+    lane.Abandon();
+    m_report.threadLeftBehind = true;
+    return false;
+}
+
+void PlayWatch::Fail(PlayOutcome outcome, std::string error)
+{
+    if (!m_report.error.empty())
+        return;  // the first failure is the cause; closing may fail after it
+    m_report.outcome = outcome;
+    m_report.error = std::move(error);
+}

@@ -1,0 +1,60 @@
+// The audio preview module: plays 128-sample waves looped as an oscillator,
+// through JACK when a server runs, otherwise through ALSA's default PCM
+// device. qwdump play and the window's Play open it on first use (dlopen),
+// so nothing else ever loads libjack's or libasound's audio side. This
+// header is all its users see of it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+using PlayWave = std::array<std::int16_t, 128>;
+
+struct PlayRequest
+{
+    std::vector<PlayWave> waves;  // played in turn, each faded in and out
+    double frequency = 130.8128;  // Hz; C3
+    double gainDb = -12.0;
+    double secondsEach = 2.0;     // 0: until stopped
+    std::string jackPort;         // a JACK audio input to play to; "" for the system's playback ports
+    std::string clientName = "qwdump";
+    // Either ends the play at its next period, faded out: the atomic set, or
+    // the descriptor readable (TerminationFd()).
+    const std::atomic<bool>* stop = nullptr;
+    int stopFd = -1;
+};
+
+enum class PlayOutcome {
+    kPlayed,    // to the end, or until stopped
+    kNoOutput,  // neither a JACK server nor ALSA's default device
+    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it
+    kFailed,    // the system refused, went away or stopped answering
+};
+
+struct PlayReport
+{
+    PlayOutcome outcome = PlayOutcome::kFailed;
+    std::string error;     // why, when not played: the failing call and its reason
+    std::string output;    // where it went: "JACK (system:playback_1, system:playback_2)", "ALSA default"
+    unsigned sampleRate = 0;
+    unsigned periodFrames = 0;
+    int harmonicsKept = 0;           // of the wave's 64, those below half the sample rate
+    double worstPeriodSeconds = 0;   // the longest the audio callback took for one period
+    unsigned underruns = 0;          // times the device ran dry: gaps in the sound (ALSA)
+    // A thread was left inside libjack or libasound, waiting on a server that
+    // does not answer: the process must end with _Exit, with no exit handlers.
+    bool threadLeftBehind = false;
+};
+
+// Plays `request` on the calling thread's watch and returns when it has
+// ended. `started` (may be empty) is called once the output is open and
+// connected, before the first sound.
+extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<void(const PlayReport&)>& started,
+                             PlayReport& report);
+
+inline constexpr char kPlayWavesEntry[] = "QwdPlayWaves";
+using PlayWavesFn = decltype(&QwdPlayWaves);

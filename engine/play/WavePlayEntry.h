@@ -1,0 +1,24 @@
+// The module's entry, opened on first use: a program that never plays never
+// loads libjack's or libasound's audio side. Needs qwd_use_wave_play().
+#pragma once
+
+#include "ProgramModule.h"
+#include "WavePlay.h"
+
+#include <dlfcn.h>
+
+// Null when the module can't be opened; `error` then says why.
+inline PlayWavesFn PlayWavesEntry(std::string& error)
+{
+    static std::string why;
+    static const PlayWavesFn entry = [] {
+        const std::string path = ProgramModulePath(QWD_PLAY_MODULE_FROM_BINDIR, QWD_PLAY_MODULE_IN_BUILD);
+        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        auto* found = module ? reinterpret_cast<PlayWavesFn>(::dlsym(module, kPlayWavesEntry)) : nullptr;
+        if (found == nullptr)
+            why = std::string("can't load the audio module: ") + ::dlerror();
+        return found;
+    }();
+    error = why;
+    return entry;
+}

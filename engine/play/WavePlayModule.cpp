@@ -1,0 +1,34 @@
+// The module's one entry point: JACK when a server answers, else ALSA.
+
+#include "JackServerPresence.h"
+#include "Outputs.h"
+#include "WavePlay.h"
+
+#include <type_traits>
+
+extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<void(const PlayReport&)>& started,
+                             PlayReport& report)
+{
+    report = PlayReport();
+    PlayWatch watch(request, started, report);
+#if QWD_WITH_JACK
+    // Only then is libjack called at all: see JackServerPresence.h.
+    if (JackServerMayBeRunning()) {
+        PlayThroughJack(watch);
+        return;
+    }
+#endif
+    if (!request.jackPort.empty()) {
+        watch.Fail(PlayOutcome::kNoPort, "no JACK server is running to play to " + request.jackPort);
+        return;
+    }
+#if QWD_WITH_ALSA
+    PlayThroughAlsa(watch);
+    if (report.outcome == PlayOutcome::kNoOutput)
+        report.error = "no audio output: no JACK server is running, and " + report.error;
+#else
+    watch.Fail(PlayOutcome::kNoOutput, "no audio output: no JACK server is running");
+#endif
+}
+
+static_assert(std::is_same_v<decltype(&QwdPlayWaves), PlayWavesFn>);

@@ -1,0 +1,30 @@
+# Sourced by vm-init.sh at its end: qwdump play through ALSA's default
+# device, made the snd-aloop card's playback side, while arecord records its
+# capture side; tone_check holds each recording against the wave. A4 ends by
+# Ctrl-C, C8 on time. Reports "@play NOTE: measurements".
+
+step=play
+mkdir -p /etc
+printf 'pcm.!default { type plug slave.pcm "hw:Loopback,0,0" }\n' >/etc/asound.conf
+for note_hz in A4:440 C8:4186.009; do
+  note=${note_hz%:*}
+  arecord -q -D hw:Loopback,1,0 --buffer-time=100000 -f S16_LE -r 48000 -c 1 /run/rec.wav 2>/run/arecord &
+  rec_pid=$!
+  wait_for "arecord to start" grep -q RUNNING /proc/asound/Loopback/pcm1c/sub0/status
+  seconds=1
+  [ "$note" = A4 ] && seconds=0
+  timeout 20 "$QWDUMP" -v play "$WAVES/square.wav" --note "$note" --seconds "$seconds" >/run/out 2>/run/err &
+  play_pid=$!
+  if [ "$note" = A4 ]; then
+    wait_for "play to start" grep -q Playing /run/out
+    sleep 1
+    kill -INT "$play_pid"
+  fi
+  wait "$play_pid"
+  got=$?
+  [ "$got" = "$([ "$note" = A4 ] && echo 130 || echo 0)" ] || fail "play $note exited with $got: $(cat /run/err)"
+  sleep 0.2
+  kill -INT "$rec_pid" && wait "$rec_pid"
+  "$TONE_CHECK" /run/rec.wav "$WAVES/square.wav" "${note_hz#*:}" -12 >/run/check 2>&1 || fail "$note: $(tr "\n" " " </run/check) $(tr "\n" " " </run/err)"
+  echo "@play $note: $(cat /run/check) $(sed -n 's/^qwdump play: //p' /run/err)"
+done

@@ -1,0 +1,53 @@
+#include "WavePreview.h"
+
+#include "WavePlayEntry.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+std::atomic<bool> WavePreview::s_leftBehind{false};
+
+namespace {
+
+constexpr double kC3 = 130.8128;
+
+}  // namespace
+
+WavePreview::~WavePreview()
+{
+    Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void WavePreview::Start(const std::int16_t (&wave)[128])
+{
+    if (m_playing.load())
+        return;
+    if (m_thread.joinable())
+        m_thread.join();  // the last one, ended
+    m_stop.store(false);
+    m_playing.store(true);
+    PlayRequest request;
+    request.waves.emplace_back();
+    std::copy(std::begin(wave), std::end(wave), request.waves.back().begin());
+    request.frequency = kC3;
+    request.secondsEach = 0;
+    request.stop = &m_stop;
+    request.clientName = "quarven-wave-dump-play";
+    m_thread = std::thread([this, request = std::move(request)] {
+        std::string error;
+        PlayReport report;
+        // Loaded here, off the window's thread: libjack and libasound take
+        // milliseconds to load.
+        if (const PlayWavesFn play = PlayWavesEntry(error)) {
+            play(request, {}, report);
+            error = report.outcome == PlayOutcome::kPlayed ? "" : report.error;
+            s_leftBehind.store(s_leftBehind.load() || report.threadLeftBehind);
+        }
+        m_playing.store(false);
+        QMetaObject::invokeMethod(this, [this, error] { emit finished(QString::fromStdString(error)); },
+                                  Qt::QueuedConnection);
+    });
+}

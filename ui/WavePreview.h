@@ -1,0 +1,40 @@
+// The window's Play: the loaded wave at C3 on a thread of its own, through
+// the audio preview module, which is opened only when Play is first used.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class WavePreview : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WavePreview(QObject* parent = nullptr) : QObject(parent) {}
+    // Fades out what plays and waits for it: the preview's own deadlines
+    // bound the wait when the audio server does not answer.
+    ~WavePreview() override;
+
+    // Plays a copy of `wave` until Stop(); ignored while one plays.
+    void Start(const std::int16_t (&wave)[128]);
+    void Stop() { m_stop.store(true); }
+    bool Playing() const { return m_playing.load(); }
+
+    // True once a preview left a thread waiting inside an audio system on a
+    // server that does not answer: the program must then end with _Exit.
+    static bool LeftThreadBehind() { return s_leftBehind.load(); }
+
+signals:
+    // On the window's thread, once it has ended; `error` empty when it played.
+    void finished(const QString& error);
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_playing{false};
+    static std::atomic<bool> s_leftBehind;
+};
