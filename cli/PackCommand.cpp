@@ -5,7 +5,7 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
-#include "LoadWave.h"
+#include "FitWave.h"
 #include "OutputFile.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
@@ -29,7 +29,7 @@ public:
             ->add_option("--output,-o", m_output,
                          "Write the messages to this .syx file instead of printing each as a line of hex")
             ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
-        AddFitOption(*m_subcommand, m_fit);
+        AddFitOptions(*m_subcommand, m_fit, m_request);
     }
 
     int Run() override
@@ -42,7 +42,7 @@ public:
             }
         }
         std::vector<BankMessage> bank;
-        if (const int status = GatherWaveDumps(m_files, m_waveNumber, m_fit, bank); status != kExitOk)
+        if (const int status = GatherWaveDumps(m_files, m_waveNumber, FitOption(m_fit, m_request), bank); status != kExitOk)
             return status;
         if (m_output.empty()) {
             for (const BankMessage& message : bank)
@@ -70,9 +70,7 @@ private:
 
     bool WriteSyx(const std::vector<BankMessage>& bank) const
     {
-        SysexMessage bytes;
-        for (const BankMessage& message : bank)
-            bytes.insert(bytes.end(), message.bytes.begin(), message.bytes.end());
+        const SysexMessage bytes = SyxBytes(bank);
         std::string error;
         if (WriteOutputFile(m_output, bytes.data(), bytes.size(), error))
             return true;
@@ -84,6 +82,7 @@ private:
     int m_waveNumber = 0;
     std::string m_output;
     std::string m_fit;
+    FitRequest m_request;
 };
 
 }  // namespace

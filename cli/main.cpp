@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     // Global options may also follow the command's own.
     app.fallthrough();
     bool verbose = false;
-    app.add_flag("--verbose,-v", verbose, "Also print log lines such as \"MIDISendSysex = STATUS\" on stderr");
+    app.add_flag("--verbose,-v", verbose,
+                 "Also print log lines such as \"MIDISendSysex = STATUS\" on stderr, and with fit a line per frame");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(AddPackCommand(app));

@@ -1,0 +1,39 @@
+// The arithmetic that costs: harmonics 0 to 63 of a cycle, computed directly
+// (128 multiply-adds a sample), and their synthesis at 128 points. Both are
+// vectorised, with AVX2 and FMA where the processor has them.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class DirectHarmonics
+{
+public:
+    // Up to this many samples share the table; each block of them is turned
+    // to its place in the cycle afterwards.
+    static constexpr std::size_t kBlock = 64;
+
+    explicit DirectHarmonics(std::size_t n);
+
+    // Bins 0 to 63 of the discrete Fourier transform of the n samples of
+    // `cycle` (X_k = sum of x_j e^(-2 pi i j k / n)); zero past n/2.
+    void Compute(const double* cycle, double* re, double* im) const;
+
+    // True when the AVX2 and FMA kernel runs: CycleFit.cpp's costs depend on it.
+    static bool Vectorised();
+
+    struct alignas(32) Quad
+    {
+        double v[4];
+    };
+
+private:
+    std::size_t m_n;
+    std::size_t m_rows;          // samples per block: n, or kBlock when longer
+    std::vector<Quad> m_table;   // e^(-2 pi i k r / n) for r < m_rows, k < 64 (layout in the .cpp)
+    std::vector<Quad> m_step;    // e^(-2 pi i k m_rows / n): real parts, then imaginary parts
+};
+
+// wave[i] = a[0] + sum over k of a[k] cos(2 pi k i / 128) + b[k] sin(2 pi k i / 128),
+// k from 1 to 63, for i < 128.
+void Synthesise128(const double* a, const double* b, double* wave);
