@@ -1,5 +1,5 @@
 // The main window and the controller of everything the user does: it takes
-// a dropped or opened WAV file into the engine, reports a failed load, keeps
+// a dropped, opened or imported WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
 // remembered file and sends the wave dump. Its controls (the outlets), its
 // File menu and the actions they trigger come from QuarWindow.ui.
@@ -39,6 +39,9 @@ public slots:
     void sendClicked();
     // File > Open...: the chosen file is taken as a drop of that one path.
     void openTriggered();
+    // File > Import Audio...: any audio file, fitted and saved as a 128-sample
+    // WAV file, which is then taken as a drop of it.
+    void importTriggered();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -51,6 +54,8 @@ private:
     bool isRegisteredDrag(const QMimeData* info) const;
     bool takesPartIn(const QDropEvent* event) const;
     void takeFileList(const QByteArray& uriList);
+    void takePath(const QString& path);
+    QString lastFolder() const;
     void loadRememberedFile();
 
     std::unique_ptr<Ui::QuarWindow> m_ui;
