@@ -119,6 +119,31 @@ TEST(WaveFitTest, BothTransformsKeepHarmonic63AndDropTheNyquistHarmonic64Countin
     }
 }
 
+TEST(WaveFitTest, BothDirectKernelsGiveTheDiscreteFourierTransformAtAnyLength)
+{
+    // One partial block with its own Nyquist bin, many blocks, a prime length.
+    for (const std::size_t n : {50, 1000, 4099}) {
+        std::vector<double> cycle(n);
+        for (std::size_t j = 0; j < n; ++j)
+            cycle[j] = 20000.0 * std::sin(j * j * 0.7);
+        for (const bool fourLanes : {false, true}) {
+            double re[64];
+            double im[64];
+            DirectHarmonics(n, fourLanes).Compute(cycle.data(), re, im);
+            for (std::size_t k = 0; k < 64; ++k) {
+                long double exactRe = 0;
+                long double exactIm = 0;
+                for (std::size_t j = 0; 2 * k <= n && j < n; ++j) {
+                    exactRe += cycle[j] * std::cos(2 * M_PIl * ((j * k) % n) / n);
+                    exactIm -= 2 * k == n ? 0 : cycle[j] * std::sin(2 * M_PIl * ((j * k) % n) / n);
+                }
+                ASSERT_NEAR(re[k], exactRe, n * 1e-5) << n << " " << fourLanes << " " << k;
+                ASSERT_NEAR(im[k], exactIm, n * 1e-5) << n << " " << fourLanes << " " << k;
+            }
+        }
+    }
+}
+
 TEST(WaveFitTest, RefusesWhatIsNotOneCycleOfAudio)
 {
     TempDir dir;

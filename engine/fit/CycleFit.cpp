@@ -21,9 +21,9 @@ double Db(double ratio)
 // small prime factors, its fast codelets. Anything else it transforms slower
 // than the direct computation.
 constexpr double kDirectNsPerSampleVectorised = 16.0;
-constexpr double kDirectNsPerSamplePlain = 60.0;
+constexpr double kDirectNsPerSamplePlain = 28.0;
 constexpr double kFftwLoadAndPlanNs = 2.0e6;
-constexpr double kFftwNsPerSampleLevel = 0.8;
+constexpr double kFftwNsPerSampleLevel = 1.0;
 
 bool HasOnlySmallPrimeFactors(std::size_t n)
 {

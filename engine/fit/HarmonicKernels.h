@@ -1,6 +1,7 @@
 // The arithmetic that costs: harmonics 0 to 63 of a cycle, computed directly
 // (128 multiply-adds a sample), and their synthesis at 128 points. Both are
-// vectorised, with AVX2 and FMA where the processor has them.
+// vectorised: four lanes with AVX2 and FMA where the processor has them,
+// two lanes (SSE2, NEON) elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -13,13 +14,14 @@ public:
     // to its place in the cycle afterwards.
     static constexpr std::size_t kBlock = 64;
 
-    explicit DirectHarmonics(std::size_t n);
+    // With `fourLanes` false the two-lane kernel runs on any processor.
+    explicit DirectHarmonics(std::size_t n, bool fourLanes = Vectorised());
 
     // Bins 0 to 63 of the discrete Fourier transform of the n samples of
     // `cycle` (X_k = sum of x_j e^(-2 pi i j k / n)); zero past n/2.
     void Compute(const double* cycle, double* re, double* im) const;
 
-    // True when the AVX2 and FMA kernel runs: CycleFit.cpp's costs depend on it.
+    // True when the four-lane kernels run: CycleFit.cpp's costs depend on it.
     static bool Vectorised();
 
     struct alignas(32) Quad
@@ -29,9 +31,10 @@ public:
 
 private:
     std::size_t m_n;
-    std::size_t m_rows;          // samples per block: n, or kBlock when longer
-    std::vector<Quad> m_table;   // e^(-2 pi i k r / n) for r < m_rows, k < 64 (layout in the .cpp)
-    std::vector<Quad> m_step;    // e^(-2 pi i k m_rows / n): real parts, then imaginary parts
+    bool m_fourLanes;
+    std::size_t m_rows;         // samples per block: n, or kBlock when longer
+    std::vector<Quad> m_table;  // e^(-2 pi i k r / n) for r < m_rows, k < 64 (layout in the .cpp)
+    std::vector<Quad> m_step;   // e^(-2 pi i k m_rows / n): 64 real parts, then 64 imaginary parts
 };
 
 // wave[i] = a[0] + sum over k of a[k] cos(2 pi k i / 128) + b[k] sin(2 pi k i / 128),
