@@ -73,6 +73,10 @@ public:
                      "folder of them, or a .syx bank")),
           m_verbose(app.get_option("--verbose"))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_option("IN", m_input, "Audio file: WAV, AIFF, FLAC, ... (all channels averaged)")
             ->required();
         m_subcommand

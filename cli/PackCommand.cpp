@@ -22,6 +22,10 @@ public:
     explicit PackCommand(CLI::App& app)
         : Command(app.add_subcommand("pack", "Pack WAV files into 300-byte wave dump messages, one wave number each"))
     {
+    }
+
+    void AddOptions() override
+    {
         AddFilesArgument(m_files);
         AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones follow")
             ->required();

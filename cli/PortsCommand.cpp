@@ -28,6 +28,10 @@ public:
     explicit PortsCommand(CLI::App& app)
         : Command(app.add_subcommand("ports", "List the MIDI destinations by title, \"Name (Model)\""))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_flag("--addresses,-a", m_addresses,
                                "Add each destination's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
     }

@@ -35,6 +35,10 @@ public:
               "interfaces need that pause (20 to 200 ms) to store each wave, and a fast computer must never "
               "overrun a slow cable further down."))
     {
+    }
+
+    void AddOptions() override
+    {
         AddFilesArgument(m_files);
         m_subcommand
             ->add_option("--port,-p", m_port,

@@ -22,6 +22,10 @@ public:
     explicit ShowCommand(CLI::App& app)
         : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file"))
     {
+    }
+
+    void AddOptions() override
+    {
         AddWavFileArgument(m_file);
     }
 

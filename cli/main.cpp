@@ -36,6 +36,22 @@ int main(int argc, char** argv)
     commands.push_back(AddSendCommand(app));
     commands.push_back(AddFitCommand(app));
 
+    // Only the command on the command line gets its options: the first
+    // argument that is not an option names it. Without one, or with a name no
+    // command has, every command gets them.
+    const Command* named = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-')
+            continue;
+        for (const auto& command : commands)
+            if (command->Name() == argv[i])
+                named = command.get();
+        break;
+    }
+    for (const auto& command : commands)
+        if (named == nullptr || command.get() == named)
+            command->AddOptions();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,7 +1,12 @@
 #include "HarmonicKernels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 
 namespace {
 
@@ -71,32 +76,10 @@ QWD_INLINE void Accumulate(const double* x, std::size_t n, std::size_t rows, con
     std::copy(sumIm, sumIm + kTurns, reinterpret_cast<V*>(im));
 }
 
-// `cosines` and `sines` hold row k's 128 values from k * 128.
-template <typename V>
-QWD_INLINE void Synthesise(const double* a, const double* b, const double* cosines, const double* sines, double* wave)
-{
-    constexpr int kVectors = 128 / kLanes<V>;
-    V out[kVectors];
-    for (int q = 0; q < kVectors; ++q)
-        out[q] = a[0] - V{};
-    for (int k = 1; k < 64; ++k) {
-        const V* c = reinterpret_cast<const V*>(cosines + k * 128);
-        const V* s = reinterpret_cast<const V*>(sines + k * 128);
-        for (int q = 0; q < kVectors; ++q)
-            out[q] += a[k] * c[q] + b[k] * s[q];
-    }
-    std::copy(out, out + kVectors, reinterpret_cast<V*>(wave));
-}
-
 void AccumulatePlain(const double* x, std::size_t n, std::size_t rows, const double* table, const double* step,
                      double* re, double* im)
 {
     Accumulate<V2>(x, n, rows, table, step, re, im);
-}
-
-void SynthesisePlain(const double* a, const double* b, const double* cosines, const double* sines, double* wave)
-{
-    Synthesise<V2>(a, b, cosines, sines, wave);
 }
 
 #ifdef QWD_HAS_FOUR_LANES
@@ -106,18 +89,7 @@ QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t n, std::size_t r
     Accumulate<V4>(x, n, rows, table, step, re, im);
 }
 
-QWD_FOUR_LANES void SynthesiseFour(const double* a, const double* b, const double* cosines, const double* sines,
-                                   double* wave)
-{
-    Synthesise<V4>(a, b, cosines, sines, wave);
-}
 #endif
-
-struct SynthesisTable
-{
-    alignas(32) double cosines[64 * 128];
-    alignas(32) double sines[64 * 128];
-};
 
 }  // namespace
 
@@ -166,7 +138,11 @@ void DirectHarmonics::Compute(const double* cycle, double* re, double* im) const
 
 bool DirectHarmonics::Vectorised()
 {
-#ifdef QWD_HAS_FOUR_LANES
+#if defined(QWD_HAS_FOUR_LANES) && defined(CPU_FEATURE_ACTIVE)
+    // What glibc found at start-up: libgcc's own detection would run dozens
+    // of cpuid instructions, each a trip to the hypervisor in a virtual machine.
+    return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(FMA);
+#elif defined(QWD_HAS_FOUR_LANES)
     static const bool fourLanes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return fourLanes;
 #else
@@ -176,25 +152,26 @@ bool DirectHarmonics::Vectorised()
 
 void Synthesise128(const double* a, const double* b, double* wave)
 {
-    static const SynthesisTable* const kTable = [] {
-        // Indexed by k * i mod 128, the 128 cosines give every term exactly.
-        double cosine[128];
-        for (int m = 0; m < 128; ++m)
-            cosine[m] = std::cos(2.0 * M_PI * m / 128.0);
-        auto* table = new SynthesisTable;
-        for (int k = 0; k < 64; ++k)
-            for (int i = 0; i < 128; ++i) {
-                table->cosines[k * 128 + i] = cosine[(k * i) % 128];
-                table->sines[k * 128 + i] = cosine[(k * i + 96) % 128];  // sin x = cos(x - pi/2)
-            }
-        return table;
+    // cos(2 pi m / 128): term k at point i is circle[k * i mod 128], its sine
+    // a quarter turn back. A table of every term would cost more to fault in
+    // than a cycle's whole synthesis.
+    static const std::array<double, 128> kCircle = [] {
+        std::array<double, 128> circle;
+        for (std::size_t m = 0; m < circle.size(); ++m)
+            circle[m] = std::cos(2.0 * M_PI * static_cast<double>(m) / 128.0);
+        return circle;
     }();
-    alignas(32) double out[128];
-#ifdef QWD_HAS_FOUR_LANES
-    if (DirectHarmonics::Vectorised())
-        SynthesiseFour(a, b, kTable->cosines, kTable->sines, out);
-    else
-#endif
-        SynthesisePlain(a, b, kTable->cosines, kTable->sines, out);
-    std::copy(out, out + 128, wave);
+    // Point 128 - i has the same cosine terms as point i and the sine terms
+    // negated, so each pair of sums serves two points.
+    for (int i = 0; i <= 64; ++i) {
+        double even = a[0];
+        double odd = 0.0;
+        for (int k = 1, m = i; k < 64; ++k, m = (m + i) & 127) {
+            even += a[k] * kCircle[static_cast<std::size_t>(m)];
+            odd += b[k] * kCircle[static_cast<std::size_t>((m + 96) & 127)];
+        }
+        wave[i] = even + odd;
+        if (i > 0 && i < 64)
+            wave[128 - i] = even - odd;
+    }
 }

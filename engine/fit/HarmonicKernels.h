@@ -1,7 +1,7 @@
-// The arithmetic that costs: harmonics 0 to 63 of a cycle, computed directly
-// (128 multiply-adds a sample), and their synthesis at 128 points. Both are
-// vectorised: four lanes with AVX2 and FMA where the processor has them,
-// two lanes (SSE2, NEON) elsewhere.
+// The arithmetic of the fit: harmonics 0 to 63 of a cycle, computed directly
+// (128 multiply-adds a sample, vectorised: four lanes with AVX2 and FMA where
+// the processor has them, two lanes (SSE2, NEON) elsewhere), and their
+// synthesis at 128 points.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,7 @@ class DirectHarmonics
 public:
     // Up to this many samples share the table; each block of them is turned
     // to its place in the cycle afterwards.
-    static constexpr std::size_t kBlock = 64;
+    static constexpr std::size_t kBlock = 32;
 
     // With `fourLanes` false the two-lane kernel runs on any processor.
     explicit DirectHarmonics(std::size_t n, bool fourLanes = Vectorised());
