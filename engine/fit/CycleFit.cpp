@@ -59,25 +59,51 @@ HarmonicFitter::HarmonicFitter(std::size_t n, std::int64_t cycles, Transform tra
         m_direct.emplace(n);
 }
 
+void HarmonicFitter::Begin()
+{
+    m_energy = 0.0;
+    m_cycle.clear();
+    if (m_direct)
+        m_direct->Begin();
+}
+
+void HarmonicFitter::Add(const double* samples, std::size_t count)
+{
+    for (std::size_t j = 0; j < count; ++j)
+        m_energy += samples[j] * samples[j];
+    if (m_direct)
+        m_direct->Add(samples, count);
+    else
+        m_cycle.insert(m_cycle.end(), samples, samples + count);
+}
+
 HarmonicFit HarmonicFitter::Fit(const double* cycle)
+{
+    Begin();
+    Add(cycle, m_n);
+    return Finish();
+}
+
+HarmonicFit HarmonicFitter::Finish()
 {
     double re[kHarmonics];
     double im[kHarmonics];
-    if (m_fft != nullptr && !m_fft(cycle, m_n, re, im)) {
+    if (m_direct) {
+        m_direct->Finish(re, im);
+    } else if (!m_fft(m_cycle.data(), m_n, re, im)) {
+        // FFTW could not plan: the direct computation takes over for good.
         m_fft = nullptr;
         m_direct.emplace(m_n);
+        m_direct->Begin();
+        m_direct->Add(m_cycle.data(), m_n);
+        m_direct->Finish(re, im);
     }
-    if (m_direct)
-        m_direct->Compute(cycle, re, im);
 
     // Bin k of a real signal stands for harmonic k twice (k and n - k), except
     // the mean and an even cycle's Nyquist bin; all bins hold n times the
     // cycle's energy (Parseval). A cycle shorter than 128 keeps all of them.
     const auto n = static_cast<double>(m_n);
-    double total = 0.0;
-    for (std::size_t j = 0; j < m_n; ++j)
-        total += cycle[j] * cycle[j];
-    total *= n;
+    const double total = n * m_energy;
     double kept = 0.0;
     // The kept bins as the synthesis's coefficients: each scaled by 1/n,
     // twice for the cosine and sine pairs, and an own Nyquist bin (real,
@@ -98,16 +124,19 @@ HarmonicFit HarmonicFitter::Fit(const double* cycle)
     return fit;
 }
 
-Wave128 PickNearest(const double* cycle, std::size_t n)
+NearestPicker::NearestPicker(std::size_t n)
 {
-    Wave128 wave;
-    for (int i = 0; i < 128; ++i) {
-        std::uint32_t j = NearestSampleIndex(i, static_cast<std::uint32_t>(n));
-        if (j >= n)
-            j -= static_cast<std::uint32_t>(n);
-        wave[static_cast<std::size_t>(i)] = cycle[j];
+    for (std::size_t i = 0; i < m_index.size(); ++i) {
+        const std::uint32_t j = NearestSampleIndex(static_cast<int>(i), static_cast<std::uint32_t>(n));
+        m_index[i] = j >= n ? j - n : j;
     }
-    return wave;
+}
+
+void NearestPicker::Add(const double* samples, std::size_t count, std::size_t offset)
+{
+    for (std::size_t i = 0; i < m_index.size(); ++i)
+        if (m_index[i] >= offset && m_index[i] - offset < count)
+            m_wave[i] = samples[m_index[i] - offset];
 }
 
 double DifferenceDb(const Wave128& wave, const Wave128& reference)

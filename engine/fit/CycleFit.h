@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 using Wave128 = std::array<double, 128>;
 
@@ -31,20 +32,44 @@ public:
         kFft,      // FFTW, when its module loads
     };
 
+    // Samples are added at most this many at a time: then no cycle is held
+    // whole, unless FFTW transforms it.
+    static constexpr std::size_t kPiece = 128 * DirectHarmonics::kBlock;
+
     HarmonicFitter(std::size_t n, std::int64_t cycles, Transform transform = Transform::kCheaper);
 
+    // A cycle's n samples, in pieces taken in order, each but the last of
+    // kPiece samples.
+    void Begin();
+    void Add(const double* samples, std::size_t count);
+    HarmonicFit Finish();
+    // Begin, Add and Finish with the whole cycle at once.
     HarmonicFit Fit(const double* cycle);
+
     bool UsesFft() const { return m_fft != nullptr; }
 
 private:
     std::size_t m_n;
     FftwHarmonicsFn m_fft = nullptr;
+    std::vector<double> m_cycle;  // for FFTW
     std::optional<DirectHarmonics> m_direct;
+    double m_energy = 0.0;        // the sum of the squares so far
 };
 
-// The loader's nearest-sample picking; a cycle shorter than 128 samples
-// wraps around to its start.
-Wave128 PickNearest(const double* cycle, std::size_t n);
+// The loader's nearest-sample picking, from a cycle of n samples taken in
+// pieces; a cycle shorter than 128 samples wraps around to its start.
+class NearestPicker
+{
+public:
+    explicit NearestPicker(std::size_t n);
+    // The `count` samples from `offset` on.
+    void Add(const double* samples, std::size_t count, std::size_t offset);
+    const Wave128& Wave() const { return m_wave; }
+
+private:
+    std::array<std::size_t, 128> m_index;
+    Wave128 m_wave{};
+};
 
 // The energy of (wave - reference) relative to the reference's, in dB, both
 // rounded to whole 16-bit steps as a file would hold them: waves that round

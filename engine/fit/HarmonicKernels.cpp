@@ -35,28 +35,30 @@ std::size_t TableIndex(std::size_t rows, int lanes, std::size_t r, int k, bool i
 
 // Each pass keeps its 8 sums in registers: one broadcast and eight
 // multiply-adds a row. Every block's sums are then turned by
-// e^(-2 pi i k J / n), J being the block's start, and added up.
+// e^(-2 pi i k J / n), J being the block's start, and added up. `state`
+// holds, across pieces of a cycle, the sums so far (real parts, imaginary
+// parts) and the turn of the next block (likewise): 64 values each.
 template <typename V>
-QWD_INLINE void Accumulate(const double* x, std::size_t n, std::size_t rows, const double* table, const double* step,
-                           double* re, double* im)
+QWD_INLINE void Accumulate(const double* x, std::size_t count, std::size_t rows, const double* table,
+                           const double* step, double* state)
 {
     constexpr int kTurns = 64 / kLanes<V>;
     constexpr int kPasses = 128 / (8 * kLanes<V>);
     const auto* t0 = reinterpret_cast<const V*>(table);
     const auto* stepRe = reinterpret_cast<const V*>(step);
     const auto* stepIm = stepRe + kTurns;
-    V turnRe[kTurns], turnIm[kTurns], sumRe[kTurns], sumIm[kTurns];
-    for (int q = 0; q < kTurns; ++q) {
-        turnRe[q] = V{} + 1.0;
-        turnIm[q] = sumRe[q] = sumIm[q] = V{};
-    }
-    for (std::size_t start = 0; start < n; start += rows, x += rows) {
-        const std::size_t count = std::min(rows, n - start);
+    V sumRe[kTurns], sumIm[kTurns], turnRe[kTurns], turnIm[kTurns];
+    std::copy_n(reinterpret_cast<const V*>(state), kTurns, sumRe);
+    std::copy_n(reinterpret_cast<const V*>(state) + kTurns, kTurns, sumIm);
+    std::copy_n(reinterpret_cast<const V*>(state) + 2 * kTurns, kTurns, turnRe);
+    std::copy_n(reinterpret_cast<const V*>(state) + 3 * kTurns, kTurns, turnIm);
+    for (std::size_t start = 0; start < count; start += rows, x += rows) {
+        const std::size_t block = std::min(rows, count - start);
         V sums[2 * kTurns];
         for (int pass = 0; pass < kPasses; ++pass) {
             V a[8] = {};
             const V* t = t0 + static_cast<std::size_t>(pass) * rows * 8;
-            for (std::size_t r = 0; r < count; ++r, t += 8) {
+            for (std::size_t r = 0; r < block; ++r, t += 8) {
                 const V xr = x[r] - V{};  // a broadcast: x - 0 is x, even -0
 #pragma GCC unroll 8
                 for (int v = 0; v < 8; ++v)
@@ -72,21 +74,23 @@ QWD_INLINE void Accumulate(const double* x, std::size_t n, std::size_t rows, con
             turnRe[q] = nextRe;
         }
     }
-    std::copy(sumRe, sumRe + kTurns, reinterpret_cast<V*>(re));
-    std::copy(sumIm, sumIm + kTurns, reinterpret_cast<V*>(im));
+    std::copy_n(sumRe, kTurns, reinterpret_cast<V*>(state));
+    std::copy_n(sumIm, kTurns, reinterpret_cast<V*>(state) + kTurns);
+    std::copy_n(turnRe, kTurns, reinterpret_cast<V*>(state) + 2 * kTurns);
+    std::copy_n(turnIm, kTurns, reinterpret_cast<V*>(state) + 3 * kTurns);
 }
 
-void AccumulatePlain(const double* x, std::size_t n, std::size_t rows, const double* table, const double* step,
-                     double* re, double* im)
+void AccumulatePlain(const double* x, std::size_t count, std::size_t rows, const double* table, const double* step,
+                     double* state)
 {
-    Accumulate<V2>(x, n, rows, table, step, re, im);
+    Accumulate<V2>(x, count, rows, table, step, state);
 }
 
 #ifdef QWD_HAS_FOUR_LANES
-QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t n, std::size_t rows, const double* table,
-                                   const double* step, double* re, double* im)
+QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t count, std::size_t rows, const double* table,
+                                   const double* step, double* state)
 {
-    Accumulate<V4>(x, n, rows, table, step, re, im);
+    Accumulate<V4>(x, count, rows, table, step, state);
 }
 
 #endif
@@ -94,7 +98,12 @@ QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t n, std::size_t r
 }  // namespace
 
 DirectHarmonics::DirectHarmonics(std::size_t n, bool fourLanes)
-    : m_n(n), m_fourLanes(fourLanes && Vectorised()), m_rows(std::min(n, kBlock)), m_table(m_rows * 32), m_step(32)
+    : m_n(n),
+      m_fourLanes(fourLanes && Vectorised()),
+      m_rows(std::min(n, kBlock)),
+      m_table(m_rows * 32),
+      m_step(32),
+      m_state(64)
 {
     // Row r is row r-1 turned by e^(-2 pi i k / n), and the step one row
     // more: kBlock turns lose a few units of the last place at most.
@@ -119,20 +128,31 @@ DirectHarmonics::DirectHarmonics(std::size_t n, bool fourLanes)
     }
 }
 
-void DirectHarmonics::Compute(const double* cycle, double* re, double* im) const
+void DirectHarmonics::Begin()
 {
-    Quad sumRe[16];
-    Quad sumIm[16];
+    double* state = m_state.front().v;
+    std::fill(state, state + 256, 0.0);
+    std::fill(state + 128, state + 192, 1.0);  // no turn before the first block
+}
+
+void DirectHarmonics::Add(const double* samples, std::size_t count)
+{
 #ifdef QWD_HAS_FOUR_LANES
-    if (m_fourLanes)
-        AccumulateFour(cycle, m_n, m_rows, m_table.front().v, m_step.front().v, sumRe[0].v, sumIm[0].v);
-    else
+    if (m_fourLanes) {
+        AccumulateFour(samples, count, m_rows, m_table.front().v, m_step.front().v, m_state.front().v);
+        return;
+    }
 #endif
-        AccumulatePlain(cycle, m_n, m_rows, m_table.front().v, m_step.front().v, sumRe[0].v, sumIm[0].v);
+    AccumulatePlain(samples, count, m_rows, m_table.front().v, m_step.front().v, m_state.front().v);
+}
+
+void DirectHarmonics::Finish(double* re, double* im) const
+{
+    const double* sums = m_state.front().v;
     for (std::size_t k = 0; k < 64; ++k) {
         const bool own = 2 * k <= m_n;
-        re[k] = own ? sumRe[k / 4].v[k % 4] : 0.0;
-        im[k] = own && k != 0 && 2 * k != m_n ? sumIm[k / 4].v[k % 4] : 0.0;
+        re[k] = own ? sums[k] : 0.0;
+        im[k] = own && k != 0 && 2 * k != m_n ? sums[64 + k] : 0.0;
     }
 }
 

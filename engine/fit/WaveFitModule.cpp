@@ -173,26 +173,34 @@ extern "C" bool QwdFitTableFile(const char* path, const FitRequest& request, Fit
     std::sort(order.begin(), order.end());
     auto next = order.begin();
 
-    // Every frame is fitted: the table's level depends on all of them.
+    // Every frame is fitted: the table's level depends on all of them. Each
+    // is read in pieces, so that no long cycle is held whole.
     const auto size = static_cast<std::size_t>(table.frameSize);
-    std::vector<double> cycle(size);
+    std::vector<double> piece(std::min(size, HarmonicFitter::kPiece));
     std::vector<Wave128> waves(chosen.size());
     table.frames.resize(chosen.size());
     HarmonicFitter fitter(size, table.frameCount);
     double peak = 0.0;
     bool outside = false;
     for (std::int64_t frame = 0; frame < table.frameCount; ++frame) {
-        if (!source->Read(cycle.data(), size, error))
-            return false;
-        for (std::size_t j = 0; j < size; ++j) {
-            if (!std::isfinite(cycle[j])) {
-                error = "frame " + std::to_string(frame * table.frameSize + static_cast<std::int64_t>(j)) +
-                        " holds a sample that is not a finite number";
+        fitter.Begin();
+        NearestPicker picker(size);
+        for (std::size_t offset = 0; offset < size; offset += piece.size()) {
+            const std::size_t count = std::min(piece.size(), size - offset);
+            if (!source->Read(piece.data(), count, error))
                 return false;
+            for (std::size_t j = 0; j < count; ++j) {
+                if (!std::isfinite(piece[j])) {
+                    error = "frame " + std::to_string(frame * table.frameSize + static_cast<std::int64_t>(offset + j)) +
+                            " holds a sample that is not a finite number";
+                    return false;
+                }
             }
+            fitter.Add(piece.data(), count);
+            picker.Add(piece.data(), count, offset);
         }
-        const HarmonicFit harmonic = fitter.Fit(cycle.data());
-        const Wave128 nearest = PickNearest(cycle.data(), size);
+        const HarmonicFit harmonic = fitter.Finish();
+        const Wave128& nearest = picker.Wave();
         const Wave128& wave = request.method == FitMethod::kHarmonic ? harmonic.wave : nearest;
         peak = std::max(peak, Peak(wave));
         outside = outside || RoundsOutside(wave);
