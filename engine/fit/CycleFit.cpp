@@ -69,8 +69,11 @@ void HarmonicFitter::Begin()
 
 void HarmonicFitter::Add(const double* samples, std::size_t count)
 {
+    // Four sums, so that each addition need not wait for the one before.
+    double energy[4] = {};
     for (std::size_t j = 0; j < count; ++j)
-        m_energy += samples[j] * samples[j];
+        energy[j % 4] += samples[j] * samples[j];
+    m_energy += (energy[0] + energy[1]) + (energy[2] + energy[3]);
     if (m_direct)
         m_direct->Add(samples, count);
     else

@@ -26,34 +26,44 @@ constexpr std::uint16_t kTagExtensible = 0xFFFE;
 
 // One sample in 16-bit units, as libsndfile's normalised reading gives it
 // times 32768.
-double SampleValue(Encoding encoding, const std::uint8_t* p)
+template <Encoding kEncoding>
+double SampleValue(const std::uint8_t* p)
 {
-    switch (encoding) {
-    case Encoding::kUnsigned8:
+    if constexpr (kEncoding == Encoding::kUnsigned8) {
         return (p[0] - 128) * 256.0;
-    case Encoding::kSigned16:
+    } else if constexpr (kEncoding == Encoding::kSigned16) {
         return static_cast<std::int16_t>(ByteOrder::Le16(p));
-    case Encoding::kSigned24:
+    } else if constexpr (kEncoding == Encoding::kSigned24) {
         // In the top three bytes of an int32: the sign comes along.
         return static_cast<std::int32_t>((std::uint32_t{p[0]} << 8) | (std::uint32_t{p[1]} << 16) |
                                          (std::uint32_t{p[2]} << 24)) /
                65536.0;
-    case Encoding::kSigned32:
+    } else if constexpr (kEncoding == Encoding::kSigned32) {
         return static_cast<std::int32_t>(ByteOrder::Le32(p)) / 65536.0;
-    case Encoding::kFloat32: {
+    } else if constexpr (kEncoding == Encoding::kFloat32) {
         const std::uint32_t bits = ByteOrder::Le32(p);
         float value;
         std::memcpy(&value, &bits, sizeof value);
         return value * 32768.0;
-    }
-    case Encoding::kFloat64: {
+    } else {
         const std::uint64_t bits = ByteOrder::Le32(p) | (std::uint64_t{ByteOrder::Le32(p + 4)} << 32);
         double value;
         std::memcpy(&value, &bits, sizeof value);
         return value * 32768.0;
     }
+}
+
+// `count` frames of `channels` samples `width` bytes wide, each to the mean
+// of its channels.
+template <Encoding kEncoding>
+void AverageFrames(const std::uint8_t* p, std::size_t count, int channels, std::size_t width, double* out)
+{
+    for (std::size_t f = 0; f < count; ++f) {
+        double sum = 0.0;
+        for (int c = 0; c < channels; ++c, p += width)
+            sum += SampleValue<kEncoding>(p);
+        out[f] = sum / channels;
     }
-    return 0.0;
 }
 
 class PlainWavSource : public AudioSource
@@ -85,15 +95,22 @@ public:
 private:
     static constexpr std::size_t kBlockBytes = 1 << 16;
 
-    // The bytes read, frame by frame, to the mean of their channels.
     void Average(std::size_t count, double* out) const
     {
-        const std::uint8_t* p = m_bytes.data();
-        for (std::size_t f = 0; f < count; ++f) {
-            double sum = 0.0;
-            for (int c = 0; c < channels; ++c, p += m_width)
-                sum += SampleValue(m_encoding, p);
-            out[f] = sum / channels;
+        const auto average = [&](auto decode) { decode(m_bytes.data(), count, channels, m_width, out); };
+        switch (m_encoding) {
+        case Encoding::kUnsigned8:
+            return average(AverageFrames<Encoding::kUnsigned8>);
+        case Encoding::kSigned16:
+            return average(AverageFrames<Encoding::kSigned16>);
+        case Encoding::kSigned24:
+            return average(AverageFrames<Encoding::kSigned24>);
+        case Encoding::kSigned32:
+            return average(AverageFrames<Encoding::kSigned32>);
+        case Encoding::kFloat32:
+            return average(AverageFrames<Encoding::kFloat32>);
+        case Encoding::kFloat64:
+            return average(AverageFrames<Encoding::kFloat64>);
         }
     }
 
