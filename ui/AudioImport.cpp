@@ -82,7 +82,8 @@ QString ImportAudio(QWidget* parent, const QString& startFolder)
         return QString();
     const std::string bytes = MonoWavBytes(table.frames[static_cast<std::size_t>(chosen)].samples, 128);
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), static_cast<qint64>(bytes.size())) < 0 ||
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
         !file.commit()) {
         Alert(QStringLiteral("Failed to save %1: %2").arg(QFileInfo(target).fileName(), file.errorString()));
         return QString();

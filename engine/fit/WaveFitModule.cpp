@@ -90,19 +90,19 @@ bool SplitIntoFrames(const AudioSource& source, const TableChunk& chunk, const F
         error = chunk.unreadable;
         return false;
     }
+    if (frames < 2) {
+        error = "too short to be one cycle: " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") +
+                ", at least 2 needed";
+        return false;
+    }
     table.frameSizeFrom = request.frameSize != 0 ? FrameSizeFrom::kRequest : chunk.from;
-    table.frameSize = request.frameSize != 0 ? request.frameSize : chunk.frameSize != 0 ? chunk.frameSize : frames;
-    if (table.frameSizeFrom == FrameSizeFrom::kWholeFile || table.frameSizeFrom == FrameSizeFrom::kSrgoChunk) {
-        if (frames < 2) {
-            error = "too short to be one cycle: " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") +
-                    ", at least 2 needed";
-            return false;
-        }
-        if (frames > kMaxCycleFrames) {
-            error = "too long to be one cycle: " + std::to_string(frames) + " frames, at most " +
-                    std::to_string(kMaxCycleFrames);
-            return false;
-        }
+    const bool oneCycle =
+        table.frameSizeFrom == FrameSizeFrom::kWholeFile || table.frameSizeFrom == FrameSizeFrom::kSrgoChunk;
+    table.frameSize = request.frameSize != 0 ? request.frameSize : oneCycle ? frames : chunk.frameSize;
+    if (oneCycle && frames > kMaxCycleFrames) {
+        error = "too long to be one cycle: " + std::to_string(frames) + " frames, at most " +
+                std::to_string(kMaxCycleFrames);
+        return false;
     }
     const std::string size = std::to_string(table.frameSize);
     const std::string given = table.frameSizeFrom == FrameSizeFrom::kRequest
@@ -112,7 +112,7 @@ bool SplitIntoFrames(const AudioSource& source, const TableChunk& chunk, const F
         error = given + ", " + size + ", is not a cycle of 2 to " + std::to_string(kMaxCycleFrames) + " samples";
         return false;
     }
-    if (frames % table.frameSize != 0 || frames == 0) {
+    if (frames % table.frameSize != 0) {
         error = "its " + std::to_string(frames) + " samples don't split into frames of " + size + " (" + given +
                 "): " + std::to_string(frames % table.frameSize) + " left over";
         return false;
