@@ -3,13 +3,13 @@
 # run side by side on the same 16-bit mono file at each length from 128 to 65,535 frames; then a
 # wavetable of 256 frames of 2048 (a clm chunk) fitted into a bank. Targets: fit faster than sox and
 # within 2x pack at every length, the table in under 100 ms. Outputs go to a tmpfs where there is
-# one, so that no command waits for a disk. The commands take turns in ROUNDS rounds (default 10) of
-# 20 runs each, so that a machine whose load changes skews them alike; medians of all runs.
+# one, so that no command waits for a disk. The commands take turns in ROUNDS rounds (default 40) of
+# 5 runs each, so that a machine whose load changes skews them alike; medians of all runs.
 #
 #   bench/fit-bench.sh [BUILD_DIR [ROUNDS]]
 #   QWDUMP_BEFORE=OTHER/qwdump bench/fit-bench.sh    adds a column: another build's fit
 set -euo pipefail
-build=${1:-build} rounds=${2:-10} before=${QWDUMP_BEFORE:-}
+build=${1:-build} rounds=${2:-40} before=${QWDUMP_BEFORE:-}
 qwdump=$build/cli/qwdump
 for tool in hyperfine sox; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh bench" >&2; exit 1; }
@@ -31,14 +31,14 @@ wav() {
     printf 'data' && le32 "$data" && head -c "$data" /dev/urandom
   } >"$1"
 }
-# run NAME COMMAND...: ROUNDS rounds of 20 runs of the commands in turn; each run's time, in ms,
+# run NAME COMMAND...: ROUNDS rounds of 5 runs of the commands in turn; each run's time, in ms,
 # goes to NAME as a line "COMMAND_NUMBER TIME".
 run() {
   local name=$1
   shift
   : >"$work/$name.times"
   for _ in $(seq "$rounds"); do
-    hyperfine -N --warmup 2 --runs 20 --export-json "$work/round.json" "$@" >/dev/null 2>&1
+    hyperfine -N --warmup 1 --runs 5 --export-json "$work/round.json" "$@" >/dev/null 2>&1
     awk '/"command":/ { c++ } /"times": \[/ { t = 1; next } t && /\]/ { t = 0 }
          t { gsub(/[ ,]/, ""); print c, $0 * 1000 }' "$work/round.json" >>"$work/$name.times"
   done
@@ -64,7 +64,7 @@ for frames in 128 600 1000 2048 10007 32768 65535; do
   worst_pack=$(awk -v w="$worst_pack" -v r="$(ratio "$fit" "$pack")" 'BEGIN { r += 0; print (r > w ? r : w) }')
 done
 wav "$work/table.wav" $((256 * 2048)) 2048
-rounds=3 run table "$qwdump fit $work/table.wav --wave 97 -o $work/bank.syx"
+rounds=6 run table "$qwdump fit $work/table.wav --wave 97 -o $work/bank.syx"
 echo
 echo "worst fit/sox: ${worst_sox}x (target < 1x)"
 echo "worst fit/pack: ${worst_pack}x (target <= 2x)"
