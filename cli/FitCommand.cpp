@@ -1,4 +1,4 @@
-// qwdump fit IN -o OUT [--frame-size N] [--frames SPEC] [--method M]
+// qwdump fit IN -o OUT [--frame-size N] [--frames LIST] [--method M]
 // [--normalize] [--wave N]: the best 128-sample wave of each frame of any
 // audio file, one cycle or a wavetable, as files the window and pack take
 // sample for sample: a WAV file, a folder of them, or a bank of wave dumps.

@@ -16,7 +16,7 @@ inline const std::map<std::string, FitMethod> kFitMethods = {
     {"nearest", FitMethod::kNearest},
 };
 
-// --frame-size N and --frames SPEC, into `request`: how a file splits into
+// --frame-size N and --frames LIST, into `request`: how a file splits into
 // frames, and which of them are taken.
 void AddFrameOptions(CLI::App& command, FitRequest& request);
 
