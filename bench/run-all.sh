@@ -3,7 +3,8 @@
 #   - LoadWaveFile against a bare fopen/fread/fclose of the same file
 #   - PackWavToSysex's instructions per call (callgrind: exact, load-proof)
 #   - qwdump pack as a whole process against cat of the same file
-#   - qwdump fit against qwdump pack of the same 65,535-frame file
+#   - qwdump fit against sox and qwdump pack at lengths from 128 to 65,535 frames, and a
+#     256 x 2048 wavetable fitted into a bank
 #   - JACK: MIDISendSysex until the receiving client has the whole message
 #   - the window's start-up time and idle memory against a bare Qt window
 # Installs what it needs and builds first, like scripts/test.sh.
@@ -49,19 +50,12 @@ hyperfine -N --warmup 50 --runs 500 --export-csv "$work/hyperfine.csv" \
 ratio=$(awk -F, 'NR == 2 { q = $4 } NR == 3 { c = $4 } END { printf "%.2fx", q / c }' "$work/hyperfine.csv")
 row "qwdump pack / cat, medians of 500 runs" "$ratio" "<= 2x"
 
-echo "== qwdump fit against qwdump pack, whole processes"
-# The longest file pack reads, 65,535 frames of 16-bit mono: noise, as what
-# it holds does not change the cost.
-long="$work/long.wav"
-{
-  printf 'RIFF\x22\x00\x02\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x44\xac\x00\x00\x88\x58\x01\x00\x02\x00\x10\x00'
-  printf 'data\xfe\xff\x01\x00'
-  head -c 131070 /dev/urandom
-} >"$long"
-hyperfine -N --warmup 50 --runs 500 --export-csv "$work/fit.csv" \
-  "$build_dir/cli/qwdump fit $long -o /dev/null" "$build_dir/cli/qwdump pack $long --wave 97 -o /dev/null"
-ratio=$(awk -F, 'NR == 2 { f = $4 } NR == 3 { p = $4 } END { printf "%.2fx", f / p }' "$work/fit.csv")
-row "qwdump fit / qwdump pack, 65,535 frames, medians" "$ratio" "<= 2x"
+echo "== qwdump fit against sox and qwdump pack, whole processes, 128 to 65,535 frames, and a table"
+bench/fit-bench.sh "$build_dir" | tee "$work/fit"
+row "qwdump fit / sox -r RATE, worst length, medians" "$(awk '/^worst fit\/sox/ { print $3 }' "$work/fit")" "< 1x"
+row "qwdump fit / qwdump pack, worst length, medians" "$(awk '/^worst fit\/pack/ { print $3 }' "$work/fit")" "<= 2x"
+row "qwdump fit of a 256 x 2048 table to a bank" "$(awk '/^table of/ { print $(NF - 5), $(NF - 4) }' "$work/fit")" \
+  "< 100 ms"
 
 echo "== JACK send to receipt"
 "$build_dir/bench/jack_latency_bench" 300 | tee "$work/jack"

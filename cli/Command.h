@@ -1,5 +1,7 @@
 // One qwdump subcommand: it declares its options on its own CLI11 subcommand
-// and runs once they have been parsed.
+// and runs once they have been parsed. Only the command named on the command
+// line declares them (main.cpp): building every command's options costs more
+// than the whole work of some commands.
 #pragma once
 
 #include "WaveNumber.h"
@@ -16,7 +18,9 @@ public:
     explicit Command(CLI::App* subcommand) : m_subcommand(subcommand) {}
     virtual ~Command() = default;
 
+    const std::string& Name() const { return m_subcommand->get_name(); }
     bool WasChosen() const { return m_subcommand->parsed(); }
+    virtual void AddOptions() = 0;
     virtual int Run() = 0;  // returns the process exit status
 
 protected:

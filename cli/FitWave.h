@@ -1,9 +1,11 @@
-// Reading and fitting any audio file in memory, through the audio fit module
-// (opened on first use): the one path of qwdump fit and of pack and send
-// with --fit.
+// Reading and fitting any audio file in memory, as one cycle or as a
+// wavetable, through the audio fit module (opened on first use): the one
+// path of qwdump fit and of pack and send with --fit.
 #pragma once
 
 #include "WaveFit.h"
+
+#include <CLI/CLI.hpp>
 
 #include <map>
 #include <string>
@@ -14,7 +16,24 @@ inline const std::map<std::string, FitMethod> kFitMethods = {
     {"nearest", FitMethod::kNearest},
 };
 
-// Fits `path` into `wave`. On failure writes one line, "qwdump: PATH:
-// reason", to stderr and returns false. A wave scaled down to fit the 16-bit
-// range is reported on stderr too.
-bool FitWaveOrReport(const std::string& path, const FitRequest& request, FittedWave& wave);
+// --frame-size N and --frames LIST, into `request`: how a file splits into
+// frames, and which of them are taken.
+void AddFrameOptions(CLI::App& command, FitRequest& request);
+
+// The --fit METHOD option of pack and send, with the frame options, which
+// need it: each file is fitted as 'qwdump fit' does instead of loaded with
+// the window's loader.
+void AddFitOptions(CLI::App& command, std::string& method, FitRequest& request);
+
+// What pack's or send's --fit METHOD asks for: null without it.
+const FitRequest* FitOption(const std::string& method, FitRequest& request);
+
+// Reads "1,5,9-12" into frame numbers, in order. Returns "" or why it is
+// refused: not numbers from 1, a range that runs backward, more than a bank
+// of 32 frames.
+std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames);
+
+// Fits `path` into `table`. On failure writes one line, "qwdump: PATH:
+// reason", to stderr and returns false. A table scaled down to fit the
+// 16-bit range is reported on stderr too.
+bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table);

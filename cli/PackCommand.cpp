@@ -5,7 +5,7 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
-#include "LoadWave.h"
+#include "FitWave.h"
 #include "OutputFile.h"
 #include "SyxFile.h"
 #include "StandardOutput.h"
@@ -23,6 +23,10 @@ public:
     explicit PackCommand(CLI::App& app)
         : Command(app.add_subcommand("pack", "Pack WAV files into 300-byte wave dump messages, one wave number each"))
     {
+    }
+
+    void AddOptions() override
+    {
         AddFilesArgument(m_files);
         AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones follow")
             ->required();
@@ -30,7 +34,7 @@ public:
             ->add_option("--output,-o", m_output,
                          "Write the messages to this .syx file instead of printing each as a line of hex")
             ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
-        AddFitOption(*m_subcommand, m_fit);
+        AddFitOptions(*m_subcommand, m_fit, m_request);
     }
 
     int Run() override
@@ -43,7 +47,7 @@ public:
             }
         }
         std::vector<BankMessage> bank;
-        if (const int status = GatherWaveDumps(m_files, m_waveNumber, m_fit, bank); status != kExitOk)
+        if (const int status = GatherWaveDumps(m_files, m_waveNumber, FitOption(m_fit, m_request), bank); status != kExitOk)
             return status;
         std::vector<SysexMessage> messages;
         for (BankMessage& message : bank)
@@ -61,6 +65,7 @@ private:
     int m_waveNumber = 0;
     std::string m_output;
     std::string m_fit;
+    FitRequest m_request;
 };
 
 }  // namespace

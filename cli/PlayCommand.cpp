@@ -5,6 +5,7 @@
 #include "Command.h"
 #include "Engine.h"
 #include "ExitStatus.h"
+#include "FitWave.h"
 #include "LoadWave.h"
 #include "NoteName.h"
 #include "StandardOutput.h"
@@ -34,6 +35,10 @@ public:
               "file did not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio "
               "input; 4 the audio system refused, went away or stopped answering."))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file, or .syx file of wave dump messages")
             ->required();
         auto* note = m_subcommand
@@ -55,7 +60,7 @@ public:
         m_subcommand->add_option("--port,-p", m_port,
                                  "A JACK audio input port to play to, e.g. system:playback_1 (default: every "
                                  "physical playback port)");
-        AddFitOption(*m_subcommand, m_fit);
+        AddFitOptions(*m_subcommand, m_fit, m_request);
     }
 
     int Run() override
@@ -112,7 +117,18 @@ private:
             m_waveNumbers += ")";
             return kExitOk;
         }
-        if (!LoadWaveOrReport(m_file, m_fit))
+        // Fitted, a wavetable's frames play one after another.
+        if (const FitRequest* fit = FitOption(m_fit, m_request)) {
+            FittedTable table;
+            if (!FitTableOrReport(m_file, *fit, table))
+                return kExitFileError;
+            for (const FittedFrame& frame : table.frames) {
+                waves.emplace_back();
+                std::copy(std::begin(frame.samples), std::end(frame.samples), waves.back().begin());
+            }
+            return kExitOk;
+        }
+        if (!LoadWaveOrReport(m_file))
             return kExitFileError;
         waves.emplace_back();
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());
@@ -172,6 +188,7 @@ private:
     double m_gainDb = -12;
     std::string m_port;
     std::string m_fit;
+    FitRequest m_request;
     std::string m_waveNumbers;
 };
 

@@ -29,6 +29,10 @@ public:
     explicit PortsCommand(CLI::App& app)
         : Command(app.add_subcommand("ports", "List the MIDI destinations (or sources) by title, \"Name (Model)\""))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_flag("--addresses,-a", m_addresses,
                                "Add each port's address after a tab (ALSA CLIENT:PORT, JACK client:port)");
         m_subcommand->add_flag("--sources,-s", m_sources, "List the sources, which 'qwdump receive' listens to");

@@ -93,6 +93,10 @@ public:
               "and write them in order of arrival to a .syx file, or as lines of hex. It stops after --count "
               "wave dumps, --idle seconds after the last message, or on Ctrl-C, and writes what it has."))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand
             ->add_option("--port,-p", m_port,
                          "Source: its exact title as 'qwdump ports --sources' lists it, or its address "

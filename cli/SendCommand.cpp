@@ -8,7 +8,7 @@
 #include "DestinationDirectory.h"
 #include "DumpSender.h"
 #include "ExitStatus.h"
-#include "LoadWave.h"
+#include "FitWave.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
@@ -35,6 +35,10 @@ public:
               "interfaces need that pause (20 to 200 ms) to store each wave, and a fast computer must never "
               "overrun a slow cable further down."))
     {
+    }
+
+    void AddOptions() override
+    {
         AddFilesArgument(m_files);
         m_subcommand
             ->add_option("--port,-p", m_port,
@@ -49,7 +53,7 @@ public:
                          "Pause in milliseconds after each message's wire time, 0 to 10000")
             ->check(CLI::Range(0, kMaxGapMs))
             ->capture_default_str();
-        AddFitOption(*m_subcommand, m_fit);
+        AddFitOptions(*m_subcommand, m_fit, m_request);
     }
 
     int Run() override
@@ -58,7 +62,7 @@ public:
         // out: a bad file late in a bank must not leave half of it sent.
         std::vector<BankMessage> bank;
         const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
-        if (const int status = GatherWaveDumps(m_files, firstWave, m_fit, bank); status != kExitOk)
+        if (const int status = GatherWaveDumps(m_files, firstWave, FitOption(m_fit, m_request), bank); status != kExitOk)
             return status;
         const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
         if (destination == 0) {
@@ -78,6 +82,7 @@ private:
     CLI::Option* m_wave = nullptr;
     int m_gapMs = kDefaultGapMs;
     std::string m_fit;
+    FitRequest m_request;
 };
 
 }  // namespace

@@ -58,6 +58,10 @@ public:
     explicit ShowCommand(CLI::App& app)
         : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file, or each wave of a .syx file"))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file, or .syx file of wave dump messages")
             ->required();
     }

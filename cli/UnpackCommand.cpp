@@ -25,6 +25,10 @@ public:
         : Command(app.add_subcommand("unpack", "Turn the wave dump messages of .syx files into WAV files, "
                                                "one per wave: DIR/wave-097.wav ..."))
     {
+    }
+
+    void AddOptions() override
+    {
         m_subcommand->add_option("FILE", m_files, ".syx files of wave dump messages")->required();
         m_subcommand->add_option("--output,-o", m_folder, "The folder for the WAV files; made when missing")
             ->required();

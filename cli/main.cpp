@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     // Global options may also follow the command's own.
     app.fallthrough();
     bool verbose = false;
-    app.add_flag("--verbose,-v", verbose, "Also print log lines such as \"MIDISendSysex = STATUS\" on stderr");
+    app.add_flag("--verbose,-v", verbose,
+                 "Also print log lines such as \"MIDISendSysex = STATUS\" on stderr, and with fit a line per frame");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(AddPackCommand(app));
@@ -37,6 +38,22 @@ int main(int argc, char** argv)
     commands.push_back(AddReceiveCommand(app));
     commands.push_back(AddUnpackCommand(app));
     commands.push_back(AddPlayCommand(app));
+
+    // Only the command on the command line gets its options: the first
+    // argument that is not an option names it. Without one, or with a name no
+    // command has, every command gets them.
+    const Command* named = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-')
+            continue;
+        for (const auto& command : commands)
+            if (command->Name() == argv[i])
+                named = command.get();
+        break;
+    }
+    for (const auto& command : commands)
+        if (named == nullptr || command.get() == named)
+            command->AddOptions();
 
     try {
         app.parse(argc, argv);

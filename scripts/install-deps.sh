@@ -33,8 +33,9 @@ test_packages=(
   xvfb xauth xdotool x11-utils imagemagick man-db
 )
 
+# sox: what the fit is measured against (bench/fit-bench.sh).
 bench_packages=(
-  valgrind hyperfine
+  valgrind hyperfine sox
 )
 
 case "${1:-}" in

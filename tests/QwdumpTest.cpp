@@ -5,6 +5,8 @@
 #include "LoadMessages.h"
 #include "MidiRig.h"
 #include "WavBytes.h"
+#include "WaveDump.h"
+#include "Wavetables.h"
 
 #include <gtest/gtest.h>
 
@@ -132,7 +134,7 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
                   (ProcessResult{2, "", "qwdump: --wave: " + refusal + " (see qwdump --help)\n"}));
 }
 
-TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
+TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndSendCanFitInMemory)
 {
     const std::string fitted = dir.File("fitted.wav");
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--method", "nearest"}).exitStatus, 0);
@@ -140,10 +142,6 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted}),
               (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
                                 "nearest vs harmonic: -48.5 dB\n", ""}));
-    EXPECT_EQ(ReadWholeFile(fitted).size(), 300u);
-    const std::string syx = dir.File("wave.syx");
-    EXPECT_EQ(Qwdump({"pack", kSaw, "--wave", "100", "--fit", "harmonic", "-o", syx}), (ProcessResult{0, "", ""}));
-    EXPECT_EQ(ReadWholeFile(syx), Text(Message(fitted, 100)));
     // A stereo square the loader refuses loads fitted, and the send looks for
     // its port. Band-limited, it overshoots: it is scaled down, never wrapped.
     std::vector<std::int16_t> square(1200, 30000);
@@ -156,6 +154,61 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndPackAndSendCanFitInMemory)
     // --normalize brings any peak to full scale.
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--normalize"}).exitStatus, 0);
     EXPECT_NE(Qwdump({"show", fitted}).out.find("32767"), std::string::npos);
+}
+
+TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
+{
+    // Slot s of the bank `syx` holds frame frames[s], at wave 97 + s.
+    const auto expectBank = [](const std::string& syx, const std::vector<int>& frames) {
+        const std::string bytes = ReadWholeFile(syx);
+        ASSERT_EQ(bytes.size(), WaveDump::kBytes * frames.size()) << syx;
+        for (std::size_t s = 0; s < frames.size(); ++s) {
+            const auto* message = reinterpret_cast<const std::uint8_t*>(bytes.data()) + WaveDump::kBytes * s;
+            std::int16_t wave[128];
+            WaveDump::Unpack(message, wave);
+            EXPECT_EQ(WaveDump::WaveNumberOf(message), 97 + static_cast<int>(s));
+            EXPECT_LE(DistanceFromFrame(wave, frames[s]), 1) << syx << " slot " << s;
+        }
+    };
+    const auto spread = [](int frames) {
+        std::vector<int> taken;
+        for (int i = 0; i < 32; ++i)
+            taken.push_back(static_cast<int>(std::lround(i * (frames - 1) / 31.0)));
+        return taken;
+    };
+    const std::string four = dir.File("4.wav");
+    for (const std::string chunk : {"clm ", "srge", "uhWT"}) {
+        dir.Write("4.wav", WavetableBytes(4, 2048, chunk));
+        EXPECT_EQ(Qwdump({"fit", four, "--wave", "97", "-o", dir.File("4.syx")}).exitStatus, 0) << chunk;
+        expectBank(dir.File("4.syx"), {0, 1, 2, 3});
+    }
+    // Without a chunk, only --frame-size splits it: send takes pack's path.
+    const std::string untagged = dir.Write("64.wav", WavetableBytes(64, 256, ""));
+    EXPECT_EQ(Qwdump({"pack", untagged, "--fit", "harmonic", "--frame-size", "256", "--wave", "97", "-o",
+                      dir.File("64.syx")}),
+              (ProcessResult{0, "", ""}));
+    expectBank(dir.File("64.syx"), spread(64));
+    // A folder gets files named by frame number, each loaded as is, and
+    // never has one replaced.
+    const std::string hundred = dir.Write("100.wav", WavetableBytes(100, 1000, "uhWT"));
+    EXPECT_EQ(Qwdump({"fit", hundred, "-o", dir.File("frames/")}).exitStatus, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("frames")), {}), 32);
+    for (const int frame : spread(100)) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frames/frame-%03d.wav", frame + 1);
+        CEngine engine;
+        ASSERT_TRUE(engine.LoadWaveFile(dir.File(name).c_str())) << name;
+        EXPECT_EQ(engine.m_bResampled, 0);
+        EXPECT_LE(DistanceFromFrame(engine.m_anWave, frame), 1) << name;
+    }
+    EXPECT_EQ(Qwdump({"fit", hundred, "-o", dir.File("frames")}).exitStatus, 1);
+
+    EXPECT_EQ(Qwdump({"fit", untagged, "--frame-size", "300", "-o", dir.File("x.wav")}),
+              (ProcessResult{1, "", "qwdump: " + untagged + ": its 16384 samples don't split into frames of 300 (the "
+                                    "frame size asked for): 184 left over\n"}));
+    EXPECT_EQ(Qwdump({"fit", four, "--wave", "126", "-o", dir.File("late.syx")}),
+              (ProcessResult{2, "", "qwdump: 4 waves from wave 126 would end at wave 129, past 128; nothing done\n"}));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("late.syx")));
 }
 
 // Receiving clients are declared after the server, so they stop first.

@@ -45,8 +45,22 @@ std::string WriteCycle(const TempDir& dir, const std::string& name, int format, 
     return dir.File(name);
 }
 
+// Fits the one cycle of `path`.
+bool Fit(const std::string& path, FitMethod method, FittedFrame& frame, std::string& error, FittedTable* table = nullptr)
+{
+    FitRequest request;
+    request.method = method;
+    FittedTable fitted;
+    if (!QwdFitTableFile(path.c_str(), request, fitted, error))
+        return false;
+    frame = fitted.frames.at(0);
+    if (table != nullptr)
+        *table = fitted;
+    return true;
+}
+
 // How far `wave` is from the exact 128-point sampling of the saw, at most.
-int DistanceFromSaw(const FittedWave& wave)
+int DistanceFromSaw(const FittedFrame& wave)
 {
     const std::vector<double> exact = Saw(128);
     int distance = 0;
@@ -69,35 +83,65 @@ TEST(WaveFitTest, A600SampleSawInEveryFormatFitsItsExact128PointSampling)
     for (const auto& [name, format, channels, scale, formatName] : inputs) {
         SCOPED_TRACE(name);
         const std::string path = WriteCycle(dir, name, format, channels, Saw(600), scale);
-        FittedWave harmonic;
-        FittedWave nearest;
+        FittedFrame harmonic;
+        FittedFrame nearest;
+        FittedTable table;
         std::string error;
-        ASSERT_TRUE(QwdFitWaveFile(path.c_str(), {FitMethod::kHarmonic, false}, harmonic, error)) << error;
-        ASSERT_TRUE(QwdFitWaveFile(path.c_str(), {FitMethod::kNearest, false}, nearest, error)) << error;
+        ASSERT_TRUE(Fit(path, FitMethod::kHarmonic, harmonic, error, &table)) << error;
+        ASSERT_TRUE(Fit(path, FitMethod::kNearest, nearest, error)) << error;
         EXPECT_LE(DistanceFromSaw(harmonic), 1);
         EXPECT_GT(DistanceFromSaw(nearest), 100);
-        EXPECT_EQ(harmonic.sourceFrames, 600);
-        EXPECT_EQ(harmonic.sourceChannels, channels);
-        EXPECT_EQ(harmonic.sourceFormat, formatName);
+        EXPECT_EQ(table.sourceFrames, 600);
+        EXPECT_EQ(table.sourceChannels, channels);
+        EXPECT_EQ(table.sourceFormat, formatName);
         EXPECT_LT(harmonic.aboveHarmonic63Db, -80.0) << "only the source's rounding lies above harmonic 63";
     }
-    // Band-limited at 128 samples already, it comes out unchanged.
-    FittedWave same;
-    std::string error;
-    const std::string path = WriteCycle(dir, "128.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, Saw(128));
-    ASSERT_TRUE(QwdFitWaveFile(path.c_str(), {}, same, error));
-    EXPECT_EQ(DistanceFromSaw(same), 0);
 }
 
-TEST(WaveFitTest, Harmonic63IsKeptAndTheNyquistHarmonic64DroppedAndCountedAsAbove)
+TEST(WaveFitTest, BothTransformsKeepHarmonic63AndDropTheNyquistHarmonic64CountingItAsAbove)
 {
     std::vector<double> cycle;
     for (int k = 0; k < 128; ++k)
         cycle.push_back(1000.0 + (k % 2 ? -1000.0 : 1000.0) + 500.0 * std::cos(2 * M_PI * 63 * k / 128));
-    const HarmonicFit fit = FitHarmonics(cycle);
-    for (std::size_t k = 0; k < 128; ++k)
-        ASSERT_NEAR(fit.wave[k], cycle[k] - (k % 2 ? -1000 : 1000), 1e-9) << k;
-    EXPECT_NEAR(fit.aboveHarmonic63Db, 10.0 * std::log10(1e6 / (1e6 + 1e6 + 500.0 * 500.0 / 2)), 1e-9);
+    for (const auto transform : {HarmonicFitter::Transform::kDirect, HarmonicFitter::Transform::kFft}) {
+        HarmonicFitter fitter(128, 1, transform);
+        EXPECT_EQ(fitter.UsesFft(), transform == HarmonicFitter::Transform::kFft);
+        const HarmonicFit fit = fitter.Fit(cycle.data());
+        for (std::size_t k = 0; k < 128; ++k)
+            ASSERT_NEAR(fit.wave[k], cycle[k] - (k % 2 ? -1000 : 1000), 1e-9) << k;
+        EXPECT_NEAR(fit.aboveHarmonic63Db, 10.0 * std::log10(1e6 / (1e6 + 1e6 + 500.0 * 500.0 / 2)), 1e-9);
+    }
+}
+
+TEST(WaveFitTest, BothDirectKernelsGiveTheDiscreteFourierTransformAtAnyLength)
+{
+    // One partial block with its own Nyquist bin, many blocks, a prime length.
+    for (const std::size_t n : {50, 1000, 4099}) {
+        std::vector<double> cycle(n);
+        for (std::size_t j = 0; j < n; ++j)
+            cycle[j] = 20000.0 * std::sin(j * j * 0.7);
+        for (const bool fourLanes : {false, true}) {
+            double re[64];
+            double im[64];
+            // In two pieces when long enough: the first a whole number of blocks.
+            DirectHarmonics direct(n, fourLanes);
+            const std::size_t first = n > 64 ? 64 : n;
+            direct.Begin();
+            direct.Add(cycle.data(), first);
+            direct.Add(cycle.data() + first, n - first);
+            direct.Finish(re, im);
+            for (std::size_t k = 0; k < 64; ++k) {
+                long double exactRe = 0;
+                long double exactIm = 0;
+                for (std::size_t j = 0; 2 * k <= n && j < n; ++j) {
+                    exactRe += cycle[j] * std::cos(2 * M_PIl * ((j * k) % n) / n);
+                    exactIm -= 2 * k == n ? 0 : cycle[j] * std::sin(2 * M_PIl * ((j * k) % n) / n);
+                }
+                ASSERT_NEAR(re[k], exactRe, n * 1e-5) << n << " " << fourLanes << " " << k;
+                ASSERT_NEAR(im[k], exactIm, n * 1e-5) << n << " " << fourLanes << " " << k;
+            }
+        }
+    }
 }
 
 TEST(WaveFitTest, RefusesWhatIsNotOneCycleOfAudio)
@@ -122,9 +166,9 @@ TEST(WaveFitTest, RefusesWhatIsNotOneCycleOfAudio)
         {dir.File("missing.wav"), "can't open it: No such file or directory"},
     };
     for (const auto& [path, reason] : bad) {
-        FittedWave wave;
+        FittedFrame wave;
         std::string error;
-        EXPECT_FALSE(QwdFitWaveFile(path.c_str(), {}, wave, error)) << path;
+        EXPECT_FALSE(Fit(path, FitMethod::kHarmonic, wave, error)) << path;
         EXPECT_EQ(error, reason);
     }
 }

@@ -3,6 +3,7 @@
 #include "ui_QuarWindow.h"
 
 #include "Alert.h"
+#include "AudioImport.h"
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
@@ -138,16 +139,31 @@ void QuarWindow::takeFileList(const QByteArray& uriList)
     m_ui->viewWave->update();
 }
 
+// Where the last file was, or the working directory.
+QString QuarWindow::lastFolder() const
+{
+    const QString remembered = QFile::decodeName(s_szFileName);
+    return remembered.isEmpty() ? QString() : QFileInfo(remembered).path();
+}
+
+// As one line of a dropped file list, with every byte of the name kept.
+void QuarWindow::takePath(const QString& path)
+{
+    takeFileList("file://" + QFile::encodeName(path).toPercentEncoding("/") + "\r\n");
+}
+
 void QuarWindow::openTriggered()
 {
-    // Start where the last file was, or in the working directory.
-    const QString remembered = QFile::decodeName(s_szFileName);
-    const QString start = remembered.isEmpty() ? QString() : QFileInfo(remembered).path();
-    const QString chosen = QFileDialog::getOpenFileName(this, kOpenTitle, start, kOpenFilter);
-    if (chosen.isEmpty())
-        return;
-    // As one line of a dropped file list, with every byte of the name kept.
-    takeFileList("file://" + QFile::encodeName(chosen).toPercentEncoding("/") + "\r\n");
+    const QString chosen = QFileDialog::getOpenFileName(this, kOpenTitle, lastFolder(), kOpenFilter);
+    if (!chosen.isEmpty())
+        takePath(chosen);
+}
+
+void QuarWindow::importTriggered()
+{
+    const QString saved = ImportAudio(this, lastFolder());
+    if (!saved.isEmpty())
+        takePath(saved);
 }
 
 void QuarWindow::playTriggered()

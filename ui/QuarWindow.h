@@ -1,5 +1,5 @@
 // The main window and the controller of everything the user does: it takes
-// a dropped or opened WAV file into the engine, reports a failed load, keeps
+// a dropped, opened or imported WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
 // remembered file, plays the wave (Wave > Play) and sends the wave dump. Its
 // controls (the outlets), its File and Wave menus and the actions they
@@ -45,6 +45,9 @@ public slots:
     // Wave > Play: the loaded wave at C3 while Ctrl+P is held, at least 2 s.
     // It changes nothing the window shows or remembers.
     void playTriggered();
+    // File > Import Audio...: any audio file, fitted and saved as a 128-sample
+    // WAV file, which is then taken as a drop of it.
+    void importTriggered();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -58,6 +61,8 @@ private:
     bool isRegisteredDrag(const QMimeData* info) const;
     bool takesPartIn(const QDropEvent* event) const;
     void takeFileList(const QByteArray& uriList);
+    void takePath(const QString& path);
+    QString lastFolder() const;
     void loadRememberedFile();
 
     std::unique_ptr<Ui::QuarWindow> m_ui;

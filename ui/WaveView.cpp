@@ -31,21 +31,28 @@ WaveView::WaveView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void WaveView::showSamples(const std::int16_t* samples)
+{
+    m_samples = samples;
+    update();
+}
+
 void WaveView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(rect(), kBackground);
-    if (s_Engine.m_bLoaded == 0)
+    if (s_Engine.m_bLoaded == 0 && m_samples == nullptr)
         return;
+    const std::int16_t* samples = m_samples != nullptr ? m_samples : s_Engine.m_anWave;
 
     painter.setTransform(WaveSpace(size()));
     for (int i = 0; i < 128; ++i) {
         // Two units wide: each bar also covers the next sample's column,
         // whose own bar is drawn over it; the last one runs past the edge.
-        const double v = s_Engine.m_anWave[i];
+        const double v = samples[i];
         painter.fillRect(QRectF(i, v >= 0 ? 0.0 : v, 2.0, std::abs(v)), Qt::black);
     }
-    if (s_Engine.m_bResampled != 0)
+    if (m_samples == nullptr && s_Engine.m_bResampled != 0)
         painter.fillRect(QRectF(3.0, 27000.0, 2.0, 2000.0), Qt::red);
 }

@@ -2,8 +2,6 @@
 
 #include "NearestSample.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -17,70 +15,131 @@ double Db(double ratio)
     return 10.0 * std::log10(ratio);
 }
 
-// A real transform of `n` points in FFTW's halfcomplex order: the real parts
-// of bins 0 to n/2, then the imaginary parts of bins (n-1)/2 down to 1. Its
-// planning costs a fraction of an r2c plan's, which for short cycles takes
-// longer than the transform.
-void Transform(int n, double* in, double* out, fftw_r2r_kind kind)
+// Measured on the reference machine (bench/fit_bench), in nanoseconds: a
+// direct computation costs a constant per sample; FFTW costs its loading and
+// its planning once, then about n log2 n per cycle, and only for lengths of
+// small prime factors, its fast codelets. Anything else it transforms slower
+// than the direct computation.
+constexpr double kDirectNsPerSampleVectorised = 16.0;
+constexpr double kDirectNsPerSamplePlain = 28.0;
+constexpr double kFftwLoadAndPlanNs = 2.0e6;
+constexpr double kFftwNsPerSampleLevel = 1.0;
+
+bool HasOnlySmallPrimeFactors(std::size_t n)
 {
-    const fftw_plan plan = fftw_plan_r2r_1d(n, in, out, kind, FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
-    fftw_execute(plan);
-    fftw_destroy_plan(plan);
+    for (const std::size_t p : {2, 3, 5, 7})
+        while (n % p == 0)
+            n /= p;
+    return n == 1;
+}
+
+bool FftIsCheaper(std::size_t n, std::int64_t cycles)
+{
+    if (!HasOnlySmallPrimeFactors(n))
+        return false;
+    const double samples = static_cast<double>(n) * static_cast<double>(cycles);
+    const double direct =
+        samples * (DirectHarmonics::Vectorised() ? kDirectNsPerSampleVectorised : kDirectNsPerSamplePlain);
+    const double fft = kFftwLoadAndPlanNs + samples * std::log2(static_cast<double>(n)) * kFftwNsPerSampleLevel;
+    return fft < direct;
 }
 
 }  // namespace
 
-HarmonicFit FitHarmonics(const std::vector<double>& cycle)
+HarmonicFitter::HarmonicFitter(std::size_t n, std::int64_t cycles, Transform transform) : m_n(n)
 {
-    const int n = static_cast<int>(cycle.size());
-    std::vector<double> spectrum(cycle.size());
-    // The plan preserves its input: the cycle is only read.
-    Transform(n, const_cast<double*>(cycle.data()), spectrum.data(), FFTW_R2HC);
-    const auto re = [&spectrum](int k) { return spectrum[static_cast<std::size_t>(k)]; };
-    const auto im = [&spectrum, n](int k) {
-        return k == 0 || 2 * k == n ? 0.0 : spectrum[static_cast<std::size_t>(n - k)];
-    };
+    if (transform == Transform::kFft || (transform == Transform::kCheaper && FftIsCheaper(n, cycles))) {
+        // Without its module the direct computation does the work, slower.
+        static std::string notLoaded;
+        static const auto fft = reinterpret_cast<FftwHarmonicsFn>(
+            SiblingEntry(QWD_FFTW_MODULE, "QwdFftwHarmonics", notLoaded));
+        m_fft = fft;
+    }
+    if (m_fft == nullptr)
+        m_direct.emplace(n);
+}
+
+void HarmonicFitter::Begin()
+{
+    m_energy = 0.0;
+    m_cycle.clear();
+    if (m_direct)
+        m_direct->Begin();
+}
+
+void HarmonicFitter::Add(const double* samples, std::size_t count)
+{
+    // Four sums, so that each addition need not wait for the one before.
+    double energy[4] = {};
+    for (std::size_t j = 0; j < count; ++j)
+        energy[j % 4] += samples[j] * samples[j];
+    m_energy += (energy[0] + energy[1]) + (energy[2] + energy[3]);
+    if (m_direct)
+        m_direct->Add(samples, count);
+    else
+        m_cycle.insert(m_cycle.end(), samples, samples + count);
+}
+
+HarmonicFit HarmonicFitter::Fit(const double* cycle)
+{
+    Begin();
+    Add(cycle, m_n);
+    return Finish();
+}
+
+HarmonicFit HarmonicFitter::Finish()
+{
+    double re[kHarmonics];
+    double im[kHarmonics];
+    if (m_direct) {
+        m_direct->Finish(re, im);
+    } else if (!m_fft(m_cycle.data(), m_n, re, im)) {
+        // FFTW could not plan: the direct computation takes over for good.
+        m_fft = nullptr;
+        m_direct.emplace(m_n);
+        m_direct->Begin();
+        m_direct->Add(m_cycle.data(), m_n);
+        m_direct->Finish(re, im);
+    }
 
     // Bin k of a real signal stands for harmonic k twice (k and n - k), except
-    // the mean and an even cycle's Nyquist bin.
-    const auto weight = [n](int k) { return k == 0 || 2 * k == n ? 1.0 : 2.0; };
-    double total = 0.0;
-    double above = 0.0;
-    for (int k = 0; k <= n / 2; ++k) {
-        const double energy = weight(k) * (re(k) * re(k) + im(k) * im(k));
-        total += energy;
-        if (k >= kHarmonics)
-            above += energy;
+    // the mean and an even cycle's Nyquist bin; all bins hold n times the
+    // cycle's energy (Parseval). A cycle shorter than 128 keeps all of them.
+    const auto n = static_cast<double>(m_n);
+    const double total = n * m_energy;
+    double kept = 0.0;
+    // The kept bins as the synthesis's coefficients: each scaled by 1/n,
+    // twice for the cosine and sine pairs, and an own Nyquist bin (real,
+    // counted once in the cycle) comes out as one cosine.
+    double a[kHarmonics] = {};
+    double b[kHarmonics] = {};
+    for (std::size_t k = 0; k < kHarmonics && 2 * k <= m_n; ++k) {
+        const bool once = k == 0 || 2 * k == m_n;
+        kept += (once ? 1.0 : 2.0) * (re[k] * re[k] + im[k] * im[k]);
+        a[k] = (k == 0 ? 1.0 : 2.0) * re[k] / (once && k != 0 ? 2.0 * n : n);
+        b[k] = -2.0 * im[k] / n;
     }
+    const double above = m_n < 2 * kHarmonics ? 0.0 : std::max(0.0, total - kept);
 
-    // The kept bins, for a 128-point inverse transform that counts every bin
-    // but the mean twice: each is scaled by 1/n, and an own Nyquist bin (real,
-    // counted once in the cycle) is halved to come out as one cosine.
-    std::array<double, 128> kept{};
-    for (int k = 0; k < kHarmonics && k <= n / 2; ++k) {
-        const double scale = k != 0 && 2 * k == n ? 2.0 * n : n;
-        kept[static_cast<std::size_t>(k)] = re(k) / scale;
-        if (k != 0)
-            kept[static_cast<std::size_t>(128 - k)] = im(k) / scale;
-    }
     HarmonicFit fit;
-    Transform(128, kept.data(), fit.wave.data(), FFTW_HC2R);
-
+    Synthesise128(a, b, fit.wave.data());
     fit.aboveHarmonic63Db = above > 0.0 ? Db(above / total) : -std::numeric_limits<double>::infinity();
     return fit;
 }
 
-Wave128 PickNearest(const std::vector<double>& cycle)
+NearestPicker::NearestPicker(std::size_t n)
 {
-    const auto n = static_cast<std::uint32_t>(cycle.size());
-    Wave128 wave;
-    for (int i = 0; i < 128; ++i) {
-        std::uint32_t j = NearestSampleIndex(i, n);
-        if (j >= n)
-            j -= n;
-        wave[static_cast<std::size_t>(i)] = cycle[j];
+    for (std::size_t i = 0; i < m_index.size(); ++i) {
+        const std::uint32_t j = NearestSampleIndex(static_cast<int>(i), static_cast<std::uint32_t>(n));
+        m_index[i] = j >= n ? j - n : j;
     }
-    return wave;
+}
+
+void NearestPicker::Add(const double* samples, std::size_t count, std::size_t offset)
+{
+    for (std::size_t i = 0; i < m_index.size(); ++i)
+        if (m_index[i] >= offset && m_index[i] - offset < count)
+            m_wave[i] = samples[m_index[i] - offset];
 }
 
 double DifferenceDb(const Wave128& wave, const Wave128& reference)
@@ -97,20 +156,32 @@ double DifferenceDb(const Wave128& wave, const Wave128& reference)
     return energy > 0.0 ? Db(difference / energy) : std::numeric_limits<double>::infinity();
 }
 
-Level ToSamples(const Wave128& wave, bool normalize, std::int16_t samples[128])
+bool RoundsOutside(const Wave128& wave)
+{
+    return std::any_of(wave.begin(), wave.end(),
+                       [](double v) { return std::round(v) > 32767.0 || std::round(v) < -32768.0; });
+}
+
+double Peak(const Wave128& wave)
 {
     double peak = 0.0;
-    bool outside = false;
-    for (const double v : wave) {
+    for (const double v : wave)
         peak = std::max(peak, std::fabs(v));
-        outside = outside || std::round(v) > 32767.0 || std::round(v) < -32768.0;
-    }
+    return peak;
+}
+
+Level TableLevel(double peak, bool outside, bool normalize)
+{
     Level level;
     if ((normalize || outside) && peak > 0.0) {
         level.gain = 32767.0 / peak;
         level.scaledToFit = !normalize;
     }
-    for (std::size_t i = 0; i < wave.size(); ++i)
-        samples[i] = static_cast<std::int16_t>(std::lround(wave[i] * level.gain));
     return level;
+}
+
+void RoundWave(const Wave128& wave, double gain, std::int16_t samples[128])
+{
+    for (std::size_t i = 0; i < wave.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(std::lround(wave[i] * gain));
 }

@@ -1,9 +1,13 @@
-// The arithmetic of fitting one cycle to the engine's 128 samples. Waves are
-// in 16-bit units, unrounded until ToSamples.
+// The arithmetic of fitting cycles to the engine's 128 samples. Waves are in
+// 16-bit units, unrounded until RoundWave.
 #pragma once
+
+#include "HarmonicKernels.h"
+#include "SiblingModule.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 using Wave128 = std::array<double, 128>;
@@ -14,16 +18,58 @@ struct HarmonicFit
     double aboveHarmonic63Db = 0.0;  // the energy left out, relative to the cycle's; -inf when none
 };
 
-// Harmonics 0 to 63 of `cycle` (at least 2 samples), synthesised at 128
-// evenly spaced points from the first sample on. The 64th and above can't be
-// told apart from lower ones at 128 points and are dropped. A cycle shorter
-// than 128 keeps its own Nyquist harmonic as a cosine, so the fit passes
-// through its samples wherever positions coincide.
-HarmonicFit FitHarmonics(const std::vector<double>& cycle);
+// Fits cycles of one length: harmonics 0 to 63 of each (at least 2 samples),
+// synthesised at 128 evenly spaced points from the first sample on. The 64th
+// and above can't be told apart from lower ones at 128 points and are
+// dropped. A cycle shorter than 128 keeps its own Nyquist harmonic as a
+// cosine, so the fit passes through its samples wherever positions coincide.
+class HarmonicFitter
+{
+public:
+    enum class Transform {
+        kCheaper,  // whichever costs less for this length and number of cycles
+        kDirect,
+        kFft,      // FFTW, when its module loads
+    };
 
-// The loader's nearest-sample picking; a cycle shorter than 128 samples
-// wraps around to its start.
-Wave128 PickNearest(const std::vector<double>& cycle);
+    // Samples are added at most this many at a time: then no cycle is held
+    // whole, unless FFTW transforms it.
+    static constexpr std::size_t kPiece = 128 * DirectHarmonics::kBlock;
+
+    HarmonicFitter(std::size_t n, std::int64_t cycles, Transform transform = Transform::kCheaper);
+
+    // A cycle's n samples, in pieces taken in order, each but the last of
+    // kPiece samples.
+    void Begin();
+    void Add(const double* samples, std::size_t count);
+    HarmonicFit Finish();
+    // Begin, Add and Finish with the whole cycle at once.
+    HarmonicFit Fit(const double* cycle);
+
+    bool UsesFft() const { return m_fft != nullptr; }
+
+private:
+    std::size_t m_n;
+    FftwHarmonicsFn m_fft = nullptr;
+    std::vector<double> m_cycle;  // for FFTW
+    std::optional<DirectHarmonics> m_direct;
+    double m_energy = 0.0;        // the sum of the squares so far
+};
+
+// The loader's nearest-sample picking, from a cycle of n samples taken in
+// pieces; a cycle shorter than 128 samples wraps around to its start.
+class NearestPicker
+{
+public:
+    explicit NearestPicker(std::size_t n);
+    // The `count` samples from `offset` on.
+    void Add(const double* samples, std::size_t count, std::size_t offset);
+    const Wave128& Wave() const { return m_wave; }
+
+private:
+    std::array<std::size_t, 128> m_index;
+    Wave128 m_wave{};
+};
 
 // The energy of (wave - reference) relative to the reference's, in dB, both
 // rounded to whole 16-bit steps as a file would hold them: waves that round
@@ -36,7 +82,15 @@ struct Level
     bool scaledToFit = false;
 };
 
-// Rounds `wave` to 16-bit samples. With `normalize` the peak becomes 32767;
-// otherwise a wave that would pass the 16-bit range is scaled down as a whole
-// until its peak is 32767, never wrapped or clipped.
-Level ToSamples(const Wave128& wave, bool normalize, std::int16_t samples[128]);
+// The one gain of a table whose waves peak at `peak` (in magnitude), with
+// `outside` when one of them rounds past the 16-bit range. With `normalize`
+// the peak becomes 32767; otherwise a table that would pass the range is
+// scaled down as a whole until its peak is 32767, never wrapped or clipped.
+Level TableLevel(double peak, bool outside, bool normalize);
+
+// Whether `wave` rounds past the 16-bit range; its peak magnitude.
+bool RoundsOutside(const Wave128& wave);
+double Peak(const Wave128& wave);
+
+// `wave` times `gain`, rounded to 16-bit samples.
+void RoundWave(const Wave128& wave, double gain, std::int16_t samples[128]);

@@ -42,6 +42,8 @@ window_version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/q
 installed_example=/usr/share/quarven-wave-dump/examples/$(basename "$example")
 [ "$(/usr/bin/qwdump pack "$installed_example" --wave 100)" = "$("$built_qwdump" pack "$example" --wave 100)" ] ||
   fail "the installed qwdump packs $installed_example differently from the built one"
+/usr/bin/qwdump fit "$installed_example" -o "$work_dir/fitted.wav" >/dev/null 2>"$log" ||
+  fail "the installed qwdump can't fit: $(cat "$log")"
 # Listing opens the installed MIDI module: nothing to list, nothing said.
 ports=$(JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=qwd-package-test-none /usr/bin/qwdump ports 2>&1) ||
   fail "qwdump ports failed: $ports"

@@ -10,6 +10,7 @@
 #include "Process.h"
 #include "QuarWindow.h"
 #include "WavBytes.h"
+#include "Wavetables.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,6 +19,8 @@
 
 #include <cstdio>
 #include <cstring>
+
+#include <dlfcn.h>
 
 namespace {
 
@@ -219,6 +222,44 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
     EXPECT_TRUE(moduleLoaded());
     EXPECT_EQ(State(), state);
     EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
+}
+
+TEST_F(WindowTest, ImportFitsTheChosenFrameSavesItWhereTheUserAgreesAndOpensItAsADrop)
+{
+    const auto fitModuleLoaded = [] { return ::dlopen("libqwd-wave-fit.so", RTLD_LAZY | RTLD_NOLOAD) != nullptr; };
+    const std::string table = dir.Write("pad.wav", WavetableBytes(3, 512, "srge"));
+    Window();
+    EXPECT_FALSE(fitModuleLoaded());
+    // Each dialog as it comes up: the table to import, its frame 2, and the
+    // file name proposed.
+    QStringList dialogs;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible())
+            return;
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        auto* frame = dialog->findChild<QSpinBox*>();
+        // Typed, as a user would: selectFile() leaves a focused name field alone.
+        if (files != nullptr && files->acceptMode() == QFileDialog::AcceptOpen)
+            files->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(table));
+        else if (frame != nullptr)
+            frame->setValue(2);
+        if (files != nullptr || frame != nullptr) {
+            dialogs << dialog->windowTitle() + " " + (files ? files->selectedFiles().value(0) : frame->text());
+            dialog->accept();
+        }
+    });
+    answer.start(20);
+    Child<QAction>("actionImport").trigger();
+    const std::string saved = dir.File("pad-frame-002-128.wav");
+    EXPECT_EQ(dialogs, (QStringList{"Import Audio File " + QString::fromStdString(table), "Choose a Frame 2",
+                                    "Save the Fitted Wave " + QString::fromStdString(saved)}));
+    EXPECT_EQ(State(), Loaded(saved));
+    EXPECT_EQ(s_Engine.m_bResampled, 0);
+    EXPECT_LE(DistanceFromFrame(s_Engine.m_anWave, 1), 1);
+    EXPECT_TRUE(fitModuleLoaded());
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)
