@@ -111,10 +111,10 @@ void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
     else if (wait == LaneWait::kLocked && !system.WhenLocked().empty())
         ReportProblem("%s; %s", system.WhenLocked().c_str(), consequence);
     else if (wait == LaneWait::kLocked)
-        ReportProblem("%s waiting on a lock for %d s: %s", name, static_cast<int>(SystemLane::kLockPatience.count()),
+        ReportProblem("%s waiting on a lock for %d s: %s", name, static_cast<int>(kLockPatience.count()),
                       consequence);
     else
-        ReportProblem("%s still busy after %d s: %s", name, static_cast<int>(SystemLane::kBusyLimit.count()),
+        ReportProblem("%s still busy after %d s: %s", name, static_cast<int>(kBusyLimit.count()),
                       consequence);
 }
 

@@ -52,7 +52,6 @@ std::chrono::steady_clock::duration SystemLane::BusyFor() const
 ThreadActivity SystemLane::Activity() const
 {
     const pid_t thread = m_thread.load();
-    // Between calls it is about to take the next one.
     if (thread == 0 || BusyFor() == Clock::duration::zero())
         return ThreadActivity::kWorking;
     return ReadThreadActivity(::getpid(), thread);
@@ -65,19 +64,11 @@ LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadl
             sleep(until);
         if (done())
             return LaneWait::kDone;
-        const auto now = Clock::now();
-        switch (Activity()) {
-        case ThreadActivity::kWaitingOnPeer:
-            return LaneWait::kNotAnswering;
-        case ThreadActivity::kWaitingOnLock:
-            if (now >= deadline + kLockPatience)
-                return LaneWait::kLocked;
-            break;
-        case ThreadActivity::kWorking:
-            if (now >= deadline + kBusyLimit)
-                return LaneWait::kBusy;
-            break;
-        }
+        const pid_t thread = m_thread.load();
+        if (thread == 0 || BusyFor() == Clock::duration::zero())
+            continue;
+        if (const auto ended = JudgeOverdue(thread, Clock::now() - deadline))
+            return *ended;
     }
 }
 

@@ -25,23 +25,9 @@ using MidiDeadline = std::chrono::steady_clock::time_point;
 // Sleeps until `until`, or less when a lane call returns meanwhile.
 using MidiWaiter = std::function<void(MidiDeadline until)>;
 
-// How a wait for a lane ended.
-enum class LaneWait {
-    kDone,
-    kNotAnswering,  // past the deadline, waiting on its server
-    kLocked,        // waiting on a lock kLockPatience past the deadline
-    kBusy,          // still working kBusyLimit past the deadline
-};
-
 class SystemLane : public std::enable_shared_from_this<SystemLane>
 {
 public:
-    // Past a deadline, how long a thread waiting on a lock or still at work
-    // is waited for: locks in shared memory are held for microseconds unless
-    // their holder died, and a slow machine is not a frozen server.
-    static constexpr std::chrono::seconds kLockPatience{2};
-    static constexpr std::chrono::seconds kBusyLimit{10};
-
     // Starts the system's thread, which opens the backend first. Whenever a
     // call returns, 1 is added to the eventfd `returned`.
     static std::shared_ptr<SystemLane> Start(MidiSystem system, int returned);
@@ -66,6 +52,7 @@ public:
 
     // How long the current call has been running; zero when idle.
     std::chrono::steady_clock::duration BusyFor() const;
+    // What its thread is doing: between calls it is about to take the next.
     ThreadActivity Activity() const;
 
 private:

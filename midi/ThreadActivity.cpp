@@ -68,3 +68,16 @@ pid_t CurrentThreadId()
 {
     return static_cast<pid_t>(::syscall(SYS_gettid));
 }
+
+std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue)
+{
+    switch (ReadThreadActivity(::getpid(), thread)) {
+    case ThreadActivity::kWaitingOnPeer:
+        return LaneWait::kNotAnswering;
+    case ThreadActivity::kWaitingOnLock:
+        return overdue >= kLockPatience ? std::optional(LaneWait::kLocked) : std::nullopt;
+    case ThreadActivity::kWorking:
+        break;
+    }
+    return overdue >= kBusyLimit ? std::optional(LaneWait::kBusy) : std::nullopt;
+}

@@ -5,6 +5,9 @@
 // ending the process would leave that shared state half changed.
 #pragma once
 
+#include <chrono>
+#include <optional>
+
 #include <sys/types.h>
 
 enum class ThreadActivity {
@@ -21,3 +24,21 @@ ThreadActivity ReadThreadActivity(pid_t pid, pid_t tid);
 
 // The calling thread's id, for ReadThreadActivity.
 pid_t CurrentThreadId();
+
+// How a wait for a call on another thread ended.
+enum class LaneWait {
+    kDone,
+    kNotAnswering,  // past the deadline, waiting on its server
+    kLocked,        // waiting on a lock kLockPatience past the deadline
+    kBusy,          // still working kBusyLimit past the deadline
+};
+
+// Past a deadline, how long a thread waiting on a lock or still at work is
+// waited for: locks in shared memory are held for microseconds unless their
+// holder died, and a slow machine is not a frozen server.
+inline constexpr std::chrono::seconds kLockPatience{2};
+inline constexpr std::chrono::seconds kBusyLimit{10};
+
+// Once a wait for `thread` has overrun its deadline by `overdue`: how it
+// ends, or nothing while it is to go on.
+std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue);

@@ -70,17 +70,9 @@ LaneVerdict AudioLane::Await(const std::function<AudioClock::time_point()>& dead
             const std::lock_guard<std::mutex> lock(m_mutex);
             tid = m_tid;
         }
-        switch (tid != 0 ? ReadThreadActivity(::getpid(), tid) : ThreadActivity::kWorking) {
-        case ThreadActivity::kWaitingOnPeer:
-            return LaneVerdict::kNotAnswering;
-        case ThreadActivity::kWaitingOnLock:
-            if (now >= overdueSince + kLockPatience)
-                return LaneVerdict::kLocked;
-            break;
-        case ThreadActivity::kWorking:
-            if (now >= overdueSince + kBusyLimit)
-                return LaneVerdict::kBusy;
-            break;
-        }
+        if (tid == 0)
+            continue;
+        if (const auto ended = JudgeOverdue(tid, now - overdueSince))
+            return *ended;
     }
 }

@@ -2,10 +2,10 @@
 // libasound): a server that stops answering blocks such calls for good, so
 // the thread that watches the deadlines never makes them itself.
 //
-// As for MIDI (issue 18's rules), a lane is given up on only while its
-// thread waits on another process. One still working, or waiting on a lock,
-// may be inside state shared with other processes (libjack's database in
-// /dev/shm): it is waited for longer, bounded, and never abandoned midway.
+// As a MIDI system's lane, it is given up on only while its thread waits on
+// another process. One still working, or waiting on a lock, may be inside
+// state shared with other processes (libjack's database in /dev/shm): it is
+// waited for longer, bounded, and never abandoned midway (JudgeOverdue).
 #pragma once
 
 #include <chrono>
@@ -17,21 +17,15 @@
 
 #include <sys/types.h>
 
+#include "ThreadActivity.h"
+
 using AudioClock = std::chrono::steady_clock;
 
-enum class LaneVerdict {
-    kDone,
-    kNotAnswering,  // past the deadline, waiting on the server
-    kLocked,        // waiting on a lock kLockPatience past the deadline
-    kBusy,          // still working kBusyLimit past the deadline
-};
+using LaneVerdict = LaneWait;
 
 class AudioLane
 {
 public:
-    static constexpr std::chrono::seconds kLockPatience{2};
-    static constexpr std::chrono::seconds kBusyLimit{10};
-
     AudioLane();
     // Joins the thread. An abandoned lane is never destroyed (see LanePtr):
     // its thread still runs, and the process must end with _Exit.

@@ -96,11 +96,11 @@ bool PlayWatch::Judge(AudioLane& lane, LaneVerdict verdict, const std::string& s
              system.rfind("JACK", 0) == 0
                  ? "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
                        " to free it)"
-                 : callName + " waited on a lock for " + std::to_string(AudioLane::kLockPatience.count()) +
+                 : callName + " waited on a lock for " + std::to_string(kLockPatience.count()) +
                        " s past its deadline");
         break;
     case LaneVerdict::kBusy:
-        Fail(PlayOutcome::kFailed, callName + " still busy " + std::to_string(AudioLane::kBusyLimit.count()) +
+        Fail(PlayOutcome::kFailed, callName + " still busy " + std::to_string(kBusyLimit.count()) +
                                        " s past its deadline");
         break;
     }
