@@ -6,6 +6,8 @@
 #   - qwdump fit against sox and qwdump pack at lengths from 128 to 65,535 frames, and a
 #     256 x 2048 wavetable fitted into a bank
 #   - JACK: MIDISendSysex until the receiving client has the whole message
+#   - qwdump receive of 32 wave dumps at wire speed through the kernel VM's
+#     USB MIDI interface: last byte written to receive's exit
 #   - the window's start-up time and idle memory against a bare Qt window
 # Installs what it needs and builds first, like scripts/test.sh.
 #
@@ -57,18 +59,27 @@ row "qwdump fit / qwdump pack, worst length, medians" "$(awk '/^worst fit\/pack/
 row "qwdump fit of a 256 x 2048 table to a bank" "$(awk '/^table of/ { print $(NF - 5), $(NF - 4) }' "$work/fit")" \
   "< 100 ms"
 
+# The JACK benchmarks start their own server, in a /dev/shm of their own.
+private_shm=tests/support/private-shm.sh
+
 echo "== JACK send to receipt"
-"$build_dir/bench/jack_latency_bench" 300 | tee "$work/jack"
+"$private_shm" "$build_dir/bench/jack_latency_bench" 300 | tee "$work/jack"
 row "MIDISendSysex to received, JACK periods" \
   "$(awk '/send -> received \(clock\)/ {
         for (i = 1; i < NF; ++i) v[$i] = $(i + 1)
         print "median " v["median"] ", p99 " v["p99"] ", max " v["max"] }' "$work/jack")" "<= 1"
 
 echo "== A bank of 32 waves over JACK, --gap 0"
-"$build_dir/bench/bank_bench" 5 | tee "$work/bank" || true
+"$private_shm" "$build_dir/bench/bank_bench" 5 | tee "$work/bank" || true
 row "qwdump send of 32 waves, start to last received" \
   "$(awk '/start to last received/ { for (i = 1; i <= NF; ++i) if ($i == "median") print $(i + 1) " ms" }' "$work/bank")" \
   "<= 3572 ms"
+
+echo "== qwdump receive through a USB MIDI interface (the kernel VM's test)"
+ctest --test-dir "$build_dir" -R KernelAlsa -V | tee "$work/vm" | grep -E 'USB MIDI|PASS|FAIL' || true
+row "receive of 32 dumps at wire speed over USB: last byte to exit" \
+  "$(sed -n 's/.*written in [0-9.]*\.\.\([0-9.]*\) s, receive done at \([0-9.]*\) s.*/\1 \2/p' "$work/vm" |
+    awk '{ printf "%.0f ms (VM time)", ($2 - $1) * 1000 }')" "none lost"
 
 echo "== Window start-up under Xvfb"
 bench/startup-bench.sh "$build_dir" 15 | tee "$work/startup"

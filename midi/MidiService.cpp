@@ -40,7 +40,7 @@ struct Key
     }
 };
 
-struct SendResult
+struct CallResult
 {
     OSStatus status = noErr;
     std::string reason;
@@ -237,14 +237,14 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
         return kMIDIUnknownEndpoint;
     }
     // A refusal after the caller stopped waiting completes the request there.
-    auto call = TheLanes()[where->lane]->Post<SendResult>(
+    auto call = TheLanes()[where->lane]->Post<CallResult>(
         [address = where->address, request](MidiBackend* backend) {
-            SendResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
+            CallResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
             if (backend)
                 result.status = backend->Send(address, request, result.reason);
             return result;
         },
-        [request](const SendResult& result) {
+        [request](const CallResult& result) {
             if (result.status != noErr) {
                 LogLine("MIDI send refused: %s", result.reason.c_str());
                 CompleteSysexRequest(request, false, result.reason.c_str(), false);
@@ -273,8 +273,8 @@ OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::strin
         reason = "no such source";
         return kMIDIUnknownEndpoint;
     }
-    auto call = TheLanes()[where->lane]->Post<SendResult>([address = where->address, read](MidiBackend* backend) {
-        SendResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
+    auto call = TheLanes()[where->lane]->Post<CallResult>([address = where->address, read](MidiBackend* backend) {
+        CallResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
         if (backend)
             result.status = backend->Receive(address, read, result.reason);
         return result;
