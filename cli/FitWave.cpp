@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 void AddFrameOptions(CLI::App& command, FitRequest& request)
 {
     command
@@ -81,15 +83,17 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
     }
 }
 
-bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table)
+bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd)
 {
     std::string error;
     const FitTableFileFn fit = WaveFitEntry(error);
     if (fit == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
         std::fprintf(stderr, "qwdump: can't fit audio files: %s\n", error.c_str());
         return false;
     }
-    if (!fit(path.c_str(), request, table, error)) {
+    if (!fit(path.c_str(), fd, request, table, error)) {
         std::fprintf(stderr, "qwdump: %s: %s\n", path.c_str(), error.c_str());
         return false;
     }

@@ -33,7 +33,8 @@ const FitRequest* FitOption(const std::string& method, FitRequest& request);
 // of 32 frames.
 std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames);
 
-// Fits `path` into `table`. On failure writes one line, "qwdump: PATH:
-// reason", to stderr and returns false. A table scaled down to fit the
-// 16-bit range is reported on stderr too.
-bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table);
+// Fits `path` (read from `fd` when that is already open) into `table`. On
+// failure writes one line, "qwdump: PATH: reason", to stderr and returns
+// false. A table scaled down to fit the 16-bit range is reported on stderr
+// too.
+bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd = -1);

@@ -6,7 +6,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "FitWave.h"
-#include "LoadWave.h"
+#include "InputFile.h"
 #include "NoteName.h"
 #include "StandardOutput.h"
 #include "SyxFile.h"
@@ -99,13 +99,11 @@ public:
 private:
     int ReadWaves(std::vector<PlayWave>& waves)
     {
-        if (LooksLikeSyxFile(m_file)) {
+        InputFile input(m_file);
+        if (input.IsSyx()) {
             std::vector<SysexMessage> messages;
-            std::string error;
-            if (!ReadSyxFile(m_file, messages, error)) {
-                std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), error.c_str());
+            if (!input.ReadSyxOrReport(messages))
                 return kExitFileError;
-            }
             for (const SysexMessage& message : messages) {
                 std::int16_t samples[128];
                 WaveDump::Unpack(message.data(), samples);
@@ -120,7 +118,7 @@ private:
         // Fitted, a wavetable's frames play one after another.
         if (const FitRequest* fit = FitOption(m_fit, m_request)) {
             FittedTable table;
-            if (!FitTableOrReport(m_file, *fit, table))
+            if (!input.FitOrReport(*fit, table))
                 return kExitFileError;
             for (const FittedFrame& frame : table.frames) {
                 waves.emplace_back();
@@ -128,7 +126,7 @@ private:
             }
             return kExitOk;
         }
-        if (!LoadWaveOrReport(m_file))
+        if (!input.LoadWaveOrReport())
             return kExitFileError;
         waves.emplace_back();
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());

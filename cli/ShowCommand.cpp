@@ -5,7 +5,7 @@
 #include "Command.h"
 #include "Engine.h"
 #include "ExitStatus.h"
-#include "LoadWave.h"
+#include "InputFile.h"
 #include "StandardOutput.h"
 #include "SyxFile.h"
 #include "WaveDump.h"
@@ -68,9 +68,10 @@ public:
 
     int Run() override
     {
-        if (LooksLikeSyxFile(m_file))
-            return ShowSyx();
-        if (!LoadWaveOrReport(m_file))
+        InputFile input(m_file);
+        if (input.IsSyx())
+            return ShowSyx(input);
+        if (!input.LoadWaveOrReport())
             return kExitFileError;
         Print("%s: %s\n", m_file.c_str(),
               s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
@@ -80,18 +81,12 @@ public:
     }
 
 private:
-    int ShowSyx() const
+    int ShowSyx(InputFile& input) const
     {
         std::vector<SysexMessage> messages;
         std::vector<std::string> skipped;
-        std::string error;
-        const bool read = ReadSyxFile(m_file, messages, error, &skipped);
-        for (const std::string& notice : skipped)
-            std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), notice.c_str());
-        if (!read) {
-            std::fprintf(stderr, "qwdump: %s: %s\n", m_file.c_str(), error.c_str());
+        if (!input.ReadSyxOrReport(messages, &skipped))
             return kExitFileError;
-        }
         for (std::size_t i = 0; i < messages.size(); ++i) {
             Wave wave;
             WaveDump::Unpack(messages[i].data(), wave);

@@ -18,15 +18,11 @@ namespace {
 // More than the 32 user waves of any bank, with room to spare.
 constexpr std::size_t kMaxFileBytes = 1024 * WaveDump::kBytes;
 
-// The whole file, when it is a regular file of at most `limit` bytes.
-bool ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error)
+// The whole file open at `fd` (which it closes), when it is a regular file
+// of at most `limit` bytes.
+bool ReadRegularFile(int fd, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error)
 {
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = "not a regular file";
@@ -52,23 +48,22 @@ bool ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std
 
 }  // namespace
 
-bool LooksLikeSyxFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    std::uint8_t first = 0;
-    const bool syx = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::read(fd, &first, 1) == 1 && first == 0xF0;
-    ::close(fd);
-    return syx;
-}
-
 bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
                  std::vector<std::string>* skipped)
 {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return ReadSyxMessages(fd, messages, error, skipped);
+}
+
+bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
+                     std::vector<std::string>* skipped)
+{
     std::vector<std::uint8_t> bytes;
-    if (!ReadRegularFile(path, kMaxFileBytes, bytes, error))
+    if (!ReadRegularFile(fd, kMaxFileBytes, bytes, error))
         return false;
     const auto at = [&bytes](std::size_t offset) { return bytes.begin() + static_cast<std::ptrdiff_t>(offset); };
     for (std::size_t start = 0; start < bytes.size();) {

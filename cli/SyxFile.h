@@ -8,10 +8,6 @@
 
 using SysexMessage = std::vector<std::uint8_t>;
 
-// True when `path` is a regular file whose first byte is F0, the start of
-// System Exclusive. Never waits on a named pipe.
-bool LooksLikeSyxFile(const std::string& path);
-
 // Reads every message of the .syx file at `path`. Each must be a
 // well-formed wave dump message (WaveDump::Check): exactly 300 bytes, the
 // fixed header F0 01 20 01 0A, a wave index of 96 to 127, every byte between
@@ -20,6 +16,9 @@ bool LooksLikeSyxFile(const std::string& path);
 // returns false with `error` naming the byte offset and what is wrong there.
 bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
                  std::vector<std::string>* skipped = nullptr);
+// The same, from the file open at `fd`, which it closes.
+bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
+                     std::vector<std::string>* skipped = nullptr);
 
 // One line of upper-case hex on stdout, as pack and receive print messages.
 void PrintHexLine(const SysexMessage& message);

@@ -3,7 +3,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "FitWave.h"
-#include "LoadWave.h"
+#include "InputFile.h"
 #include "WaveNumber.h"
 
 #include <algorithm>
@@ -26,10 +26,13 @@ void PackEngineWave(const std::string& file, int& nextWave, std::vector<BankMess
 int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
                     std::vector<BankMessage>& bank)
 {
-    std::vector<bool> isSyx;
+    // All are opened first: a .syx file is told by its first byte.
+    std::vector<InputFile> inputs;
+    inputs.reserve(files.size());
     for (const std::string& file : files)
-        isSyx.push_back(LooksLikeSyxFile(file));
-    const auto wavFiles = static_cast<int>(std::count(isSyx.begin(), isSyx.end(), false));
+        inputs.emplace_back(file);
+    const auto wavFiles =
+        static_cast<int>(std::count_if(inputs.begin(), inputs.end(), [](const InputFile& in) { return !in.IsSyx(); }));
     if (wavFiles > 0 && !firstWave) {
         std::fprintf(stderr, "qwdump: --wave is required for WAV files: the first one goes to that wave number\n");
         return kExitUsage;
@@ -40,24 +43,21 @@ int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> fi
 
     int nextWave = firstWave.value_or(kFirstWaveNumber);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (isSyx[i]) {
+        if (inputs[i].IsSyx()) {
             std::vector<SysexMessage> messages;
-            std::string error;
-            if (!ReadSyxFile(files[i], messages, error)) {
-                std::fprintf(stderr, "qwdump: %s: %s\n", files[i].c_str(), error.c_str());
+            if (!inputs[i].ReadSyxOrReport(messages))
                 return kExitFileError;
-            }
             for (SysexMessage& message : messages) {
                 const int wave = message[5] + 1;
                 bank.push_back({std::move(message), files[i], wave});
             }
         } else if (fit != nullptr) {
             FittedTable table;
-            if (!FitTableOrReport(files[i], *fit, table))
+            if (!inputs[i].FitOrReport(*fit, table))
                 return kExitFileError;
             PackFittedFrames(table, files[i], nextWave, bank);
         } else {
-            if (!LoadWaveOrReport(files[i]))
+            if (!inputs[i].LoadWaveOrReport())
                 return kExitFileError;
             PackEngineWave(files[i], nextWave, bank);
         }

@@ -42,3 +42,12 @@ struct LoadFacts
 // engine.LoadWaveFile(path), also filling `facts`, in the same one reading
 // of the file.
 bool LoadWaveFileTelling(CEngine& engine, const char* path, LoadFacts& facts);
+
+// The two halves of it, for a caller that looks at the file in between (a
+// .syx file starts with F0), so that no file is opened twice. OpenWaveFile
+// opens a regular file and never waits on a named pipe; on failure it
+// returns -1 with `facts` saying why. LoadWaveFileFrom reads the file from
+// its start and closes it; given -1 it fails as the load of a file that
+// could not be opened.
+int OpenWaveFile(const char* path, LoadFacts& facts);
+bool LoadWaveFileFrom(CEngine& engine, int fd, LoadFacts& facts);

@@ -42,23 +42,15 @@ struct FileCloser
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a regular file for buffered binary reading. Anything else (a named
-// pipe, a device, a directory) is refused: opening a pipe for reading would
-// block until a writer appears, so the open itself must not wait. O_NONBLOCK
-// has no effect on reading a regular file, so it is left set.
-FilePtr OpenRegularFile(const char* path, LoadFacts& facts)
+// Buffered binary reading of a descriptor from OpenWaveFile, which it owns
+// from now on. O_NONBLOCK has no effect on reading a regular file, so it is
+// left set.
+FilePtr ReadingFrom(int fd)
 {
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        facts.openErrno = errno;
-        return nullptr;
-    }
-    struct stat info;
-    std::FILE* file = nullptr;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (file = ::fdopen(fd, "rb")) == nullptr) {
-        facts.openErrno = errno;
-        facts.fileType = info.st_mode & S_IFMT;
-        ::close(fd);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
         return nullptr;
     }
     // A buffer of our own spares stdio an fstat and a malloc on every load;
@@ -91,14 +83,39 @@ bool CEngine::LoadWaveFile(const char* path)
 
 bool LoadWaveFileTelling(CEngine& engine, const char* path, LoadFacts& facts)
 {
+    facts = LoadFacts();
+    return LoadWaveFileFrom(engine, OpenWaveFile(path, facts), facts);
+}
+
+// Anything but a regular file (a named pipe, a device, a directory) is
+// refused: opening a pipe for reading would block until a writer appears,
+// so the open itself must not wait.
+int OpenWaveFile(const char* path, LoadFacts& facts)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        facts.openErrno = errno;
+        return -1;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        facts.openErrno = errno;
+        facts.fileType = info.st_mode & S_IFMT;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool LoadWaveFileFrom(CEngine& engine, int fd, LoadFacts& facts)
+{
     // Scratch for the fitting path; its contents mean nothing between calls.
     static std::int16_t anSamples[65536];
 
-    facts = LoadFacts();
     engine.m_pszError = "";
     engine.m_bResampled = 0;
     try {
-        const FilePtr file = OpenRegularFile(path, facts);
+        const FilePtr file = ReadingFrom(fd);
         if (!file)
             Fail(LoadMessages::kOpenFailed);
         std::FILE* const f = file.get();

@@ -63,7 +63,7 @@ QString ImportAudio(QWidget* parent, const QString& startFolder)
     FitRequest request;
     request.spreadTo = 0;  // every frame, to choose from
     FittedTable table;
-    if (fit == nullptr || !fit(QFile::encodeName(source).constData(), request, table, error)) {
+    if (fit == nullptr || !fit(QFile::encodeName(source).constData(), -1, request, table, error)) {
         Alert(QStringLiteral("Failed to import %1: %2")
                   .arg(name, fit == nullptr ? "the audio fit module can't be opened (" + QString::fromStdString(error) + ")"
                                             : QString::fromStdString(error)));

@@ -56,10 +56,13 @@ struct FittedTable
     FrameSizeFrom frameSizeFrom = FrameSizeFrom::kWholeFile;
 };
 
-// Reads `path` and fits the frames `request` asks for. On failure returns
-// false with `error` set to the reason, e.g. libsndfile's own, a remainder
-// left by the frame size, or a frame past the table's last.
-extern "C" bool QwdFitTableFile(const char* path, const FitRequest& request, FittedTable& table, std::string& error);
+// Reads `path` and fits the frames `request` asks for. With `fd` at 0 or
+// more, the regular file already open there is read from its start instead,
+// and closed. On failure returns false with `error` set to the reason, e.g.
+// libsndfile's own, a remainder left by the frame size, or a frame past the
+// table's last.
+extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& request, FittedTable& table,
+                                std::string& error);
 
 inline constexpr char kFitTableFileEntry[] = "QwdFitTableFile";
 using FitTableFileFn = decltype(&QwdFitTableFile);

@@ -24,6 +24,17 @@ struct FileCloser
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// Buffered reading of a regular file open at `fd`, which it owns from now on.
+FilePtr ReadingFrom(int fd, std::string& error)
+{
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        error = std::string("can't read it: ") + std::strerror(errno);
+        ::close(fd);
+    }
+    return FilePtr(file);
+}
+
 // Opens a regular file; a named pipe must be refused, not waited on.
 FilePtr OpenRegularFile(const char* path, std::string& error)
 {
@@ -33,16 +44,15 @@ FilePtr OpenRegularFile(const char* path, std::string& error)
         return nullptr;
     }
     struct stat info;
-    std::FILE* file = nullptr;
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(fd, &info) != 0) {
         error = std::string("can't look at it: ") + std::strerror(errno);
-    else if (!S_ISREG(info.st_mode))
+    } else if (!S_ISREG(info.st_mode)) {
         error = "not a regular file";
-    else if ((file = ::fdopen(fd, "rb")) == nullptr)
-        error = std::string("can't read it: ") + std::strerror(errno);
-    if (file == nullptr)
-        ::close(fd);
-    return FilePtr(file);
+    } else {
+        return ReadingFrom(fd, error);
+    }
+    ::close(fd);
+    return nullptr;
 }
 
 // A plain WAV file is read here; any other through libsndfile's module.
@@ -150,10 +160,11 @@ bool ChooseFrames(const FitRequest& request, std::int64_t count, std::vector<std
 
 }  // namespace
 
-extern "C" bool QwdFitTableFile(const char* path, const FitRequest& request, FittedTable& table, std::string& error)
+extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& request, FittedTable& table,
+                                std::string& error)
 {
     table = FittedTable();
-    const FilePtr file = OpenRegularFile(path, error);
+    const FilePtr file = fd >= 0 ? ReadingFrom(fd, error) : OpenRegularFile(path, error);
     if (!file)
         return false;
     TableChunk chunk;
