@@ -98,13 +98,12 @@ int OpenWaveFile(const char* path, LoadFacts& facts)
         return -1;
     }
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        facts.openErrno = errno;
-        facts.fileType = info.st_mode & S_IFMT;
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        return fd;
+    facts.openErrno = errno;
+    facts.fileType = info.st_mode & S_IFMT;
+    ::close(fd);
+    return -1;
 }
 
 bool LoadWaveFileFrom(CEngine& engine, int fd, LoadFacts& facts)
