@@ -1,17 +1,6 @@
 #include "SysexStream.h"
 
-#include <cstdio>
-
-namespace {
-
-std::string Hex(std::uint8_t byte)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
-
-}  // namespace
+#include "WaveDump.h"
 
 void SysexStream::Feed(const std::uint8_t* bytes, std::size_t size, Listener& listener)
 {
@@ -35,7 +24,7 @@ void SysexStream::Feed(const std::uint8_t* bytes, std::size_t size, Listener& li
             m_inside = false;
         } else if (m_inside) {
             listener.Dropped("a System Exclusive message cut short after " + std::to_string(m_message.size()) +
-                             " bytes by the status byte " + Hex(byte));
+                             " bytes by the status byte " + WaveDump::Hex(byte));
             m_inside = false;
         }
         if (byte == 0xF0) {

@@ -4,16 +4,12 @@
 
 namespace WaveDump {
 
-namespace {
-
 std::string Hex(std::uint8_t byte)
 {
     char text[4];
     std::snprintf(text, sizeof text, "%02X", byte);
     return text;
 }
-
-}  // namespace
 
 std::string Check(const std::uint8_t* bytes, std::size_t available, std::size_t& offset)
 {

@@ -35,6 +35,9 @@ inline constexpr int kWaveCount = kLastWaveNumber - kFirstWaveNumber + 1;
 // from `bytes`, and the text says what is wrong there.
 std::string Check(const std::uint8_t* bytes, std::size_t available, std::size_t& offset);
 
+// A byte as the messages above write it: two upper-case hex digits.
+std::string Hex(std::uint8_t byte);
+
 // The wave number a well-formed message is for.
 inline int WaveNumberOf(const std::uint8_t* message)
 {
