@@ -124,10 +124,8 @@ OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* req
         reason = "an empty message";
         return kMIDIMessageSendErr;
     }
-    if (!Usable()) {
-        reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
+    if (!Usable(reason))
         return kMIDIServerGone;
-    }
     if (OthersPort(address, JackPortIsInput, reason) == nullptr)
         return kMIDIUnknownEndpoint;
     if (m_outstanding >= kMaxOutstanding) {
@@ -154,10 +152,8 @@ OSStatus JackBackend::Receive(const std::string& address, MIDIReadProc read, std
         jack_port_disconnect(m_client, input);
     if (!read)
         return noErr;
-    if (!Usable()) {
-        reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
+    if (!Usable(reason))
         return kMIDIServerGone;
-    }
     if (OthersPort(address, JackPortIsOutput, reason) == nullptr)
         return kMIDIUnknownEndpoint;
     if (m_input.load() == nullptr)
@@ -201,6 +197,15 @@ bool JackBackend::Activated(std::string& reason)
         m_active = true;
     }
     return true;
+}
+
+// Usable(), or why there is no client.
+bool JackBackend::Usable(std::string& reason)
+{
+    if (Usable())
+        return true;
+    reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
+    return false;
 }
 
 // Closes a client whose server has gone, and opens one when there is none

@@ -59,6 +59,7 @@ private:
     enum class Outcome { kWritten, kKeep, kNoConnection, kTooLarge };
 
     bool Usable();
+    bool Usable(std::string& reason);
     bool Activated(std::string& reason);
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
     bool Open();
