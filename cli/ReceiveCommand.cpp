@@ -39,42 +39,44 @@ public:
     Inbox() : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~Inbox() override { ::close(m_wake); }
 
-    void Message(const std::vector<std::uint8_t>& message) override
+    // A whole message, or (empty) a drop that `dropped` explains.
+    struct Item
+    {
+        std::vector<std::uint8_t> message;
+        std::string dropped;
+    };
+
+    void Message(const std::vector<std::uint8_t>& message) override { Put({message, ""}); }
+    void Dropped(const std::string& why) override { Put({{}, why}); }
+    // The next item; false when there is none.
+    bool Take(Item& item)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_messages.push_back(message);
-        ::eventfd_write(m_wake, 1);
-    }
-    void Dropped(const std::string& why) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_messages.push_back({});
-        m_dropped.push_back(why);
-        ::eventfd_write(m_wake, 1);
-    }
-    // The next message, or an empty one for the next drop (`why` says it);
-    // false when there is nothing.
-    bool Take(std::vector<std::uint8_t>& message, std::string& why)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_messages.empty())
+        if (m_items.empty())
             return false;
-        message = std::move(m_messages.front());
-        m_messages.pop_front();
-        if (message.empty()) {
-            why = std::move(m_dropped.front());
-            m_dropped.pop_front();
-        }
+        item = std::move(m_items.front());
+        m_items.pop_front();
         return true;
     }
     int WakeFd() const { return m_wake; }
 
 private:
+    void Put(Item item)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_items.push_back(std::move(item));
+        ::eventfd_write(m_wake, 1);
+    }
+
     const int m_wake;
     std::mutex m_mutex;
-    std::deque<std::vector<std::uint8_t>> m_messages;
-    std::deque<std::string> m_dropped;
+    std::deque<Item> m_items;
 };
+
+Clock::time_point SecondsFromNow(double seconds)
+{
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
 
 // The lane feeds the stream; both live as long as the lane may call them.
 struct Listening
@@ -155,7 +157,7 @@ private:
     // Until a stop; true when the source went away.
     bool Collect(MIDIEndpointRef source, Inbox& inbox)
     {
-        auto quietUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_wait));
+        auto quietUntil = SecondsFromNow(m_wait);
         auto lookAt = Clock::now() + kLookForSource;
         pollfd ready[2] = {{inbox.WakeFd(), POLLIN, 0}, {TerminationFd(), POLLIN, 0}};
         while (TerminationSignal() == 0 && (m_count == 0 || m_waves < m_count)) {
@@ -171,24 +173,24 @@ private:
             ::poll(ready, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
             eventfd_t ignored;
             ::eventfd_read(inbox.WakeFd(), &ignored);
-            std::vector<std::uint8_t> message;
-            std::string why;
-            while ((m_count == 0 || m_waves < m_count) && inbox.Take(message, why)) {
-                quietUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_idle));
-                Take(message, why);
+            Inbox::Item item;
+            while ((m_count == 0 || m_waves < m_count) && inbox.Take(item)) {
+                quietUntil = SecondsFromNow(m_idle);
+                Take(item);
             }
         }
         return false;
     }
 
     // One message, or a drop: kept and said, or skipped with a notice.
-    void Take(std::vector<std::uint8_t>& message, const std::string& dropped)
+    void Take(Inbox::Item& item)
     {
+        std::vector<std::uint8_t>& message = item.message;
         std::size_t offset = 0;
         const bool wave = message.size() == WaveDump::kBytes && WaveDump::Check(message.data(), message.size(), offset).empty();
         ClearCount();
         if (message.empty())
-            std::fprintf(stderr, "qwdump: dropped %s\n", dropped.c_str());
+            std::fprintf(stderr, "qwdump: dropped %s\n", item.dropped.c_str());
         else if (wave)
             Say("Received wave " + std::to_string(WaveDump::WaveNumberOf(message.data())));
         else if (m_all)
