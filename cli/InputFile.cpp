@@ -81,7 +81,11 @@ bool InputFile::FitOrReport(const FitRequest& request, FittedTable& table)
 bool InputFile::ReadSyxOrReport(std::vector<SysexMessage>& messages, std::vector<std::string>* skipped)
 {
     std::string error;
-    const bool read = ReadSyxMessages(Take(), messages, error, skipped);
+    bool read = false;
+    if (m_fd >= 0)
+        read = ReadSyxMessages(Take(), messages, error, skipped);
+    else
+        error = m_facts.fileType != 0 ? "not a regular file" : std::strerror(m_facts.openErrno);
     if (skipped != nullptr) {
         for (const std::string& notice : *skipped)
             std::fprintf(stderr, "qwdump: %s: %s\n", m_path.c_str(), notice.c_str());

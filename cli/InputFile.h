@@ -34,7 +34,7 @@ public:
     // 16-bit samples gets a notice: the loader reads them as 16-bit pairs.
     bool LoadWaveOrReport();
     bool FitOrReport(const FitRequest& request, FittedTable& table);
-    // ReadSyxFile's reading.
+    // ReadSyxMessages' reading.
     bool ReadSyxOrReport(std::vector<SysexMessage>& messages, std::vector<std::string>* skipped = nullptr);
 
 private:

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,17 +46,6 @@ bool ReadRegularFile(int fd, std::size_t limit, std::vector<std::uint8_t>& bytes
 }
 
 }  // namespace
-
-bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
-                 std::vector<std::string>* skipped)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return ReadSyxMessages(fd, messages, error, skipped);
-}
 
 bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
                      std::vector<std::string>* skipped)

@@ -8,15 +8,13 @@
 
 using SysexMessage = std::vector<std::uint8_t>;
 
-// Reads every message of the .syx file at `path`. Each must be a
-// well-formed wave dump message (WaveDump::Check): exactly 300 bytes, the
-// fixed header F0 01 20 01 0A, a wave index of 96 to 127, every byte between
-// F0 and F7 below 0x80, and F7 last. With `skipped`, other System Exclusive
-// messages are skipped instead, each with a notice there. On failure
-// returns false with `error` naming the byte offset and what is wrong there.
-bool ReadSyxFile(const std::string& path, std::vector<SysexMessage>& messages, std::string& error,
-                 std::vector<std::string>* skipped = nullptr);
-// The same, from the file open at `fd`, which it closes.
+// Reads every message of the .syx file open at `fd`, and closes it. Each
+// must be a well-formed wave dump message (WaveDump::Check): exactly 300
+// bytes, the fixed header F0 01 20 01 0A, a wave index of 96 to 127, every
+// byte between F0 and F7 below 0x80, and F7 last. With `skipped`, other
+// System Exclusive messages are skipped instead, each with a notice there.
+// On failure returns false with `error` naming the byte offset and what is
+// wrong there.
 bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
                      std::vector<std::string>* skipped = nullptr);
 

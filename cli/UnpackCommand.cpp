@@ -8,7 +8,7 @@
 #include "MonoWav.h"
 #include "OutputFile.h"
 #include "StandardOutput.h"
-#include "SyxFile.h"
+#include "InputFile.h"
 #include "WaveDump.h"
 
 #include <cstdio>
@@ -42,14 +42,8 @@ public:
         for (const std::string& file : m_files) {
             std::vector<SysexMessage> messages;
             std::vector<std::string> skipped;
-            std::string error;
-            const bool read = ReadSyxFile(file, messages, error, &skipped);
-            for (const std::string& notice : skipped)
-                std::fprintf(stderr, "qwdump: %s: %s\n", file.c_str(), notice.c_str());
-            if (!read) {
-                std::fprintf(stderr, "qwdump: %s: %s\n", file.c_str(), error.c_str());
+            if (!InputFile(file).ReadSyxOrReport(messages, &skipped))
                 return kExitFileError;
-            }
             for (SysexMessage& message : messages) {
                 const int wave = WaveDump::WaveNumberOf(message.data());
                 const auto [it, added] = waves.try_emplace(wave, std::move(message), file);
