@@ -3,28 +3,11 @@
 #include <alsa/asoundlib.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+
+#include <unistd.h>
 
 namespace {
-
-// libasound prints its errors to stderr. A machine without a sound card
-// makes one on every start (opening /dev/snd/seq: ENOENT), which is dropped,
-// as aconnect drops it; everything else is printed as libasound would.
-void PrintAlsaError(const char* file, int line, const char* function, int err, const char* format, ...)
-{
-    if (err == ENOENT || err == -ENOENT)
-        return;
-    std::fprintf(stderr, "ALSA lib %s:%i:(%s) ", file, line, function);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    if (err != 0)
-        std::fprintf(stderr, ": %s", snd_strerror(err));
-    std::fputc('\n', stderr);
-}
 
 // "call client:port: error text", as alsa-utils report a failing call.
 std::string CallFailed(const char* call, int client, int port, int err)
@@ -32,20 +15,16 @@ std::string CallFailed(const char* call, int client, int port, int err)
     return std::string(call) + " " + std::to_string(client) + ":" + std::to_string(port) + ": " + snd_strerror(err);
 }
 
-// "client:port" to its two numbers; false when it isn't one.
-bool ParseAlsaAddress(const std::string& address, int& client, int& port)
+// Only addresses of the form our listing gives ("14:0") are taken.
+bool ParseAlsaAddress(snd_seq_t* seq, const std::string& address, int& client, int& port, std::string& reason)
 {
-    const char* text = address.c_str();
-    char* end = nullptr;
-    const long c = std::strtol(text, &end, 10);
-    if (end == text || *end != ':')
+    snd_seq_addr_t parsed{};
+    if (address.find(':') == std::string::npos || snd_seq_parse_address(seq, &parsed, address.c_str()) < 0) {
+        reason = "not an ALSA sequencer address: " + address;
         return false;
-    text = end + 1;
-    const long p = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || c < 0 || c > 255 || p < 0 || p > 255)
-        return false;
-    client = static_cast<int>(c);
-    port = static_cast<int>(p);
+    }
+    client = parsed.client;
+    port = parsed.port;
     return true;
 }
 
@@ -53,7 +32,10 @@ bool ParseAlsaAddress(const std::string& address, int& client, int& port)
 
 std::unique_ptr<AlsaBackend> AlsaBackend::Open(const std::string& clientName)
 {
-    snd_lib_error_set_handler(PrintAlsaError);
+    // Without a sound card libasound would print that it can't open the
+    // device on every start; aconnect keeps quiet about that case too.
+    if (::access("/dev/snd/seq", F_OK) != 0 && errno == ENOENT)
+        return nullptr;
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
         return nullptr;
@@ -80,7 +62,8 @@ AlsaBackend::~AlsaBackend()
 std::vector<MidiPort> AlsaBackend::Ports(bool sources)
 {
     std::vector<MidiPort> found;
-    const int own = snd_seq_client_id(m_seq);
+    const unsigned int wanted = sources ? SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
+                                        : SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
     snd_seq_client_info_t* client;
     snd_seq_port_info_t* port;
     snd_seq_client_info_alloca(&client);
@@ -88,17 +71,15 @@ std::vector<MidiPort> AlsaBackend::Ports(bool sources)
     snd_seq_client_info_set_client(client, -1);
     while (snd_seq_query_next_client(m_seq, client) >= 0) {
         const int id = snd_seq_client_info_get_client(client);
+        if (id == SND_SEQ_CLIENT_SYSTEM || id == snd_seq_client_id(m_seq))
+            continue;
         snd_seq_port_info_set_client(port, id);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(m_seq, port) >= 0) {
-            const unsigned int wanted = sources ? SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
-                                                : SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
             const unsigned int caps = snd_seq_port_info_get_capability(port);
-            if ((caps & wanted) != wanted || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 ||
-                id == SND_SEQ_CLIENT_SYSTEM || id == own)
-                continue;
-            found.push_back({std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port)),
-                             snd_seq_port_info_get_name(port), snd_seq_client_info_get_name(client)});
+            if ((caps & wanted) == wanted && (caps & SND_SEQ_PORT_CAP_NO_EXPORT) == 0)
+                found.push_back({std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port)),
+                                 snd_seq_port_info_get_name(port), snd_seq_client_info_get_name(client)});
         }
     }
     return found;
@@ -108,10 +89,8 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
 {
     int client = 0;
     int port = 0;
-    if (!ParseAlsaAddress(address, client, port)) {
-        reason = "not an ALSA sequencer address: " + address;
+    if (!ParseAlsaAddress(m_seq, address, client, port, reason))
         return kMIDIUnknownEndpoint;
-    }
     snd_seq_port_info_t* info;
     snd_seq_port_info_alloca(&info);
     if (const int err = snd_seq_get_any_port_info(m_seq, client, port, info); err < 0) {
@@ -127,10 +106,8 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
 {
     int client = 0;
     int port = 0;
-    if (read && !ParseAlsaAddress(address, client, port)) {
-        reason = "not an ALSA sequencer address: " + address;
+    if (read && !ParseAlsaAddress(m_seq, address, client, port, reason))
         return kMIDIUnknownEndpoint;
-    }
     if (m_inPort < 0) {
         // Not offered to others as a destination: it takes only what it asks for.
         m_inPort = snd_seq_create_simple_port(m_seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
@@ -141,11 +118,9 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
         }
         snd_midi_event_no_status(m_decoder, 1);
     }
-    int oldClient = 0;
-    int oldPort = 0;
-    if (!m_source.empty() && ParseAlsaAddress(m_source, oldClient, oldPort))
-        snd_seq_disconnect_from(m_seq, m_inPort, oldClient, oldPort);
-    m_source.clear();
+    if (m_from[0] >= 0)
+        snd_seq_disconnect_from(m_seq, m_inPort, m_from[0], m_from[1]);
+    m_from[0] = m_from[1] = -1;
     m_read = nullptr;
     if (!read)
         return noErr;
@@ -153,7 +128,8 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
         reason = CallFailed("snd_seq_connect_from", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-    m_source = address;
+    m_from[0] = client;
+    m_from[1] = port;
     m_read = std::move(read);
     return noErr;
 }
@@ -180,36 +156,20 @@ void AlsaBackend::OnWake()
     }
 }
 
-// Whether our port's subscription to client:port still stands: the kernel
-// drops it when the destination goes away.
-bool AlsaBackend::SubscribedTo(int client, int port)
-{
-    if (client != m_client || port != m_port)
-        return false;
-    snd_seq_port_subscribe_t* subscription;
-    snd_seq_port_subscribe_alloca(&subscription);
-    const snd_seq_addr_t sender{static_cast<unsigned char>(snd_seq_client_id(m_seq)),
-                                static_cast<unsigned char>(m_ownPort)};
-    const snd_seq_addr_t destination{static_cast<unsigned char>(client), static_cast<unsigned char>(port)};
-    snd_seq_port_subscribe_set_sender(subscription, &sender);
-    snd_seq_port_subscribe_set_dest(subscription, &destination);
-    return snd_seq_get_port_subscription(m_seq, subscription) == 0;
-}
-
 // Sends one complete message and waits until the sequencer has passed it
 // on; on failure, returns why. The subscription matters for hardware ports:
 // the kernel opens the raw MIDI device only while someone is subscribed.
+// It is asked for before every message, since the kernel drops it when the
+// destination goes away; EBUSY means it still stands.
 std::string AlsaBackend::SendOne(int client, int port, const MIDISysexSendRequest& request)
 {
-    if (!SubscribedTo(client, port)) {
-        if (m_client >= 0)
-            snd_seq_disconnect_to(m_seq, m_ownPort, m_client, m_port);
-        m_client = m_port = -1;
-        if (const int err = snd_seq_connect_to(m_seq, m_ownPort, client, port); err < 0)
-            return CallFailed("snd_seq_connect_to", client, port, err);
-        m_client = client;
-        m_port = port;
-    }
+    if ((client != m_to[0] || port != m_to[1]) && m_to[0] >= 0)
+        snd_seq_disconnect_to(m_seq, m_ownPort, m_to[0], m_to[1]);
+    m_to[0] = m_to[1] = -1;
+    if (const int err = snd_seq_connect_to(m_seq, m_ownPort, client, port); err < 0 && err != -EBUSY)
+        return CallFailed("snd_seq_connect_to", client, port, err);
+    m_to[0] = client;
+    m_to[1] = port;
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
     snd_seq_ev_set_source(&ev, m_ownPort);

@@ -14,8 +14,7 @@ struct snd_midi_event;
 class AlsaBackend : public MidiBackend
 {
 public:
-    // Null when the sequencer can't be opened (no /dev/snd/seq). That case
-    // is quiet; libasound's other errors are still printed.
+    // Null when there is no sequencer (no /dev/snd/seq), quietly.
     static std::unique_ptr<AlsaBackend> Open(const std::string& clientName);
     ~AlsaBackend() override;
 
@@ -27,16 +26,14 @@ public:
 
 private:
     AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
-    bool SubscribedTo(int client, int port);
     std::string SendOne(int client, int port, const MIDISysexSendRequest& request);
 
     _snd_seq* const m_seq;
     const int m_ownPort;
-    const int m_fd;     // readable when input has arrived
-    int m_client = -1;  // the destination subscribed to, if any
-    int m_port = -1;
-    int m_inPort = -1;  // made on the first receive
-    std::string m_source;
+    const int m_fd;             // readable when input has arrived
+    int m_to[2] = {-1, -1};     // the destination subscribed to, if any
+    int m_from[2] = {-1, -1};   // the source connected to our input, if any
+    int m_inPort = -1;          // made on the first receive
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
 };
