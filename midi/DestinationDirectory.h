@@ -17,9 +17,6 @@ public:
     virtual void AddItemWithTitle(const std::string& title) = 0;
 };
 
-// "Name (Model)"; an empty model still shows its parentheses.
-std::string DestinationTitle(const std::string& name, const std::string& model);
-
 // Appends one item per destination, in index order; existing items stay.
 void AddMIDIPortsToPopup(TitlePopup& popup);
 
@@ -34,8 +31,9 @@ MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port, bool sourc
 
 struct ListedPort
 {
-    std::string title;
+    std::string title;  // "Name (Model)"; an empty model still shows its parentheses
     std::string address;
+    MIDIEndpointRef endpoint;
 };
-// Every destination (or source) in index order, with its address.
+// Every destination (or source) in index order.
 std::vector<ListedPort> ListMIDIPorts(bool sources = false);
