@@ -40,12 +40,6 @@ struct Key
     }
 };
 
-struct CallResult
-{
-    OSStatus status = noErr;
-    std::string reason;
-};
-
 // Never destroyed: a lane's thread may still be inside a call at exit.
 struct Service
 {
@@ -103,13 +97,13 @@ void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
 {
     if (!TheService().reported.insert(lane).second)
         return;
-    const SystemLane& system = *TheLanes()[lane];
-    const char* name = system.System().c_str();
+    const MidiSystem& system = TheLanes()[lane]->System();
+    const char* name = system.name.c_str();
     if (wait == LaneWait::kNotAnswering)
         ReportProblem("%s not answering within %d s: %s", name, static_cast<int>(kListingDeadline.count() / 1000),
                       consequence);
-    else if (wait == LaneWait::kLocked && !system.WhenLocked().empty())
-        ReportProblem("%s; %s", system.WhenLocked().c_str(), consequence);
+    else if (wait == LaneWait::kLocked && !system.whenLocked.empty())
+        ReportProblem("%s; %s", system.whenLocked.c_str(), consequence);
     else if (wait == LaneWait::kLocked)
         ReportProblem("%s waiting on a lock for %d s: %s", name, static_cast<int>(kLockPatience.count()),
                       consequence);
@@ -124,23 +118,22 @@ void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
 std::vector<Listed> TakeListing(bool sources)
 {
     const Lanes& lanes = TheLanes();
-    using Call = SystemLane::Call<std::vector<MidiPort>>;
     const MidiDeadline deadline = Clock::now() + kListingDeadline;
-    std::vector<std::optional<Call>> calls(lanes.size());
+    std::vector<std::shared_ptr<SystemLane::Call>> calls(lanes.size());
     for (std::size_t i = 0; i < lanes.size(); ++i) {
-        if (lanes[i]->BusyFor() < kListingDeadline || lanes[i]->Activity() != ThreadActivity::kWaitingOnPeer)
-            calls[i] = lanes[i]->Post<std::vector<MidiPort>>([sources](MidiBackend* backend) {
-                return backend ? backend->Ports(sources) : std::vector<MidiPort>();
+        if (!lanes[i]->StuckOnServerFor(kListingDeadline))
+            calls[i] = lanes[i]->Post([sources](MidiBackend* backend) {
+                return LaneReply{noErr, "", backend ? backend->Ports(sources) : std::vector<MidiPort>()};
             });
     }
     std::vector<Listed> all;
     for (std::size_t i = 0; i < lanes.size(); ++i) {
-        const LaneWait wait = calls[i] ? calls[i]->Wait(deadline, Sleep) : LaneWait::kNotAnswering;
+        const LaneWait wait = calls[i] ? lanes[i]->Wait(*calls[i], deadline, Sleep) : LaneWait::kNotAnswering;
         if (wait != LaneWait::kDone) {
             ReportOverrun(i, wait, sources ? "its MIDI sources are left out" : "its MIDI destinations are left out");
             continue;
         }
-        for (const MidiPort& port : calls[i]->Value())
+        for (const MidiPort& port : calls[i]->Reply().ports)
             all.push_back({i, port});
     }
     return all;
@@ -176,12 +169,15 @@ const Key* KeyFor(MIDIEndpointRef ref)
     return ref == 0 || ref > keys.size() ? nullptr : &keys[ref - 1];
 }
 
-// Waits for a lane call that hands something over to its system: a send,
-// or a source to listen to.
-template <typename Result>
-bool HandedOver(SystemLane::Call<Result>& call)
+// Posts a call that hands something over to a system (a send, or a source
+// to listen to) and waits for it; null when the system took longer, while
+// waiting on its server, and the call was left to it.
+std::shared_ptr<SystemLane::Call> HandOver(std::size_t lane, SystemLane::Work work,
+                                           std::function<void(const LaneReply&)> orphaned = {})
 {
-    return call.Wait(Clock::now() + kHandOverWait, Sleep) == LaneWait::kDone || !call.Abandon();
+    const auto call = TheLanes()[lane]->Post(std::move(work), std::move(orphaned));
+    const bool done = TheLanes()[lane]->Wait(*call, Clock::now() + kHandOverWait, Sleep) == LaneWait::kDone;
+    return done || !call->Abandon() ? call : nullptr;
 }
 
 }  // namespace
@@ -236,29 +232,30 @@ OSStatus MIDISendSysex(MIDISysexSendRequest* request)
         CompleteSysexRequest(request, false, service.lastRefusal.c_str(), false);
         return kMIDIUnknownEndpoint;
     }
-    // A refusal after the caller stopped waiting completes the request there.
-    auto call = TheLanes()[where->lane]->Post<CallResult>(
+    // A refusal after the caller stopped waiting completes the request there;
+    // a system still waiting on its server is left to finish the hand-over:
+    // the send's completion will tell.
+    const auto call = HandOver(
+        where->lane,
         [address = where->address, request](MidiBackend* backend) {
-            CallResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
+            LaneReply reply{kMIDIUnknownEndpoint, "the MIDI system is not available", {}};
             if (backend)
-                result.status = backend->Send(address, request, result.reason);
-            return result;
+                reply.status = backend->Send(address, request, reply.reason);
+            return reply;
         },
-        [request](const CallResult& result) {
-            if (result.status != noErr) {
-                LogLine("MIDI send refused: %s", result.reason.c_str());
-                CompleteSysexRequest(request, false, result.reason.c_str(), false);
+        [request](const LaneReply& reply) {
+            if (reply.status != noErr) {
+                LogLine("MIDI send refused: %s", reply.reason.c_str());
+                CompleteSysexRequest(request, false, reply.reason.c_str(), false);
             }
         });
-    // A system that takes longer (waiting on its server) is left to finish
-    // the hand-over: the send's completion will tell.
-    if (!HandedOver(call))
+    if (call == nullptr)
         return noErr;
-    if (call.Value().status != noErr) {
-        service.lastRefusal = call.Value().reason;
+    if (call->Reply().status != noErr) {
+        service.lastRefusal = call->Reply().reason;
         CompleteSysexRequest(request, false, service.lastRefusal.c_str(), false);
     }
-    return call.Value().status;
+    return call->Reply().status;
 }
 
 const char* MIDISendSysexRefusalReason()
@@ -273,18 +270,18 @@ OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::strin
         reason = "no such source";
         return kMIDIUnknownEndpoint;
     }
-    auto call = TheLanes()[where->lane]->Post<CallResult>([address = where->address, read](MidiBackend* backend) {
-        CallResult result{kMIDIUnknownEndpoint, "the MIDI system is not available"};
+    const auto call = HandOver(where->lane, [address = where->address, read](MidiBackend* backend) {
+        LaneReply reply{kMIDIUnknownEndpoint, "the MIDI system is not available", {}};
         if (backend)
-            result.status = backend->Receive(address, read, result.reason);
-        return result;
+            reply.status = backend->Receive(address, read, reply.reason);
+        return reply;
     });
-    if (!HandedOver(call)) {
-        reason = TheLanes()[where->lane]->System() + " not answering";
+    if (call == nullptr) {
+        reason = TheLanes()[where->lane]->System().name + " not answering";
         return kMIDIServerGone;
     }
-    reason = call.Value().reason;
-    return call.Value().status;
+    reason = call->Reply().reason;
+    return call->Reply().status;
 }
 
 MIDIListing::MIDIListing()

@@ -15,6 +15,12 @@ constexpr std::chrono::milliseconds kLookAgain{200};
 
 }  // namespace
 
+bool SystemLane::Call::Abandon()
+{
+    int pending = kPending;
+    return m_progress.compare_exchange_strong(pending, kAbandoned);
+}
+
 std::shared_ptr<SystemLane> SystemLane::Start(MidiSystem system, int returned)
 {
     std::shared_ptr<SystemLane> lane(new SystemLane(std::move(system), returned));
@@ -31,16 +37,24 @@ SystemLane::SystemLane(MidiSystem system, int returned)
 {
 }
 
+std::shared_ptr<SystemLane::Call> SystemLane::Post(Work work, std::function<void(const LaneReply&)> orphaned)
+{
+    auto call = std::make_shared<Call>();
+    call->m_orphaned = std::move(orphaned);
+    Enqueue([call, work = std::move(work)](MidiBackend* backend) {
+        call->m_reply = work(backend);
+        int pending = Call::kPending;
+        if (!call->m_progress.compare_exchange_strong(pending, Call::kReturned) && call->m_orphaned)
+            call->m_orphaned(call->m_reply);
+    });
+    return call;
+}
+
 void SystemLane::Enqueue(std::function<void(MidiBackend*)> task)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_tasks.push_back(std::move(task));
     ::eventfd_write(m_wake, 1);
-}
-
-void SystemLane::Returned() const
-{
-    ::eventfd_write(m_returned, 1);
 }
 
 std::chrono::steady_clock::duration SystemLane::BusyFor() const
@@ -49,12 +63,16 @@ std::chrono::steady_clock::duration SystemLane::BusyFor() const
     return since == 0 ? Clock::duration::zero() : Clock::now() - Clock::time_point(Clock::duration(since));
 }
 
-ThreadActivity SystemLane::Activity() const
+bool SystemLane::StuckOnServerFor(std::chrono::steady_clock::duration longer) const
 {
     const pid_t thread = m_thread.load();
-    if (thread == 0 || BusyFor() == Clock::duration::zero())
-        return ThreadActivity::kWorking;
-    return ReadThreadActivity(::getpid(), thread);
+    return thread != 0 && BusyFor() >= longer &&
+           ReadThreadActivity(::getpid(), thread) == ThreadActivity::kWaitingOnPeer;
+}
+
+LaneWait SystemLane::Wait(const Call& call, MidiDeadline deadline, const MidiWaiter& sleep) const
+{
+    return Await([&call] { return call.Done(); }, deadline, sleep);
 }
 
 LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadline, const MidiWaiter& sleep) const
@@ -79,39 +97,36 @@ void SystemLane::Run()
     if (backend)
         backend->SetCompletion(CompleteSysexRequest);
     pollfd ready[2] = {{m_wake, POLLIN, 0}, {backend ? backend->WakeFd() : -1, POLLIN, 0}};
-    for (;;) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_tasks.empty() && m_closing)
-            break;
-        if (m_tasks.empty()) {
-            lock.unlock();
-            m_busySince.store(0);
-            ::poll(ready, 2, -1);
-            eventfd_t ignored;
-            ::eventfd_read(m_wake, &ignored);
-            m_busySince.store(Clock::now().time_since_epoch().count());
-            if (ready[1].revents != 0)
-                backend->OnWake();
-            continue;
-        }
-        std::function<void(MidiBackend*)> task = std::move(m_tasks.front());
-        m_tasks.pop_front();
-        lock.unlock();
+    for (bool open = true; open;) {
+        m_busySince.store(0);
+        ::poll(ready, 2, -1);
         m_busySince.store(Clock::now().time_since_epoch().count());
-        task(backend.get());
+        eventfd_t ignored;
+        ::eventfd_read(m_wake, &ignored);
+        if (ready[1].revents != 0)
+            backend->OnWake();
+        for (;;) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_tasks.empty())
+                break;
+            std::function<void(MidiBackend*)> task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
+            if (!(open = static_cast<bool>(task)))
+                break;
+            m_busySince.store(Clock::now().time_since_epoch().count());
+            task(backend.get());
+            ::eventfd_write(m_returned, 1);
+        }
     }
     backend.reset();
     m_busySince.store(0);
     m_closed.store(true);
-    Returned();
+    ::eventfd_write(m_returned, 1);
 }
 
 LaneWait SystemLane::Close(MidiDeadline deadline, const MidiWaiter& sleep)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_closing = true;
-        ::eventfd_write(m_wake, 1);
-    }
+    Enqueue(nullptr);
     return Await([this] { return m_closed.load(); }, deadline, sleep);
 }

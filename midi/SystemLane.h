@@ -25,26 +25,48 @@ using MidiDeadline = std::chrono::steady_clock::time_point;
 // Sleeps until `until`, or less when a lane call returns meanwhile.
 using MidiWaiter = std::function<void(MidiDeadline until)>;
 
-class SystemLane : public std::enable_shared_from_this<SystemLane>
+// What a call into a backend gives back.
+struct LaneReply
+{
+    OSStatus status = noErr;
+    std::string reason;
+    std::vector<MidiPort> ports;
+};
+
+class SystemLane
 {
 public:
+    // A posted call. Its reply may be read once it is done.
+    class Call
+    {
+    public:
+        bool Done() const { return m_progress.load() == kReturned; }
+        // Stops waiting for good; false when the call has returned already.
+        bool Abandon();
+        const LaneReply& Reply() const { return m_reply; }
+
+    private:
+        friend class SystemLane;
+        enum { kPending, kReturned, kAbandoned };
+        std::atomic<int> m_progress{kPending};
+        LaneReply m_reply;
+        std::function<void(const LaneReply&)> m_orphaned;
+    };
+    using Work = std::function<LaneReply(MidiBackend*)>;
+
     // Starts the system's thread, which opens the backend first. Whenever a
     // call returns, 1 is added to the eventfd `returned`.
     static std::shared_ptr<SystemLane> Start(MidiSystem system, int returned);
 
-    const std::string& System() const { return m_system.name; }
-    const std::string& WhenLocked() const { return m_system.whenLocked; }
+    const MidiSystem& System() const { return m_system; }
 
-    template <typename Result>
-    class Call;
-    // `work` called on the lane's thread with the backend (null when the
+    // `work` is called on the lane's thread with the backend (null when the
     // system is absent), after the calls posted before it. Should its caller
-    // abandon it first, its result goes to `orphaned`, there.
-    template <typename Result>
-    Call<Result> Post(std::function<Result(MidiBackend*)> work, std::function<void(const Result&)> orphaned = {});
+    // abandon it first, its reply goes to `orphaned`, there.
+    std::shared_ptr<Call> Post(Work work, std::function<void(const LaneReply&)> orphaned = {});
 
-    // Waits until `done` holds, as the comment at the top says.
-    LaneWait Await(const std::function<bool()>& done, MidiDeadline deadline, const MidiWaiter& sleep) const;
+    // Waits for `call`, as the comment at the top says.
+    LaneWait Wait(const Call& call, MidiDeadline deadline, const MidiWaiter& sleep) const;
 
     // Closes the backend on the lane's thread and ends the thread. Unless
     // that happens, the thread is left to itself (never joined).
@@ -52,70 +74,21 @@ public:
 
     // How long the current call has been running; zero when idle.
     std::chrono::steady_clock::duration BusyFor() const;
-    // What its thread is doing: between calls it is about to take the next.
-    ThreadActivity Activity() const;
+    // Whether its thread has been waiting on its server for `longer`.
+    bool StuckOnServerFor(std::chrono::steady_clock::duration longer) const;
 
 private:
     SystemLane(MidiSystem system, int returned);
     void Enqueue(std::function<void(MidiBackend*)> task);
+    LaneWait Await(const std::function<bool()>& done, MidiDeadline deadline, const MidiWaiter& sleep) const;
     void Run();
-    void Returned() const;
 
     const MidiSystem m_system;
     const int m_returned;
-    const int m_wake;  // eventfd: tasks or closing, for the lane's thread
+    const int m_wake;  // eventfd: tasks for the lane's thread
     std::atomic<pid_t> m_thread{0};
     std::atomic<std::chrono::steady_clock::rep> m_busySince{0};  // 0 when idle
     std::atomic<bool> m_closed{false};
     std::mutex m_mutex;
-    std::deque<std::function<void(MidiBackend*)>> m_tasks;
-    bool m_closing = false;
+    std::deque<std::function<void(MidiBackend*)>> m_tasks;  // an empty one closes
 };
-
-template <typename Result>
-class SystemLane::Call
-{
-public:
-    LaneWait Wait(MidiDeadline deadline, const MidiWaiter& sleep) const
-    {
-        return m_lane->Await([this] { return Done(); }, deadline, sleep);
-    }
-    bool Done() const { return m_state->progress.load() == kReturned; }
-    // Stops waiting for good; false when the call has returned already.
-    bool Abandon()
-    {
-        int pending = kPending;
-        return m_state->progress.compare_exchange_strong(pending, kAbandoned);
-    }
-    // Its result; only once it has returned.
-    const Result& Value() const { return m_state->result; }
-
-private:
-    friend class SystemLane;
-    enum { kPending, kReturned, kAbandoned };
-    struct State
-    {
-        std::atomic<int> progress{kPending};
-        Result result{};
-        std::function<void(const Result&)> orphaned;
-    };
-    std::shared_ptr<const SystemLane> m_lane;
-    std::shared_ptr<State> m_state = std::make_shared<State>();
-};
-
-template <typename Result>
-SystemLane::Call<Result> SystemLane::Post(std::function<Result(MidiBackend*)> work,
-                                          std::function<void(const Result&)> orphaned)
-{
-    Call<Result> call;
-    call.m_lane = shared_from_this();
-    call.m_state->orphaned = std::move(orphaned);
-    Enqueue([this, state = call.m_state, work = std::move(work)](MidiBackend* backend) {
-        state->result = work(backend);
-        int pending = Call<Result>::kPending;
-        if (!state->progress.compare_exchange_strong(pending, Call<Result>::kReturned) && state->orphaned)
-            state->orphaned(state->result);
-        Returned();
-    });
-    return call;
-}
