@@ -76,7 +76,8 @@ JackBackend::JackBackend(std::string clientName)
       m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
       m_received(MakeRing(1 << 16))
 {
-    Usable();
+    std::string ignored;
+    Usable(ignored);
 }
 
 JackBackend::~JackBackend()
@@ -98,7 +99,7 @@ std::string JackBackend::WhenLocked()
 std::vector<MidiPort> JackBackend::Ports(bool sources)
 {
     std::vector<MidiPort> found;
-    if (!Usable())
+    if (std::string ignored; !Usable(ignored))
         return found;
     const char** names =
         jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, sources ? JackPortIsOutput : JackPortIsInput);
@@ -199,29 +200,20 @@ bool JackBackend::Activated(std::string& reason)
     return true;
 }
 
-// Usable(), or why there is no client.
-bool JackBackend::Usable(std::string& reason)
-{
-    if (Usable())
-        return true;
-    reason = m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
-    return false;
-}
-
 // Closes a client whose server has gone, and opens one when there is none
-// and the last try is long enough ago.
-bool JackBackend::Usable()
+// and the last try is long enough ago; false, saying why, when there is none.
+bool JackBackend::Usable(std::string& reason)
 {
     if (m_client != nullptr && m_serverGone.load())
         Close();
-    if (m_client != nullptr)
-        return true;
     const auto now = std::chrono::steady_clock::now();
-    if (m_triedOpen && now - m_lastOpen < kReopenInterval)
-        return false;
-    m_triedOpen = true;
-    m_lastOpen = now;
-    return Open();
+    if (m_client == nullptr && !(m_triedOpen && now - m_lastOpen < kReopenInterval)) {
+        m_triedOpen = true;
+        m_lastOpen = now;
+        Open();
+    }
+    reason = m_client != nullptr ? "" : m_openFailure.empty() ? "the JACK server has gone away" : m_openFailure;
+    return m_client != nullptr;
 }
 
 bool JackBackend::Open()
@@ -244,8 +236,17 @@ bool JackBackend::Open()
     m_waitedCycles = 0;
     m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
     // The shutdown callback works for an inactive client too.
-    jack_on_shutdown(client, &JackBackend::ServerGone, this);
-    if (jack_set_process_callback(client, &JackBackend::Process, this) != 0) {
+    // Like a signal handler, it only records the fact and wakes the lane's
+    // thread, which closes the client and completes what was in flight.
+    jack_on_shutdown(client, [](void* self) {
+        static_cast<JackBackend*>(self)->m_serverGone.store(true);
+        ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
+    }, this);
+    const auto process = [](jack_nframes_t frames, void* self) {
+        static_cast<JackBackend*>(self)->RunCycle(frames);
+        return 0;
+    };
+    if (jack_set_process_callback(client, process, this) != 0) {
         jack_client_close(client);
         return false;
     }
@@ -349,12 +350,6 @@ void JackBackend::OnWake()
         Close();
 }
 
-int JackBackend::Process(jack_nframes_t frames, void* self)
-{
-    static_cast<JackBackend*>(self)->RunCycle(frames);
-    return 0;
-}
-
 // Realtime: no allocation, no locks, no printing; the lane's thread is woken
 // with a write to an eventfd, which never blocks.
 void JackBackend::RunCycle(jack_nframes_t frames)
@@ -441,12 +436,3 @@ JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* bu
     return Outcome::kWritten;
 }
 
-// Called by libjack when the server goes away; like a signal handler, it
-// only records the fact and wakes the lane's thread, which closes the client
-// and completes what was in flight.
-void JackBackend::ServerGone(void* self)
-{
-    auto* backend = static_cast<JackBackend*>(self);
-    backend->m_serverGone.store(true);
-    ::eventfd_write(backend->m_wake, 1);
-}

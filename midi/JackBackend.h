@@ -58,7 +58,6 @@ private:
     };
     enum class Outcome { kWritten, kKeep, kNoConnection, kTooLarge };
 
-    bool Usable();
     bool Usable(std::string& reason);
     bool Activated(std::string& reason);
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
@@ -67,8 +66,6 @@ private:
     OSStatus PortFor(const std::string& address, std::size_t& index, std::string& reason);
     void Finish(const Done& done);
 
-    static int Process(jack_nframes_t frames, void* self);
-    static void ServerGone(void* self);
     void RunCycle(jack_nframes_t frames);
     Outcome WriteOne(const Queued& queued, void* const* buffers, std::size_t ports);
 
