@@ -2,7 +2,6 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
-#include "MidiExit.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
 #include "Termination.h"

@@ -4,7 +4,6 @@
 #include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
-#include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
 #include "Termination.h"
