@@ -1,8 +1,8 @@
-// What a thread is doing right now, as the kernel sees it. A thread making
-// calls into a MIDI system is given up on only while it waits on another
-// process (a server that does not answer): while it computes, or waits on
-// a lock in memory it shares with other processes (libjack's database),
-// ending the process would leave that shared state half changed.
+// What a thread making calls into a MIDI system (or audio) is doing, as the
+// kernel sees it. It is given up on only while it waits on another process
+// (a server that does not answer): while it computes, or waits on a lock in
+// memory shared with other processes (libjack's database), ending the
+// process would leave that shared state half changed.
 #pragma once
 
 #include <chrono>
@@ -11,18 +11,14 @@
 #include <sys/types.h>
 
 enum class ThreadActivity {
-    kWorking,        // running, or in a call that is not waiting on anyone
+    kWorking,        // running, or in a call that waits on no one
     kWaitingOnPeer,  // blocked on a socket, pipe or device: another process must act
-    kWaitingOnLock,  // blocked on a futex, or sleeping between tries as Berkeley DB
-                     // does for a database another process holds: a lock that
-                     // may belong to a process that died
+    kWaitingOnLock,  // on a futex, or sleeping between tries as Berkeley DB does:
+                     // the lock's holder may have died
 };
 
-// Reads /proc/PID/task/TID/syscall (its own threads are always readable).
-// When it can't be read, the thread counts as working.
+// From /proc/PID/task/TID/syscall; a thread that can't be read is working.
 ThreadActivity ReadThreadActivity(pid_t pid, pid_t tid);
-
-// The calling thread's id, for ReadThreadActivity.
 pid_t CurrentThreadId();
 
 // How a wait for a call on another thread ended.
@@ -33,9 +29,8 @@ enum class LaneWait {
     kBusy,          // still working kBusyLimit past the deadline
 };
 
-// Past a deadline, how long a thread waiting on a lock or still at work is
-// waited for: locks in shared memory are held for microseconds unless their
-// holder died, and a slow machine is not a frozen server.
+// Locks in shared memory are held for microseconds unless their holder died,
+// and a slow machine is not a frozen server.
 inline constexpr std::chrono::seconds kLockPatience{2};
 inline constexpr std::chrono::seconds kBusyLimit{10};
 
