@@ -85,6 +85,11 @@ std::vector<MidiPort> AlsaBackend::Ports(bool sources)
     return found;
 }
 
+// Sends one complete message and waits until the sequencer has passed it
+// on. The subscription matters for hardware ports: the kernel opens the raw
+// MIDI device only while someone is subscribed. It is asked for before every
+// message, since the kernel drops it when the destination goes away; EBUSY
+// means it still stands.
 OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
     int client = 0;
@@ -97,7 +102,31 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
         reason = CallFailed("snd_seq_get_any_port_info", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-    const std::string failure = SendOne(client, port, *request);
+    if ((client != m_to[0] || port != m_to[1]) && m_to[0] >= 0)
+        snd_seq_disconnect_to(m_seq, m_ownPort, m_to[0], m_to[1]);
+    m_to[0] = m_to[1] = -1;
+    std::string failure;
+    int err = snd_seq_connect_to(m_seq, m_ownPort, client, port);
+    if (err < 0 && err != -EBUSY) {
+        failure = CallFailed("snd_seq_connect_to", client, port, err);
+    } else {
+        m_to[0] = client;
+        m_to[1] = port;
+        snd_seq_event_t ev;
+        snd_seq_ev_clear(&ev);
+        snd_seq_ev_set_source(&ev, m_ownPort);
+        snd_seq_ev_set_dest(&ev, client, port);
+        snd_seq_ev_set_direct(&ev);
+        snd_seq_ev_set_sysex(&ev, request->bytesToSend, const_cast<std::uint8_t*>(request->data));
+        if ((err = snd_seq_event_output(m_seq, &ev)) < 0)
+            failure = CallFailed("snd_seq_event_output", client, port, err);
+        else if ((err = snd_seq_drain_output(m_seq)) < 0)
+            failure = CallFailed("snd_seq_drain_output", client, port, err);
+        else if ((err = snd_seq_sync_output_queue(m_seq)) < 0)
+            failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
+        if (!failure.empty())
+            snd_seq_drop_output(m_seq);
+    }
     Complete(request, failure.empty(), failure.c_str());
     return noErr;
 }
@@ -154,37 +183,4 @@ void AlsaBackend::OnWake()
         if (size > 0)
             m_read(bytes, static_cast<std::size_t>(size));
     }
-}
-
-// Sends one complete message and waits until the sequencer has passed it
-// on; on failure, returns why. The subscription matters for hardware ports:
-// the kernel opens the raw MIDI device only while someone is subscribed.
-// It is asked for before every message, since the kernel drops it when the
-// destination goes away; EBUSY means it still stands.
-std::string AlsaBackend::SendOne(int client, int port, const MIDISysexSendRequest& request)
-{
-    if ((client != m_to[0] || port != m_to[1]) && m_to[0] >= 0)
-        snd_seq_disconnect_to(m_seq, m_ownPort, m_to[0], m_to[1]);
-    m_to[0] = m_to[1] = -1;
-    if (const int err = snd_seq_connect_to(m_seq, m_ownPort, client, port); err < 0 && err != -EBUSY)
-        return CallFailed("snd_seq_connect_to", client, port, err);
-    m_to[0] = client;
-    m_to[1] = port;
-    snd_seq_event_t ev;
-    snd_seq_ev_clear(&ev);
-    snd_seq_ev_set_source(&ev, m_ownPort);
-    snd_seq_ev_set_dest(&ev, client, port);
-    snd_seq_ev_set_direct(&ev);
-    snd_seq_ev_set_sysex(&ev, request.bytesToSend, const_cast<std::uint8_t*>(request.data));
-    int err = 0;
-    std::string failure;
-    if ((err = snd_seq_event_output(m_seq, &ev)) < 0)
-        failure = CallFailed("snd_seq_event_output", client, port, err);
-    else if ((err = snd_seq_drain_output(m_seq)) < 0)
-        failure = CallFailed("snd_seq_drain_output", client, port, err);
-    else if ((err = snd_seq_sync_output_queue(m_seq)) < 0)
-        failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
-    if (!failure.empty())
-        snd_seq_drop_output(m_seq);
-    return failure;
 }

@@ -26,7 +26,6 @@ public:
 
 private:
     AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
-    std::string SendOne(int client, int port, const MIDISysexSendRequest& request);
 
     _snd_seq* const m_seq;
     const int m_ownPort;
