@@ -216,12 +216,12 @@ bool JackBackend::Usable(std::string& reason)
     return m_client != nullptr;
 }
 
-bool JackBackend::Open()
+void JackBackend::Open()
 {
     // libjack sets up its shared database on every open: not without a server.
     if (!JackServerMayBeRunning()) {
         m_openFailure = "no JACK server is running";
-        return false;
+        return;
     }
     // Never starts a server: that takes seconds, and fails without a sound card.
     const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
@@ -229,15 +229,14 @@ bool JackBackend::Open()
     jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
     if (client == nullptr) {
         m_openFailure = "jack_client_open: " + StatusInWords(status);
-        return false;
+        return;
     }
-    m_openFailure.clear();
     m_serverGone.store(false);
     m_waitedCycles = 0;
     m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
-    // The shutdown callback works for an inactive client too.
-    // Like a signal handler, it only records the fact and wakes the lane's
-    // thread, which closes the client and completes what was in flight.
+    // The shutdown callback works for an inactive client too. Like a signal
+    // handler, it only records the fact and wakes the lane's thread, which
+    // closes the client and completes what was in flight.
     jack_on_shutdown(client, [](void* self) {
         static_cast<JackBackend*>(self)->m_serverGone.store(true);
         ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
@@ -246,13 +245,14 @@ bool JackBackend::Open()
         static_cast<JackBackend*>(self)->RunCycle(frames);
         return 0;
     };
-    if (jack_set_process_callback(client, process, this) != 0) {
+    if (const int error = jack_set_process_callback(client, process, this); error != 0) {
+        m_openFailure = "jack_set_process_callback: failed with error " + std::to_string(error);
         jack_client_close(client);
-        return false;
+        return;
     }
+    m_openFailure.clear();
     m_client = client;
     m_active = false;
-    return true;
 }
 
 // Once the client is closed (or its server is gone and its last cycle has

@@ -61,7 +61,7 @@ private:
     bool Usable(std::string& reason);
     bool Activated(std::string& reason);
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
-    bool Open();
+    void Open();
     void Close();
     OSStatus PortFor(const std::string& address, std::size_t& index, std::string& reason);
     void Finish(const Done& done);
