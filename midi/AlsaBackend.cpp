@@ -88,8 +88,9 @@ std::vector<MidiPort> AlsaBackend::Ports(bool sources)
 // Sends one complete message and waits until the sequencer has passed it
 // on. The subscription matters for hardware ports: the kernel opens the raw
 // MIDI device only while someone is subscribed. It is asked for before every
-// message, since the kernel drops it when the destination goes away; EBUSY
-// means it still stands.
+// message, since the kernel drops it when the destination goes away. EBUSY
+// means ours still stands, or, for a port we did not hold, that another
+// client holds it exclusively.
 OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason)
 {
     int client = 0;
@@ -102,12 +103,13 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
         reason = CallFailed("snd_seq_get_any_port_info", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-    if ((client != m_to[0] || port != m_to[1]) && m_to[0] >= 0)
+    const bool held = client == m_to[0] && port == m_to[1];
+    if (!held && m_to[0] >= 0)
         snd_seq_disconnect_to(m_seq, m_ownPort, m_to[0], m_to[1]);
     m_to[0] = m_to[1] = -1;
     std::string failure;
     int err = snd_seq_connect_to(m_seq, m_ownPort, client, port);
-    if (err < 0 && err != -EBUSY) {
+    if (err < 0 && !(err == -EBUSY && held)) {
         failure = CallFailed("snd_seq_connect_to", client, port, err);
     } else {
         m_to[0] = client;

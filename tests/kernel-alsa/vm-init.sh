@@ -121,6 +121,18 @@ grep -qFx "The MIDI port you've selected is no longer available.Please select an
   fail "no alert on stderr, only $(cat /run/err)"
 expect "" ""
 
+# A port another client holds exclusively is refused with the sequencer's
+# reason, and nothing reaches it.
+step=exclusive
+listen
+address_of() { "$QWDUMP" ports --addresses | sed -n "s/^VirMIDI 0-$1 (Virtual Raw MIDI 0-$1)\t//p"; }
+virmidi=$(address_of 0) other=$(address_of 1)
+aconnect -d 14:0 "$virmidi" && aconnect -e "$other" "$virmidi" || fail "aconnect -e $other $virmidi"
+qwdump 4 send "$WAVES/square.wav" --port "$virmidi" --wave 97
+grep -qF "snd_seq_connect_to $virmidi: Device or resource busy" /run/err || fail "not refused: $(cat /run/err)"
+aconnect -d "$other" "$virmidi" && aconnect 14:0 "$virmidi"
+expect "" ""
+
 # A USB MIDI interface as synth owners have one: snd-usb-audio drives the
 # near side of the kernel's dummy USB host controller, wired to its USB MIDI
 # gadget, whose far side (card f_midi, a raw MIDI device) plays the synth.
