@@ -112,8 +112,10 @@ void SystemLane::Run()
             std::function<void(MidiBackend*)> task = std::move(m_tasks.front());
             m_tasks.pop_front();
             lock.unlock();
-            if (!(open = static_cast<bool>(task)))
+            if (!task) {  // Close's empty task
+                open = false;
                 break;
+            }
             m_busySince.store(Clock::now().time_since_epoch().count());
             task(backend.get());
             ::eventfd_write(m_returned, 1);
