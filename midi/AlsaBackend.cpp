@@ -103,17 +103,16 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
         reason = CallFailed("snd_seq_get_any_port_info", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-    const bool held = client == m_to[0] && port == m_to[1];
-    if (!held && m_to[0] >= 0)
-        snd_seq_disconnect_to(m_seq, m_ownPort, m_to[0], m_to[1]);
-    m_to[0] = m_to[1] = -1;
+    const bool held = client == m_to.client && port == m_to.port;
+    if (!held && m_to.client >= 0)
+        snd_seq_disconnect_to(m_seq, m_ownPort, m_to.client, m_to.port);
+    m_to = {};
     std::string failure;
     int err = snd_seq_connect_to(m_seq, m_ownPort, client, port);
     if (err < 0 && !(err == -EBUSY && held)) {
         failure = CallFailed("snd_seq_connect_to", client, port, err);
     } else {
-        m_to[0] = client;
-        m_to[1] = port;
+        m_to = {client, port};
         snd_seq_event_t ev;
         snd_seq_ev_clear(&ev);
         snd_seq_ev_set_source(&ev, m_ownPort);
@@ -149,9 +148,9 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
         }
         snd_midi_event_no_status(m_decoder, 1);
     }
-    if (m_from[0] >= 0)
-        snd_seq_disconnect_from(m_seq, m_inPort, m_from[0], m_from[1]);
-    m_from[0] = m_from[1] = -1;
+    if (m_from.client >= 0)
+        snd_seq_disconnect_from(m_seq, m_inPort, m_from.client, m_from.port);
+    m_from = {};
     m_read = nullptr;
     if (!read)
         return noErr;
@@ -159,8 +158,7 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
         reason = CallFailed("snd_seq_connect_from", client, port, err);
         return kMIDIUnknownEndpoint;
     }
-    m_from[0] = client;
-    m_from[1] = port;
+    m_from = {client, port};
     m_read = std::move(read);
     return noErr;
 }

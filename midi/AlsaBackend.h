@@ -30,8 +30,13 @@ private:
     _snd_seq* const m_seq;
     const int m_ownPort;
     const int m_fd;             // readable when input has arrived
-    int m_to[2] = {-1, -1};     // the destination subscribed to, if any
-    int m_from[2] = {-1, -1};   // the source connected to our input, if any
+    struct Peer
+    {
+        int client = -1;  // -1: none
+        int port = -1;
+    };
+    Peer m_to;                  // the destination subscribed to
+    Peer m_from;                // the source connected to our input
     int m_inPort = -1;          // made on the first receive
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
