@@ -100,13 +100,13 @@ void PrintHexLine(const SysexMessage& message)
     Print("%s\n", line.c_str());
 }
 
-bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages)
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered)
 {
     SysexMessage bytes;
     for (const SysexMessage& message : messages)
         bytes.insert(bytes.end(), message.begin(), message.end());
     std::string error;
-    if (WriteOutputFile(path, bytes.data(), bytes.size(), error))
+    if (WriteOutputFile(path, bytes.data(), bytes.size(), error, signalsAnswered))
         return true;
     std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
     return false;

@@ -27,6 +27,6 @@ bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& e
 void PrintHexLine(const SysexMessage& message);
 
 // Writes `messages` back to back to the .syx file at `path`, never
-// destroying what was there (WriteOutputFile); on failure says why on stderr
-// and returns false.
-bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages);
+// destroying what was there (WriteOutputFile, with `signalsAnswered`); on
+// failure says why on stderr and returns false.
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered = 0);
