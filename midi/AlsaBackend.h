@@ -26,6 +26,10 @@ public:
 
 private:
     AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
+    bool PrepareInput(std::string& reason);
+
+    // The kernel's largest input pool (SNDRV_SEQ_MAX_CLIENT_EVENTS).
+    static constexpr int kInputPoolCells = 2000;
 
     _snd_seq* const m_seq;
     const int m_ownPort;
