@@ -140,6 +140,8 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
         return kMIDIUnknownEndpoint;
     if (read && m_inPort < 0 && !PrepareInput(reason))
         return kMIDIMessageSendErr;
+    if (m_read)
+        SayRawOverruns();  // those since the last wake, before listening stops
     if (m_from.client >= 0)
         snd_seq_disconnect_from(m_seq, m_inPort, m_from.client, m_from.port);
     m_from = {};
@@ -152,7 +154,24 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
     }
     m_from = {client, port};
     m_read = std::move(read);
+    // Counted from now, with the source's raw MIDI input open for us.
+    snd_seq_client_info_t* info;
+    snd_seq_client_info_alloca(&info);
+    m_rawOverruns = RawMidiOverruns(snd_seq_get_any_client_info(m_seq, client, info) == 0
+                                        ? snd_seq_client_info_get_card(info)
+                                        : -1);
     return noErr;
+}
+
+// Bytes the kernel dropped below the sequencer cannot be placed among the
+// events: they are said as soon as they are seen, and a message that may
+// span them is dropped.
+void AlsaBackend::SayRawOverruns()
+{
+    std::string where;
+    if (const long dropped = m_rawOverruns.Since(where); dropped > 0)
+        m_read.lost("MIDI input overran below the ALSA sequencer: the raw MIDI buffer dropped " +
+                    std::to_string(dropped) + " bytes (" + where + "), so a message around them may be cut or joined");
 }
 
 // On the first receive: the input port, the decoder, and room for a synth
@@ -196,6 +215,8 @@ bool AlsaBackend::PrepareInput(std::string& reason)
 // said where it happened, and reading goes on.
 void AlsaBackend::OnWake()
 {
+    if (m_read)
+        SayRawOverruns();
     pollfd input{m_fd, POLLIN, 0};
     while (snd_seq_event_input_pending(m_seq, 0) > 0 || ::poll(&input, 1, 0) > 0) {
         snd_seq_event_t* ev = nullptr;
