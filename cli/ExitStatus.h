@@ -8,4 +8,6 @@ enum ExitStatus : int {
     kExitNoSuchPort = 3,  // no MIDI destination has the given title; play: no such JACK audio port
     kExitSendFailed = 4,  // the send was refused, not delivered, or did not finish in time;
                           // play: the audio system refused, went away or stopped answering
+    kExitIncomplete = 5,  // receive: input was lost or a message cut short, or fewer than --count
+                          // wave dumps arrived; what arrived whole is written
 };

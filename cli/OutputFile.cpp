@@ -66,19 +66,28 @@ bool WriteInPlace(const std::string& path, const struct stat& existing, const vo
     return true;
 }
 
+// Opens a new file beside `path`, named in `temporary`; -1, saying why, when
+// none can be made.
+int MakeTemporaryBeside(const std::string& path, std::string& temporary, std::string& error)
+{
+    temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        error = Reason("can't create a temporary file beside it", errno);
+    return fd;
+}
+
 // A regular file: a temporary file in the same directory, renamed over
 // `path` once written, synced and closed. It gets the mode (and, where
 // allowed, the owner) the replaced file had, or that of a new file under
 // the umask.
 bool WriteByRename(const std::string& path, const struct stat* existing, const void* data, std::size_t size,
-                   std::string& error)
+                   int signalsAnswered, std::string& error)
 {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = Reason("can't create a temporary file beside it", errno);
+    std::string temporary;
+    const int fd = MakeTemporaryBeside(path, temporary, error);
+    if (fd < 0)
         return false;
-    }
     mode_t mode = existing != nullptr ? (existing->st_mode & 07777) : 0;
     if (existing == nullptr) {
         const mode_t mask = ::umask(0);
@@ -103,7 +112,7 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
     if (::close(fd) != 0 && step == nullptr)
         fail("can't close the temporary file");
     // Asked to end meanwhile: the old file stays as it was.
-    if (step == nullptr && TerminationSignal() != 0) {
+    if (step == nullptr && TerminationSignalCount() > signalsAnswered) {
         ::unlink(temporary.c_str());
         error = "interrupted before it was put in place";
         return false;
@@ -145,39 +154,74 @@ bool FollowLinks(std::string& path, std::string& error)
     }
 }
 
-}  // namespace
-
-bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error)
+// Where writing `path` lands: `target`, at the end of its symbolic links,
+// and what is there (in `info`, unless nothing is).
+enum class Landing { kRefused, kNewFile, kRegularFile, kInPlace };
+Landing FindLanding(const std::string& path, std::string& target, struct stat& info, std::string& error)
 {
     if (path.empty()) {
         error = "no file name";
-        return false;
+        return Landing::kRefused;
     }
-    std::string target = path;
+    target = path;
     if (!FollowLinks(target, error))
-        return false;
-    struct stat info;
+        return Landing::kRefused;
     if (::lstat(target.c_str(), &info) != 0) {
-        if (errno != ENOENT) {
-            error = Reason("can't look at it", errno);
-            return false;
-        }
-        return WriteByRename(target, nullptr, data, size, error);
+        if (errno == ENOENT)
+            return Landing::kNewFile;
+        error = Reason("can't look at it", errno);
+        return Landing::kRefused;
     }
     if (S_ISREG(info.st_mode)) {
         // The rename needs only the directory's permission; a file that may
         // not be written is not replaced either.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
             error = Reason("can't write to it", errno);
-            return false;
+            return Landing::kRefused;
         }
-        return WriteByRename(target, &info, data, size, error);
+        return Landing::kRegularFile;
     }
     if (S_ISDIR(info.st_mode)) {
         error = Reason("can't write to it", EISDIR);
-        return false;
+        return Landing::kRefused;
     }
-    return WriteInPlace(target, info, data, size, error);
+    return Landing::kInPlace;
+}
+
+}  // namespace
+
+bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error,
+                     int signalsAnswered)
+{
+    std::string target;
+    struct stat info;
+    switch (FindLanding(path, target, info, error)) {
+    case Landing::kNewFile:
+        return WriteByRename(target, nullptr, data, size, signalsAnswered, error);
+    case Landing::kRegularFile:
+        return WriteByRename(target, &info, data, size, signalsAnswered, error);
+    case Landing::kInPlace:
+        return WriteInPlace(target, info, data, size, error);
+    case Landing::kRefused:
+        break;
+    }
+    return false;
+}
+
+bool CanWriteOutputFile(const std::string& path, std::string& error)
+{
+    std::string target;
+    struct stat info;
+    const Landing landing = FindLanding(path, target, info, error);
+    if (landing != Landing::kNewFile && landing != Landing::kRegularFile)
+        return landing == Landing::kInPlace;  // a device or pipe is found out when written
+    std::string temporary;
+    const int fd = MakeTemporaryBeside(target, temporary, error);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return true;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b)

@@ -16,8 +16,18 @@
 
 // Writes `size` bytes to `path`. On failure returns false and sets `error`
 // to the reason, the failing step and its system error text (e.g. "can't
-// write to the temporary file: File too large").
-bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error);
+// write to the temporary file: File too large"). A termination signal
+// caught before the new file is in place leaves the old one, unless it is
+// one of the first `signalsAnswered`, which the caller has answered
+// already (receive writes what it collected after one).
+bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error,
+                     int signalsAnswered = 0);
+
+// Whether WriteOutputFile could write `path` now, found as it would find
+// out (a temporary file is made beside a regular file, and removed), so
+// that a long task can be refused before it starts; false with `error` set
+// as WriteOutputFile sets it.
+bool CanWriteOutputFile(const std::string& path, std::string& error);
 
 // True when `a` and `b` name the same existing file: the same device and
 // inode, or the same path once symbolic links and ".." are resolved.

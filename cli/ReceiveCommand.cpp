@@ -2,12 +2,15 @@
 // [--all]: collects the wave dump messages a MIDI source sends (a synth's
 // dump of its waves) and writes them, in order of arrival, to a .syx file
 // or as lines of hex. Everything collected is written whichever way the run
-// ends: after N wave dumps, a quiet spell, Ctrl-C, SIGTERM or SIGHUP.
+// ends: after N wave dumps, a quiet spell, Ctrl-C, SIGTERM or SIGHUP. What
+// did not arrive whole (input lost, a message cut short, fewer than N) is
+// said, and ends the run with a status of its own.
 
 #include "Command.h"
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
 #include "MidiService.h"
+#include "OutputFile.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
 #include "SysexStream.h"
@@ -15,6 +18,7 @@
 #include "Termination.h"
 #include "WaveDump.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -39,15 +43,23 @@ public:
     Inbox() : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~Inbox() override { ::close(m_wake); }
 
-    // A whole message, or (empty) a drop that `dropped` explains.
+    // A whole message; a message dropped, or input lost, as `why` says.
     struct Item
     {
+        enum Kind { kMessage, kDropped, kLost } kind = kMessage;
         std::vector<std::uint8_t> message;
-        std::string dropped;
+        std::string why;
+        bool waveDump = false;  // a dropped message began as one
     };
 
-    void Message(const std::vector<std::uint8_t>& message) override { Put({message, ""}); }
-    void Dropped(const std::string& why) override { Put({{}, why}); }
+    void Message(const std::vector<std::uint8_t>& message) override { Put({Item::kMessage, message, "", false}); }
+    void Dropped(const std::vector<std::uint8_t>& begun, const std::string& why) override
+    {
+        const bool waveDump = begun.size() >= sizeof WaveDump::kHeader &&
+                              std::equal(std::begin(WaveDump::kHeader), std::end(WaveDump::kHeader), begun.begin());
+        Put({Item::kDropped, {}, why, waveDump});
+    }
+    void Lost(const std::string& why) { Put({Item::kLost, {}, why, false}); }
     // The next item; false when there is none.
     bool Take(Item& item)
     {
@@ -73,6 +85,12 @@ private:
     std::deque<Item> m_items;
 };
 
+// "1 wave dump", "2 wave dumps".
+std::string Count(int count, const std::string& noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 Clock::time_point SecondsFromNow(double seconds)
 {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -93,7 +111,9 @@ public:
               "receive",
               "Collect the wave dump messages a MIDI source sends, for instance a synth's dump of its waves, "
               "and write them in order of arrival to a .syx file, or as lines of hex. It stops after --count "
-              "wave dumps, --idle seconds after the last message, or on Ctrl-C, and writes what it has."))
+              "wave dumps, --idle seconds after the last message, or on Ctrl-C, and writes what it has. "
+              "Exit status 5: MIDI input was lost, a message was cut short, or fewer than --count wave dumps "
+              "arrived; what arrived whole is written all the same."))
     {
     }
 
@@ -113,11 +133,17 @@ public:
         m_subcommand->add_option("--wait", m_wait, "Wait this many seconds for the first message")
             ->check(CLI::Range(0.1, 86400.0))
             ->capture_default_str();
-        m_subcommand->add_flag("--all", m_all, "Keep other System Exclusive messages too");
+        m_subcommand->add_flag("--all", m_all,
+                               "Keep other System Exclusive messages too (unpack and show skip them, naming each)");
     }
 
     int Run() override
     {
+        // Found out now, not once the dump has arrived.
+        if (std::string error; !m_output.empty() && !CanWriteOutputFile(m_output, error)) {
+            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
+            return kExitFileError;
+        }
         const MIDIEndpointRef source = FindMIDIPortByTitleOrAddress(m_port, true);
         const std::string shown = EscapeControlCharacters(m_port);
         if (source == 0) {
@@ -126,31 +152,41 @@ public:
             return kExitNoSuchPort;
         }
         auto listening = std::make_shared<Listening>();
+        MIDIReadProc read{[listening](const std::uint8_t* bytes, std::size_t size) {
+                              listening->stream.Feed(bytes, size, listening->inbox);
+                          },
+                          [listening](const std::string& why) {
+                              listening->inbox.Lost(why);
+                              listening->stream.Lost(listening->inbox);
+                          }};
         std::string reason;
-        if (MIDIConnectSource(
-                source, [listening](const std::uint8_t* bytes, std::size_t size) {
-                    listening->stream.Feed(bytes, size, listening->inbox);
-                },
-                reason) != noErr) {
+        if (MIDIConnectSource(source, std::move(read), reason) != noErr) {
             std::fprintf(stderr, "qwdump: can't listen to %s: %s\n", shown.c_str(), reason.c_str());
             return kExitNoSuchPort;
         }
         const bool gone = Collect(source, listening->inbox);
-        MIDIConnectSource(source, nullptr, reason);
+        // The system hands on what it holds before it stops listening: a run
+        // stopped (Ctrl-Z) past its quiet spell finds the rest waiting there.
+        MIDIConnectSource(source, {}, reason);
+        TakeWaiting(listening->inbox);
         ClearCount();
         if (m_messages.empty()) {
+            SayWhatIsMissing();
             std::fprintf(stderr, "qwdump: %s from %s\n", gone ? "nothing arrived before it went away" : "nothing arrived",
                          shown.c_str());
             return gone ? kExitNoSuchPort : kExitFileError;
         }
+        // A signal that ended the collecting is answered by this write; only
+        // one during it leaves the old file.
         if (m_output.empty())
             for (const SysexMessage& message : m_messages)
                 PrintHexLine(message);
-        else if (!WriteSyxFile(m_output, m_messages))
+        else if (!WriteSyxFile(m_output, m_messages, TerminationSignalCount()))
             return kExitFileError;
+        const bool incomplete = SayWhatIsMissing();
         if (gone)
             std::fprintf(stderr, "qwdump: %s went away; what arrived before is written\n", shown.c_str());
-        return FinishStandardOutput(gone ? kExitNoSuchPort : kExitOk);
+        return FinishStandardOutput(gone ? kExitNoSuchPort : incomplete ? kExitIncomplete : kExitOk);
     }
 
 private:
@@ -173,35 +209,77 @@ private:
             ::poll(ready, 2, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
             eventfd_t ignored;
             ::eventfd_read(inbox.WakeFd(), &ignored);
-            Inbox::Item item;
-            while ((m_count == 0 || m_waves < m_count) && inbox.Take(item)) {
+            if (TakeWaiting(inbox))
                 quietUntil = SecondsFromNow(m_idle);
-                Take(item);
-            }
         }
         return false;
     }
 
-    // One message, or a drop: kept and said, or skipped with a notice.
+    // What the inbox holds, up to --count wave dumps; true when anything.
+    bool TakeWaiting(Inbox& inbox)
+    {
+        bool took = false;
+        Inbox::Item item;
+        while ((m_count == 0 || m_waves < m_count) && inbox.Take(item)) {
+            Take(item);
+            took = true;
+        }
+        return took;
+    }
+
+    // One message, kept and said or skipped with a notice; or a drop or a
+    // loss, said and counted.
     void Take(Inbox::Item& item)
     {
         std::vector<std::uint8_t>& message = item.message;
         std::size_t offset = 0;
-        const bool wave = message.size() == WaveDump::kBytes && WaveDump::Check(message.data(), message.size(), offset).empty();
+        const bool wave = item.kind == Inbox::Item::kMessage && message.size() == WaveDump::kBytes &&
+                          WaveDump::Check(message.data(), message.size(), offset).empty();
+        const bool kept = wave || (m_all && item.kind == Inbox::Item::kMessage);
         ClearCount();
-        if (message.empty())
-            std::fprintf(stderr, "qwdump: dropped %s\n", item.dropped.c_str());
-        else if (wave)
+        if (item.kind == Inbox::Item::kLost) {
+            std::fprintf(stderr, "qwdump: %s\n", item.why.c_str());
+            ++m_losses;
+        } else if (item.kind == Inbox::Item::kDropped) {
+            std::fprintf(stderr, "qwdump: dropped %s\n", item.why.c_str());
+            ++(item.waveDump ? m_wavesCutShort : m_othersCutShort);
+        } else if (kept && m_bytesKept + message.size() > kMaxSyxFileBytes) {
+            std::fprintf(stderr, "qwdump: dropped a %zu-byte message: the backup would pass %zu MiB, the most a .syx "
+                                 "file qwdump reads may hold\n", message.size(), kMaxSyxFileBytes >> 20);
+            ++m_losses;
+        } else if (wave) {
             Say("Received wave " + std::to_string(WaveDump::WaveNumberOf(message.data())));
-        else if (m_all)
+        } else if (m_all) {
             Say("Received a " + std::to_string(message.size()) + "-byte System Exclusive message");
-        else
+        } else {
             std::fprintf(stderr, "qwdump: skipped a %zu-byte System Exclusive message that is not a wave dump\n",
                          message.size());
-        if (wave || (m_all && !message.empty()))
+        }
+        if (kept && m_bytesKept + message.size() <= kMaxSyxFileBytes) {
+            m_waves += wave ? 1 : 0;
+            m_bytesKept += message.size();
             m_messages.push_back(std::move(message));
-        m_waves += wave ? 1 : 0;
+        }
         ShowCount();
+    }
+
+    // What did not arrive whole, in a line or two on stderr; true when
+    // anything did not.
+    bool SayWhatIsMissing() const
+    {
+        std::string cut;
+        if (m_wavesCutShort > 0)
+            cut = Count(m_wavesCutShort, "wave dump");
+        if (m_othersCutShort > 0)
+            cut += (cut.empty() ? "" : " and ") + Count(m_othersCutShort, "System Exclusive message");
+        const bool lost = m_losses > 0 || !cut.empty();
+        if (lost)
+            std::fprintf(stderr, "qwdump: some messages were lost%s%s%s\n", cut.empty() ? "" : " (", cut.c_str(),
+                         cut.empty() ? "" : " cut short)");
+        const bool fewer = m_count > 0 && m_waves < m_count;
+        if (fewer && !m_messages.empty())
+            std::fprintf(stderr, "qwdump: received %d of %d wave dumps\n", m_waves, m_count);
+        return lost || fewer;
     }
 
     // A line per message on stdout, as it arrives; on stderr when stdout
@@ -237,6 +315,10 @@ private:
     double m_wait = 60.0;
     bool m_all = false;
     int m_waves = 0;
+    int m_losses = 0;  // input lost, as the MIDI system said, or not kept
+    int m_wavesCutShort = 0;
+    int m_othersCutShort = 0;
+    std::size_t m_bytesKept = 0;
     std::vector<SysexMessage> m_messages;
 };
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-// More than the 32 user waves of any bank, with room to spare.
-constexpr std::size_t kMaxFileBytes = 1024 * WaveDump::kBytes;
-
 // The whole file open at `fd` (which it closes), when it is a regular file
 // of at most `limit` bytes.
 bool ReadRegularFile(int fd, std::size_t limit, std::vector<std::uint8_t>& bytes, std::string& error)
@@ -26,7 +23,8 @@ bool ReadRegularFile(int fd, std::size_t limit, std::vector<std::uint8_t>& bytes
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = "not a regular file";
     } else if (static_cast<std::size_t>(info.st_size) > limit) {
-        error = "larger than any bank of wave dump messages (" + std::to_string(info.st_size) + " bytes)";
+        error = "larger than any .syx file qwdump reads (" + std::to_string(info.st_size) + " bytes, " +
+                std::to_string(limit >> 20) + " MiB at most)";
     } else {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t got = 0;
@@ -51,27 +49,34 @@ bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& e
                      std::vector<std::string>* skipped)
 {
     std::vector<std::uint8_t> bytes;
-    if (!ReadRegularFile(fd, kMaxFileBytes, bytes, error))
+    if (!ReadRegularFile(fd, kMaxSyxFileBytes, bytes, error))
         return false;
     const auto at = [&bytes](std::size_t offset) { return bytes.begin() + static_cast<std::ptrdiff_t>(offset); };
     for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t headerBytes = std::min(sizeof WaveDump::kHeader, bytes.size() - start);
-        if (skipped != nullptr && bytes[start] == 0xF0 &&
-            !std::equal(at(start), at(start + headerBytes), std::begin(WaveDump::kHeader))) {
-            // Another System Exclusive message: skipped whole, up to its F7.
+        std::size_t offset = 0;
+        if (skipped != nullptr && bytes[start] == 0xF0) {
+            // A whole message that is not a well-formed wave dump is skipped, up to its F7.
+            const std::size_t headerBytes = std::min(sizeof WaveDump::kHeader, bytes.size() - start);
+            const bool waveHeader = std::equal(at(start), at(start + headerBytes), std::begin(WaveDump::kHeader));
             const auto end = std::find_if(at(start + 1), bytes.end(), [](std::uint8_t byte) { return byte >= 0x80; });
-            if (end == bytes.end() || *end != 0xF7) {
+            const bool whole = end != bytes.end() && *end == 0xF7;
+            const auto next = static_cast<std::size_t>(end - bytes.begin()) + 1;
+            const std::string wrong = whole ? WaveDump::Check(bytes.data() + start, next - start, offset) : "";
+            if (whole && !wrong.empty()) {
+                skipped->push_back("byte " + std::to_string(start) + ": skipped a " + std::to_string(next - start) +
+                                   "-byte System Exclusive message that is not a " +
+                                   (waveHeader ? "well-formed wave dump (byte " + std::to_string(start + offset) +
+                                                     ": " + wrong + ")"
+                                               : std::string("wave dump")));
+                start = next;
+                continue;
+            }
+            if (!whole && !waveHeader) {
                 error = "byte " + std::to_string(end - bytes.begin()) +
                         (end == bytes.end() ? ": the file ends inside a message" : ": a status byte inside a message");
                 return false;
             }
-            const auto next = static_cast<std::size_t>(end - bytes.begin()) + 1;
-            skipped->push_back("byte " + std::to_string(start) + ": skipped a " + std::to_string(next - start) +
-                               "-byte System Exclusive message that is not a wave dump");
-            start = next;
-            continue;
         }
-        std::size_t offset = 0;
         const std::string wrong = WaveDump::Check(bytes.data() + start, bytes.size() - start, offset);
         if (!wrong.empty()) {
             error = "byte " + std::to_string(start + offset) + ": " + wrong;
@@ -95,13 +100,13 @@ void PrintHexLine(const SysexMessage& message)
     Print("%s\n", line.c_str());
 }
 
-bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages)
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered)
 {
     SysexMessage bytes;
     for (const SysexMessage& message : messages)
         bytes.insert(bytes.end(), message.begin(), message.end());
     std::string error;
-    if (WriteOutputFile(path, bytes.data(), bytes.size(), error))
+    if (WriteOutputFile(path, bytes.data(), bytes.size(), error, signalsAnswered))
         return true;
     std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
     return false;

@@ -20,14 +20,18 @@ public:
         virtual ~Listener() = default;
         // A whole message, F0 to F7.
         virtual void Message(const std::vector<std::uint8_t>& message) = 0;
-        // A message that was dropped, and why.
-        virtual void Dropped(const std::string& why) = 0;
+        // A message that was dropped, as far as it came, and why.
+        virtual void Dropped(const std::vector<std::uint8_t>& begun, const std::string& why) = 0;
     };
 
     // Longer messages are dropped: no wave dump comes near it.
     static constexpr std::size_t kMaxBytes = 1 << 16;
 
     void Feed(const std::uint8_t* bytes, std::size_t size, Listener& listener);
+    // Input was lost here: the message being received is dropped, since
+    // its rest, or part of it, may be gone, and what comes next could join
+    // its beginning to another message's end.
+    void Lost(Listener& listener);
 
 private:
     std::vector<std::uint8_t> m_message;  // the one being received, from its F0

@@ -37,7 +37,7 @@ struct Checker : SysexStream::Listener
         if (!std::equal(message.begin(), message.end(), again))
             Violated("a wave dump that does not pack back to itself");
     }
-    void Dropped(const std::string&) override {}
+    void Dropped(const std::vector<std::uint8_t>&, const std::string&) override {}
 };
 
 }  // namespace

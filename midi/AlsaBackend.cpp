@@ -138,20 +138,14 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
     int port = 0;
     if (read && !ParseAlsaAddress(m_seq, address, client, port, reason))
         return kMIDIUnknownEndpoint;
-    if (m_inPort < 0) {
-        // Not offered to others as a destination: it takes only what it asks for.
-        m_inPort = snd_seq_create_simple_port(m_seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
-                                              SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        if (m_inPort < 0 || snd_midi_event_new(256, &m_decoder) < 0) {
-            reason = std::string("snd_seq_create_simple_port: ") + snd_strerror(m_inPort);
-            return kMIDIMessageSendErr;
-        }
-        snd_midi_event_no_status(m_decoder, 1);
-    }
+    if (read && m_inPort < 0 && !PrepareInput(reason))
+        return kMIDIMessageSendErr;
+    if (m_read)
+        SayRawOverruns();  // those since the last wake, before listening stops
     if (m_from.client >= 0)
         snd_seq_disconnect_from(m_seq, m_inPort, m_from.client, m_from.port);
     m_from = {};
-    m_read = nullptr;
+    m_read = {};
     if (!read)
         return noErr;
     if (const int err = snd_seq_connect_from(m_seq, m_inPort, client, port); err < 0) {
@@ -160,27 +154,90 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
     }
     m_from = {client, port};
     m_read = std::move(read);
+    // Counted from now, with the source's raw MIDI input open for us.
+    snd_seq_client_info_t* info;
+    snd_seq_client_info_alloca(&info);
+    m_rawOverruns = RawMidiOverruns(snd_seq_get_any_client_info(m_seq, client, info) == 0
+                                        ? snd_seq_client_info_get_card(info)
+                                        : -1);
     return noErr;
 }
 
+// Bytes the kernel dropped below the sequencer cannot be placed among the
+// events: they are said as soon as they are seen, and a message that may
+// span them is dropped.
+void AlsaBackend::SayRawOverruns()
+{
+    std::string where;
+    if (const long dropped = m_rawOverruns.Since(where); dropped > 0)
+        m_read.lost("MIDI input overran below the ALSA sequencer: the raw MIDI buffer dropped " +
+                    std::to_string(dropped) + " bytes (" + where + "), so a message around them may be cut or joined");
+}
+
+// On the first receive: the input port, the decoder, and room for a synth
+// that dumps a bank at USB speed while this thread is not scheduled. The
+// kernel splits a 300-byte wave dump into events of 256 and 44 bytes, 14
+// cells of its input pool (15 with a clock byte inside), so the default
+// pool of 200 cells holds 13 dumps; on overflow it drops events and clears
+// the whole pool at the next read. Its largest pool holds about 130, and a
+// buffer of as many event records takes all of it in one read. Listing and
+// sending never pay for this. On failure nothing is left half made.
+bool AlsaBackend::PrepareInput(std::string& reason)
+{
+    const auto failed = [&reason](const char* call, int err) {
+        if (err < 0)
+            reason = std::string(call) + ": " + snd_strerror(err);
+        return err < 0;
+    };
+    snd_midi_event* decoder = nullptr;
+    int port = -1;
+    // Not offered to others as a destination: it takes only what it asks for.
+    if (failed("snd_midi_event_new", snd_midi_event_new(256, &decoder)) ||
+        failed("snd_seq_set_client_pool_input", snd_seq_set_client_pool_input(m_seq, kInputPoolCells)) ||
+        failed("snd_seq_set_input_buffer_size",
+               snd_seq_set_input_buffer_size(m_seq, kInputPoolCells * sizeof(snd_seq_event_t))) ||
+        failed("snd_seq_create_simple_port",
+               port = snd_seq_create_simple_port(m_seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                                 SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION))) {
+        if (decoder != nullptr)
+            snd_midi_event_free(decoder);
+        return false;
+    }
+    snd_midi_event_no_status(decoder, 1);
+    m_decoder = decoder;
+    m_inPort = port;
+    return true;
+}
+
 // What has arrived, back to bytes: a System Exclusive piece as it stands,
-// anything else as the sequencer's decoder writes it out.
+// anything else as the sequencer's decoder writes it out. An overrun
+// (-ENOSPC: the kernel dropped events and then cleared what it held) is
+// said where it happened, and reading goes on.
 void AlsaBackend::OnWake()
 {
+    if (m_read)
+        SayRawOverruns();
     pollfd input{m_fd, POLLIN, 0};
     while (snd_seq_event_input_pending(m_seq, 0) > 0 || ::poll(&input, 1, 0) > 0) {
         snd_seq_event_t* ev = nullptr;
-        if (snd_seq_event_input(m_seq, &ev) < 0 || ev == nullptr)
+        const int err = snd_seq_event_input(m_seq, &ev);
+        if (err == -ENOSPC) {
+            if (m_read)
+                m_read.lost(std::string("MIDI input overran: the ALSA sequencer's input pool was full "
+                                        "(snd_seq_event_input: ") + snd_strerror(err) + ")");
+            continue;
+        }
+        if (err < 0 || ev == nullptr)
             return;
         if (!m_read || ev->dest.port != m_inPort)
             continue;
         if (ev->type == SND_SEQ_EVENT_SYSEX) {
-            m_read(static_cast<const std::uint8_t*>(ev->data.ext.ptr), ev->data.ext.len);
+            m_read.bytes(static_cast<const std::uint8_t*>(ev->data.ext.ptr), ev->data.ext.len);
             continue;
         }
         unsigned char bytes[16];
         const long size = snd_midi_event_decode(m_decoder, bytes, sizeof bytes, ev);
         if (size > 0)
-            m_read(bytes, static_cast<std::size_t>(size));
+            m_read.bytes(bytes, static_cast<std::size_t>(size));
     }
 }

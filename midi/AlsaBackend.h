@@ -7,6 +7,7 @@
 #pragma once
 
 #include "MidiBackend.h"
+#include "RawMidiOverruns.h"
 
 struct _snd_seq;
 struct snd_midi_event;
@@ -26,6 +27,11 @@ public:
 
 private:
     AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
+    bool PrepareInput(std::string& reason);
+    void SayRawOverruns();
+
+    // The kernel's largest input pool (SNDRV_SEQ_MAX_CLIENT_EVENTS).
+    static constexpr int kInputPoolCells = 2000;
 
     _snd_seq* const m_seq;
     const int m_ownPort;
@@ -40,4 +46,5 @@ private:
     int m_inPort = -1;          // made on the first receive
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
+    RawMidiOverruns m_rawOverruns;        // of the source's card, while receiving
 };

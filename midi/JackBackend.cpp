@@ -74,7 +74,7 @@ JackBackend::JackBackend(std::string clientName)
       m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))),
       m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
-      m_received(MakeRing(1 << 16))
+      m_received(MakeRing(kReceiveRingBytes - 1))
 {
     std::string ignored;
     Usable(ignored);
@@ -148,7 +148,7 @@ OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* req
 
 OSStatus JackBackend::Receive(const std::string& address, MIDIReadProc read, std::string& reason)
 {
-    m_read = nullptr;
+    m_read = {};
     if (jack_port_t* input = m_input.load(); input != nullptr && m_client != nullptr)
         jack_port_disconnect(m_client, input);
     if (!read)
@@ -157,6 +157,7 @@ OSStatus JackBackend::Receive(const std::string& address, MIDIReadProc read, std
         return kMIDIServerGone;
     if (OthersPort(address, JackPortIsOutput, reason) == nullptr)
         return kMIDIUnknownEndpoint;
+    m_event.resize(kMaxEventBytes);
     if (m_input.load() == nullptr)
         m_input.store(jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
     if (m_input.load() == nullptr) {
@@ -338,13 +339,20 @@ void JackBackend::OnWake()
         Finish(done);
     // An event is taken once all of it is in: the callback writes its size first.
     std::uint32_t size = 0;
-    std::uint8_t bytes[kMaxEventBytes];
-    while (jack_ringbuffer_peek(m_received, reinterpret_cast<char*>(&size), sizeof size) == sizeof size &&
-           jack_ringbuffer_read_space(m_received) >= sizeof size + size) {
+    while (jack_ringbuffer_peek(m_received, reinterpret_cast<char*>(&size), sizeof size) == sizeof size) {
+        const bool lost = size == 0 || size > kMaxEventBytes;
+        if (!lost && jack_ringbuffer_read_space(m_received) < sizeof size + size)
+            break;
         jack_ringbuffer_read_advance(m_received, sizeof size);
-        jack_ringbuffer_read(m_received, reinterpret_cast<char*>(bytes), size);
-        if (m_read)
-            m_read(bytes, size);
+        if (!lost)
+            jack_ringbuffer_read(m_received, reinterpret_cast<char*>(m_event.data()), size);
+        if (m_read && lost)
+            m_read.lost(size == 0 ? "MIDI input overran: the " + std::to_string(kReceiveRingBytes >> 10) +
+                                        " KiB kept for JACK's events were full"
+                                  : "lost a JACK MIDI event of " + std::to_string(size) + " bytes, longer than the " +
+                                        std::to_string(kMaxEventBytes) + " taken");
+        else if (m_read)
+            m_read.bytes(m_event.data(), size);
     }
     if (m_serverGone.load())
         Close();
@@ -369,20 +377,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         jack_midi_clear_buffer(buffers[i]);
     }
 
-    // What arrived, event by event, in order; an event that does not fit
-    // the ring (nobody can be that far behind) is lost.
-    if (jack_port_t* input = m_input.load()) {
-        void* buffer = jack_port_get_buffer(input, frames);
-        jack_midi_event_t event;
-        for (std::uint32_t i = 0; jack_midi_event_get(&event, buffer, i) == 0; ++i) {
-            const auto size = static_cast<std::uint32_t>(event.size);
-            if (size > 0 && size <= kMaxEventBytes && jack_ringbuffer_write_space(m_received) >= sizeof size + size) {
-                Put(m_received, size);
-                jack_ringbuffer_write(m_received, reinterpret_cast<const char*>(event.buffer), size);
-                report = true;
-            }
-        }
-    }
+    report = TakeInput(frames) || report;
 
     // The cycle that wrote these has passed, so the receiver has had them,
     // unless it missed that cycle: an xrun loses a JACK MIDI event for any
@@ -412,6 +407,57 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     if (report)
         ::eventfd_write(m_wake, 1);
     m_inCycle.store(false);
+}
+
+// What arrived, event by event, in order, for the lane's thread. An event
+// longer than any message taken, or one the ring has no room for (the lane's
+// thread has not run for a long while), is lost: one mark for a run of
+// losses takes their place, once the next event fits behind it, or, with
+// none, once there is room for the longest. True when anything was put in
+// the ring.
+bool JackBackend::TakeInput(jack_nframes_t frames)
+{
+    jack_port_t* input = m_input.load();
+    if (input == nullptr)
+        return false;
+    bool put = false;
+    void* buffer = jack_port_get_buffer(input, frames);
+    jack_midi_event_t event;
+    for (std::uint32_t i = 0; jack_midi_event_get(&event, buffer, i) == 0; ++i) {
+        const auto size = static_cast<std::uint32_t>(event.size);
+        if (size == 0)
+            continue;
+        if (size > kMaxEventBytes) {
+            Owe(size);
+            continue;
+        }
+        put = PutOwedMark(sizeof size + size) || put;
+        if (m_markOwed || jack_ringbuffer_write_space(m_received) < sizeof size + size) {
+            Owe(0);
+        } else {
+            Put(m_received, size);
+            jack_ringbuffer_write(m_received, reinterpret_cast<const char*>(event.buffer), size);
+            put = true;
+        }
+    }
+    return PutOwedMark(sizeof(std::uint32_t) + kMaxEventBytes) || put;
+}
+
+// Losses while one is still owed are for want of room: one overrun mark.
+void JackBackend::Owe(std::uint32_t mark)
+{
+    m_owedMark = m_markOwed ? 0 : mark;
+    m_markOwed = true;
+}
+
+// The owed mark, when there is room for it and `behind` bytes more.
+bool JackBackend::PutOwedMark(std::size_t behind)
+{
+    if (!m_markOwed || jack_ringbuffer_write_space(m_received) < sizeof m_owedMark + behind)
+        return false;
+    Put(m_received, m_owedMark);
+    m_markOwed = false;
+    return true;
 }
 
 JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* buffers, std::size_t ports)

@@ -43,7 +43,13 @@ public:
     static constexpr std::size_t kMaxOutstanding = 64;  // sends queued or in flight
     static constexpr std::size_t kMaxPorts = 32;        // destinations sent to by one client
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
-    static constexpr std::size_t kMaxEventBytes = 4096;  // received: longer events are lost
+    // Received: an event as long as the longest message receive joins
+    // (64 KiB) is taken; a longer one is lost, and said to be. The ring
+    // holds a bank of 32 wave dumps many times over, as 32 events or as one,
+    // or three of the longest events, while the lane's thread is not
+    // scheduled. It is allocated, not touched, until something arrives.
+    static constexpr std::size_t kMaxEventBytes = 1 << 16;
+    static constexpr std::size_t kReceiveRingBytes = 1 << 18;
 
 private:
     struct Queued
@@ -67,6 +73,9 @@ private:
     void Finish(const Done& done);
 
     void RunCycle(jack_nframes_t frames);
+    bool TakeInput(jack_nframes_t frames);
+    void Owe(std::uint32_t mark);
+    bool PutOwedMark(std::size_t behind);
     Outcome WriteOne(const Queued& queued, void* const* buffers, std::size_t ports);
 
     const std::string m_clientName;
@@ -81,6 +90,7 @@ private:
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
     std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
     MIDIReadProc m_read;
+    std::vector<std::uint8_t> m_event;            // one received event, sized on the first receive
 
     // Shared with the process callback. m_ports[i] is written before
     // m_portCount is raised past i and stays put while the client lives.
@@ -90,7 +100,10 @@ private:
     std::atomic<bool> m_inCycle{false};  // the process callback is running
     jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane
-    jack_ringbuffer_t* const m_received;   // size, then bytes: process callback -> lane
+    // Records of a size, then that many bytes: process callback -> lane. A
+    // size of 0 marks events lost for want of room, one past
+    // kMaxEventBytes an event of that size lost for its length.
+    jack_ringbuffer_t* const m_received;
     std::atomic<jack_port_t*> m_input{nullptr};
 
     // The process callback's own (Close reads them once it has stopped).
@@ -98,4 +111,6 @@ private:
     std::size_t m_writtenCount = 0;
     unsigned m_waitedCycles = 0;   // cycles the first queued send has waited for its connection
     unsigned m_maxWaitCycles = 1;  // about a second's worth, set on opening
+    bool m_markOwed = false;       // a loss not yet in the ring, for want of room
+    std::uint32_t m_owedMark = 0;
 };

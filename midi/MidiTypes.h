@@ -31,8 +31,15 @@ struct MidiPort
     std::string model;
 };
 
-// What a source sends, as it arrives: bytes in whatever pieces.
-using MIDIReadProc = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
+// What a source sends, in order: its bytes as they arrive, in whatever
+// pieces, and word of input lost between them (the system's buffer
+// overran, or an event was too long), `why` saying how. Empty: nothing is read.
+struct MIDIReadProc
+{
+    std::function<void(const std::uint8_t* bytes, std::size_t size)> bytes;
+    std::function<void(const std::string& why)> lost;
+    explicit operator bool() const { return static_cast<bool>(bytes); }
+};
 
 struct MIDISysexSendRequest;
 using MIDICompletionProc = void (*)(MIDISysexSendRequest* request);

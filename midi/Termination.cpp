@@ -14,6 +14,7 @@
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
+volatile std::sig_atomic_t g_signals = 0;
 int g_pipe[2] = {-1, -1};
 
 void Note(int signal)
@@ -21,6 +22,7 @@ void Note(int signal)
     const int saved = errno;
     if (g_signal == 0)
         g_signal = signal;
+    g_signals = g_signals + 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(g_pipe[1], &byte, 1);
     errno = saved;
@@ -43,6 +45,11 @@ void CatchTerminationSignals()
 int TerminationSignal()
 {
     return g_signal;
+}
+
+int TerminationSignalCount()
+{
+    return g_signals;
 }
 
 int TerminationFd()

@@ -13,6 +13,9 @@ void CatchTerminationSignals();
 // The first signal caught, or 0.
 int TerminationSignal();
 
+// How many signals have been caught so far.
+int TerminationSignalCount();
+
 // Readable once a signal has been caught: an event loop can watch it.
 int TerminationFd();
 

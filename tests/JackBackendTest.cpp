@@ -1,6 +1,7 @@
 // The JACK backend in this process, through the MIDI service, with a private
 // server: sends that go out together, and a server that crashes with sends
-// waiting, comes back, or stops while our client is up.
+// waiting, comes back, or stops while our client is up; and, called
+// directly, what it receives while its thread does not run.
 
 #include "JackBackend.h"
 #include "JackRig.h"
@@ -77,6 +78,48 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
     server->Stop();
     EXPECT_TRUE(WaitUntil([] { return ListMIDIPorts().empty(); }, 5s));
     MIDIServiceShutDown();
+}
+
+// Events of the longest bank, a 9,600-byte one each, while the lane's
+// thread is held up: as many as the ring holds come whole, in order, then
+// word of the loss where it was, then what came once there was room again.
+TEST(JackBackendReceiveTest, AnOverrunIsSaidWhereItHappenedAndReadingGoesOn)
+{
+    TempDir dir;
+    PrivateJackServer server(dir.File("jackd.log"));
+    JackSender synth("synth");
+    JackBackend backend("qwd-test");
+    std::vector<std::string> log;
+    std::string reason;
+    ASSERT_EQ(backend.Receive("synth:out",
+                              {[&log](const std::uint8_t* bytes, std::size_t size) {
+                                   log.push_back(std::to_string(size) + " bytes from " + std::to_string(bytes[1]));
+                               },
+                               [&log](const std::string& why) { log.push_back(why); }},
+                              reason),
+              noErr)
+        << reason;
+    ASSERT_TRUE(WaitUntil([] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwd-test:in") != std::string::npos; }, 10s));
+    const auto play = [&synth](int first, int count) {
+        MidiDump::EventList events;
+        for (int i = first; i < first + count; ++i)
+            events.push_back(std::vector<std::uint8_t>(9600, static_cast<std::uint8_t>(i)));
+        synth.Play(events);
+        const bool done = WaitUntil([&synth] { return synth.Done(); }, 10s);
+        std::this_thread::sleep_for(100ms);  // a cycle for the last one to reach us
+        return done;
+    };
+    ASSERT_TRUE(play(0, 30));
+    backend.OnWake();
+    ASSERT_TRUE(play(30, 2));
+    backend.OnWake();
+    std::vector<std::string> expected;
+    const std::size_t held = (JackBackend::kReceiveRingBytes - 1) / (9600 + 4);
+    for (std::size_t i = 0; i < held; ++i)
+        expected.push_back("9600 bytes from " + std::to_string(i));
+    expected.push_back("MIDI input overran: the 256 KiB kept for JACK's events were full");
+    expected.insert(expected.end(), {"9600 bytes from 30", "9600 bytes from 31"});
+    EXPECT_EQ(log, expected);
 }
 
 }  // namespace

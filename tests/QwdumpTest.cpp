@@ -110,6 +110,21 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
               (ProcessResult{1, "", "qwdump: cannot write " + full + ": can't write to it: No space left on device\n"}));
     EXPECT_TRUE(std::filesystem::is_character_file(full));
 
+    // receive finds out before it listens; unpack and show skip a message
+    // that is not a wave dump (as receive --all keeps one), naming it.
+    const std::string nowhere = dir.File("none/backup.syx");
+    EXPECT_EQ(Qwdump({"receive", "--port", "synth:out", "-o", nowhere}),
+              (ProcessResult{1, "", "qwdump: cannot write " + nowhere +
+                                        ": can't create a temporary file beside it: No such file or directory\n"}));
+    const std::string longer = Text(Message(kSaw, 98)).insert(299, 1, '\0');
+    const std::string all = dir.Write("all.syx", Text(Message(kSquare, 97)) + longer + Text(Message(kSaw, 99)));
+    const std::string skipped = "qwdump: " + all + ": byte 300: skipped a 301-byte System Exclusive message that is not "
+                                "a well-formed wave dump (byte 599: 00 where a 300-byte wave dump message ends with F7)\n";
+    EXPECT_EQ(Qwdump({"unpack", all, "-o", dir.File("waves")}).err, skipped);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("waves/wave-099.wav")));
+    EXPECT_EQ(Qwdump({"show", all}).err, skipped);
+    EXPECT_EQ(Qwdump({"send", all, "--port", kMonitor}).exitStatus, 1);
+
     const std::string wav = dir.Write("wave.wav", ReadWholeFile(kSquare));
     for (const Args& args : {Args{"pack", wav, "--wave", "97", "-o", wav}, Args{"fit", wav, "-o", dir.path() + "/./wave.wav"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + args.back() +
@@ -353,11 +368,49 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     ASSERT_TRUE(WaitUntil([&] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos; }, 10s));
     synth.Play(events);
     ASSERT_TRUE(WaitUntil([&] { return !receive.Running(); }, 10s));
-    EXPECT_EQ(WEXITSTATUS(receive.Wait()), 0);
+    EXPECT_EQ(WEXITSTATUS(receive.Wait()), 5) << "a wave dump cut short: the backup is not whole";
     EXPECT_EQ(ReadWholeFile(dir.File("receive.out")), "Received wave 97\nReceived wave 98\nReceived wave 128\n");
     EXPECT_EQ(ReadWholeFile(dir.File("receive.err")),
               "qwdump: skipped a 6-byte System Exclusive message that is not a wave dump\n"
-              "qwdump: dropped a System Exclusive message cut short after 6 bytes by the status byte 90\n");
+              "qwdump: dropped a System Exclusive message cut short after 6 bytes by the status byte 90\n"
+              "qwdump: some messages were lost (1 wave dump cut short)\n");
+    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+}
+
+// A synth with a USB port of its own dumps a bank as fast as JACK carries
+// it: all in one period, or as one event. Ctrl-C writes what came.
+TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatCame)
+{
+    StartServer();
+    JackSender synth("synth");
+    MidiDump::EventList bank;
+    std::vector<std::uint8_t> whole;
+    for (int i = 0; i < 32; ++i) {
+        bank.push_back(Message(i % 2 ? kSaw : kSquare, 97 + i));
+        whole.insert(whole.end(), bank.back().begin(), bank.back().end());
+    }
+    const std::string syx = dir.Write("backup.syx", "old");
+    int runs = 0;
+    const auto receive = [&](const MidiDump::EventList& events, bool burst, Args args) {
+        const std::string log = dir.File("receive-" + std::to_string(++runs));
+        args.insert(args.begin(), {QWDUMP_PATH, "receive", "--port", "synth:out", "-o", syx});
+        auto run = std::make_unique<BackgroundProcess>(args, log + ".out", log + ".err");
+        EXPECT_TRUE(WaitUntil([] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos; }, 10s));
+        synth.Play(events, burst);
+        EXPECT_TRUE(WaitUntil([&] { return synth.Done(); }, 10s));
+        return run;
+    };
+    for (const auto& [events, burst] : {std::pair{bank, true}, {MidiDump::EventList{whole}, false}}) {
+        auto run = receive(events, burst, {"--count", "32"});
+        ASSERT_TRUE(WaitUntil([&] { return !run->Running(); }, 10s));
+        EXPECT_EQ(WEXITSTATUS(run->Wait()), 0) << ReadWholeFile(dir.File("receive-" + std::to_string(runs) + ".err"));
+        EXPECT_EQ(ReadWholeFile(syx), Text(whole)) << events.size() << " events";
+    }
+    auto run = receive({bank.begin(), bank.begin() + 3}, false, {});
+    const std::string out = dir.File("receive-3.out");
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
+    run->Stop(SIGINT);
+    EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 130);
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
 }
 

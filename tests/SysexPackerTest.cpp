@@ -58,8 +58,8 @@ TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
 }
 
 // What a MIDI input hands on, byte by byte, becomes whole messages: F8-FF
-// inside one are dropped, another status byte ends one for nothing, and
-// bytes outside messages are other traffic.
+// inside one are dropped, another status byte or lost input ends one for
+// nothing, and bytes outside messages are other traffic.
 TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
 {
     struct : SysexStream::Listener {
@@ -68,7 +68,10 @@ TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
             said += "message of " + std::to_string(message.size()) + "; ";
             messages.push_back(message);
         }
-        void Dropped(const std::string& why) override { said += why + "; "; }
+        void Dropped(const Bytes& begun, const std::string& why) override
+        {
+            said += why + " (" + std::to_string(begun.size()) + "); ";
+        }
         std::string said;
         std::vector<Bytes> messages;
     } listener;
@@ -84,8 +87,14 @@ TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
     SysexStream parser;
     for (std::size_t i = 0; i < stream.size(); i += 7)
         parser.Feed(stream.data() + i, std::min<std::size_t>(7, stream.size() - i), listener);
-    EXPECT_EQ(listener.said, "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90; "
-                             "message of 301; ");
+    // After lost input, one message's end never joins another's beginning.
+    parser.Lost(listener);
+    parser.Feed(wave.data(), 150, listener);
+    parser.Lost(listener);
+    parser.Feed(wave.data() + 150, 150, listener);
+    EXPECT_EQ(listener.said, "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90 (3); "
+                             "message of 301; a System Exclusive message cut short after 150 bytes where input was "
+                             "lost (150); ");
     ASSERT_EQ(listener.messages.size(), 2u);
     EXPECT_EQ(listener.messages[0], wave);
     std::size_t offset = 0;

@@ -163,7 +163,8 @@ private:
 };
 
 // A JACK client of the test's own: its port NAME:out plays the given
-// events, one a cycle, as a synth's dump might arrive.
+// events, one a cycle, as a synth's dump might arrive, or in a burst, as
+// many to a cycle as fit.
 class JackSender
 {
 public:
@@ -176,11 +177,13 @@ public:
     }
     ~JackSender() { jack_client_close(m_client); }
 
-    void Play(std::vector<std::vector<std::uint8_t>> events)
+    void Play(std::vector<std::vector<std::uint8_t>> events, bool burst = false)
     {
         m_events = std::move(events);
+        m_burst = burst;
         m_next.store(0);
     }
+    bool Done() const { return m_next.load() == m_events.size(); }
 
 private:
     static int Process(jack_nframes_t frames, void* self)
@@ -188,11 +191,15 @@ private:
         auto* sender = static_cast<JackSender*>(self);
         void* buffer = jack_port_get_buffer(sender->m_port, frames);
         jack_midi_clear_buffer(buffer);
-        const std::size_t next = sender->m_next.load();
-        if (next < sender->m_events.size()) {
+        for (std::size_t next = sender->m_next.load(); next < sender->m_events.size(); ++next) {
             const auto& event = sender->m_events[next];
-            std::copy(event.begin(), event.end(), jack_midi_event_reserve(buffer, 0, event.size()));
+            jack_midi_data_t* room = jack_midi_event_reserve(buffer, 0, event.size());
+            if (room == nullptr)
+                break;
+            std::copy(event.begin(), event.end(), room);
             sender->m_next.store(next + 1);
+            if (!sender->m_burst)
+                break;
         }
         return 0;
     }
@@ -200,5 +207,6 @@ private:
     jack_client_t* m_client;
     jack_port_t* m_port;
     std::vector<std::vector<std::uint8_t>> m_events;
+    bool m_burst = false;
     std::atomic<std::size_t> m_next{SIZE_MAX};
 };
