@@ -117,8 +117,9 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
     return false;
 }
 
-// Follows `path` through its chain of symbolic links to where writing it
-// lands. The end need not exist: a dangling link is written through, as the
+}  // namespace
+
+// The end need not exist: a dangling link is written through, as the
 // shell's '>' does.
 bool FollowLinks(std::string& path, std::string& error)
 {
@@ -144,8 +145,6 @@ bool FollowLinks(std::string& path, std::string& error)
         path = next;
     }
 }
-
-}  // namespace
 
 bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string& error)
 {
