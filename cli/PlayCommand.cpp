@@ -149,6 +149,9 @@ private:
         Print("Playing %s%s at %s(%.2f Hz), %.1f dB, %s through %s\n", m_file.c_str(), m_waveNumbers.c_str(),
               pitch.c_str(), request.frequency, m_gainDb, length.c_str(), opened.output.c_str());
         std::fflush(stdout);
+        if (opened.limitedDb < 0)
+            std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB: band-limited, it would pass full scale\n",
+                         m_file.c_str(), -opened.limitedDb);
         if (opened.harmonicsKept == 0)
             std::fprintf(stderr, "qwdump: %.2f Hz is at or above half the output's rate (%u Hz): silence\n",
                          request.frequency, opened.sampleRate);
