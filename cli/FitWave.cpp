@@ -1,6 +1,7 @@
 #include "FitWave.h"
 
 #include "NumberOption.h"
+#include "Termination.h"
 #include "WaveFitLoader.h"
 
 #include <cmath>
@@ -88,14 +89,17 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
 bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd)
 {
     std::string error;
-    const FitTableFileFn fit = WaveFitEntry(error);
-    if (fit == nullptr) {
+    const WaveFitModule* module = WaveFitEntry(error);
+    if (module == nullptr) {
         if (fd >= 0)
             ::close(fd);
         std::fprintf(stderr, "qwdump: can't fit audio files: %s\n", error.c_str());
         return false;
     }
-    if (!fit(path.c_str(), fd, request, table, error)) {
+    // Ctrl-C ends a long fit between its pieces.
+    FitRequest stoppable = request;
+    stoppable.stopped = TerminationSignal;
+    if (!FitThroughModule(module->fit, module->release, path.c_str(), fd, stoppable, table, error)) {
         std::fprintf(stderr, "qwdump: %s: %s\n", path.c_str(), error.c_str());
         return false;
     }

@@ -71,7 +71,7 @@ class PlainWavSource : public AudioSource
 public:
     PlainWavSource(std::FILE* file, Encoding encoding, std::size_t width) : m_file(file), m_encoding(encoding), m_width(width) {}
 
-    bool Read(double* samples, std::size_t count, std::string& error) override
+    bool Read(double* samples, std::size_t count) override
     {
         const std::size_t frameBytes = m_width * static_cast<std::size_t>(channels);
         const std::size_t perBlock = std::max<std::size_t>(1, kBlockBytes / frameBytes);
@@ -83,7 +83,7 @@ public:
             done += got;
             m_read += static_cast<std::int64_t>(got);
             if (got < wanted) {
-                error = std::ferror(m_file) ? std::string("can't read it: ") + std::strerror(errno)
+                failure = std::ferror(m_file) ? std::string("can't read it: ") + std::strerror(errno)
                                             : "it ends after " + std::to_string(m_read) + " of its " +
                                                   std::to_string(frames) + " frames";
                 return false;
