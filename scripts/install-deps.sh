@@ -25,9 +25,10 @@ package_packages=(
 # question, hence the noninteractive install below). qemu-system-x86,
 # busybox-static, alsa-utils and cpio: the kernel ALSA test's VM and the
 # receivers inside it (aseqdump, and arecord for play). man-db:
-# the package test looks the pages up.
+# the package test looks the pages up. pipewire, pipewire-jack: a private
+# PipeWire daemon, frozen, for the frozen-server test through pw-jack.
 test_packages=(
-  libgtest-dev libbenchmark-dev jackd2
+  libgtest-dev libbenchmark-dev jackd2 pipewire pipewire-jack
   qemu-system-x86 busybox-static alsa-utils cpio
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick man-db
