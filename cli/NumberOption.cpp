@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -62,9 +61,9 @@ CLI::Validator NumberIn(double low, double high, const std::string& unit, bool o
             double value = 0;
             const char* end = text.data() + text.size();
             const auto [stop, failure] = std::from_chars(text.data() + sign, end, value);
-            // from_chars reads "nan" and "inf" as numbers too.
-            if (failure != std::errc() || stop != end || !std::isfinite(value) ||
-                !((value >= low && value <= high) || (orZero && value == 0)))
+            // from_chars reads "nan" and "inf" as numbers too: asked whether
+            // it is inside the range, NaN is not.
+            if (failure != std::errc() || stop != end || !((value >= low && value <= high) || (orZero && value == 0)))
                 return Refusal(text, allowed);
             text.erase(0, sign);
             return std::string();

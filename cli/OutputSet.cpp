@@ -45,8 +45,8 @@ bool Place(const std::string& from, const std::string& to, bool exchange, bool& 
 
 OutputSet::~OutputSet()
 {
-    for (const Staged& staged : m_staged)
-        ::unlink(staged.temporary.c_str());
+    for (const Staged& left : m_staged)
+        ::unlink(left.temporary.c_str());
 }
 
 bool OutputSet::Add(const std::string& path, const std::string& bytes, std::string& error)
