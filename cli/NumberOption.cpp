@@ -6,11 +6,13 @@
 
 namespace {
 
-// "a number of dB from -96 to 0", "a whole number of 1 or more".
-std::string Allowed(const char* kind, const std::string& unit, const std::string& range)
+// "a number of dB from -96 to 0"; open-ended, "a whole number of 1 or more".
+std::string Allowed(const char* kind, const std::string& unit, const std::string& range, bool openEnded = false)
 {
-    const bool openEnded = range.find(" or more") != std::string::npos;
-    return kind + (unit.empty() ? "" : " of " + unit) + (openEnded ? (unit.empty() ? " of " : ", ") : " from ") + range;
+    const std::string counted = unit.empty() ? kind : kind + (" of " + unit);
+    if (openEnded)
+        return counted + (unit.empty() ? " of " : ", ") + range;
+    return counted + " from " + range;
 }
 
 std::string Shown(double value)
@@ -28,7 +30,7 @@ std::string Refusal(const std::string& text, const std::string& allowed)
 CLI::Validator WholeNumber(std::int64_t low, std::int64_t high, bool saturate, const std::string& unit)
 {
     const std::string range = std::to_string(low) + (saturate ? " or more" : " to " + std::to_string(high));
-    const std::string allowed = Allowed("a whole number", unit, range);
+    const std::string allowed = Allowed("a whole number", unit, range, saturate);
     return CLI::Validator(
         [=](std::string& text) {
             const bool negative = !text.empty() && text[0] == '-';

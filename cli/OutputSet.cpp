@@ -116,7 +116,7 @@ bool OutputSet::PutInPlace(std::string& error)
         Staged& staged = m_staged[i];
         // A file that turned up meanwhile is not replaced unseen.
         if (!Place(staged.temporary, staged.target, staged.replaces, staged.exchanged)) {
-            error = staged.target + ": " + Reason("can't put the temporary file in its place", errno);
+            error = "cannot write " + staged.target + ": " + Reason("can't put the temporary file in its place", errno);
             PutBack(i);
             return false;
         }

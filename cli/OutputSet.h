@@ -25,7 +25,7 @@ public:
     bool Add(const std::string& path, const std::string& bytes, std::string& error);
     // Puts every file in place. On failure (or when a termination signal
     // came meanwhile) puts back what it replaced and returns false with
-    // `error` naming the file and why.
+    // `error` set: "cannot write FILE: why", or "interrupted ...".
     bool PutInPlace(std::string& error);
 
 private:

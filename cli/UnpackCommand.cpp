@@ -91,12 +91,12 @@ public:
             std::int16_t samples[128];
             WaveDump::Unpack(message.first.data(), samples);
             if (!set.Add(WavPath(wave), MonoWavBytes(samples, 128), error)) {
-                error = WavPath(wave) + ": " + error;
+                error = "cannot write " + WavPath(wave) + ": " + error;
                 break;
             }
         }
         if (!error.empty() || !set.PutInPlace(error)) {
-            std::fprintf(stderr, "qwdump: cannot write %s; nothing written\n", error.c_str());
+            std::fprintf(stderr, "qwdump: %s; nothing written\n", error.c_str());
             for (const std::string& folder : made)
                 ::rmdir(folder.c_str());
             return kExitFileError;
