@@ -43,7 +43,7 @@ public:
     int Run() override
     {
         // Every file is read and checked before anything is written.
-        std::map<int, std::pair<SysexMessage, std::string>> waves;  // by wave number: message, file
+        Waves waves;
         for (const std::string& file : m_files) {
             std::vector<SysexMessage> messages;
             std::vector<std::string> skipped;
@@ -85,17 +85,8 @@ public:
             std::fprintf(stderr, "qwdump: cannot make the folder %s: %s\n", m_folder.c_str(), failed.message().c_str());
             return kExitFileError;
         }
-        OutputSet set;
         std::string error;
-        for (const auto& [wave, message] : waves) {
-            std::int16_t samples[128];
-            WaveDump::Unpack(message.first.data(), samples);
-            if (!set.Add(WavPath(wave), MonoWavBytes(samples, 128), error)) {
-                error = "cannot write " + WavPath(wave) + ": " + error;
-                break;
-            }
-        }
-        if (!error.empty() || !set.PutInPlace(error)) {
+        if (!WriteSet(waves, error)) {
             std::fprintf(stderr, "qwdump: %s; nothing written\n", error.c_str());
             for (const std::string& folder : made)
                 ::rmdir(folder.c_str());
@@ -107,6 +98,23 @@ public:
     }
 
 private:
+    using Waves = std::map<int, std::pair<SysexMessage, std::string>>;  // by wave number: message, file
+
+    // Every wave's file, or (its temporary files gone) none.
+    bool WriteSet(const Waves& waves, std::string& error) const
+    {
+        OutputSet set;
+        for (const auto& [wave, message] : waves) {
+            std::int16_t samples[128];
+            WaveDump::Unpack(message.first.data(), samples);
+            if (!set.Add(WavPath(wave), MonoWavBytes(samples, 128), error)) {
+                error = "cannot write " + WavPath(wave) + ": " + error;
+                return false;
+            }
+        }
+        return set.PutInPlace(error);
+    }
+
     // The folder and those of its parents that are missing, deepest first.
     std::vector<std::string> MissingFolders() const
     {
