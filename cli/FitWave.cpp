@@ -1,5 +1,7 @@
 #include "FitWave.h"
 
+#include "NumberOption.h"
+#include "Termination.h"
 #include "WaveFitLoader.h"
 
 #include <cmath>
@@ -13,7 +15,7 @@ void AddFrameOptions(CLI::App& command, FitRequest& request)
         .add_option("--frame-size", request.frameSize,
                     "Split the file into frames of N samples, each a cycle of its own, whatever its wavetable chunk "
                     "(clm, srge, uhWT) says; without either the whole file is one cycle")
-        ->check(CLI::Range(std::int64_t{2}, kMaxCycleFrames));
+        ->transform(WholeNumberIn(2, kMaxCycleFrames, "samples"));
     command
         .add_option_function<std::string>(
             "--frames",
@@ -50,7 +52,7 @@ const FitRequest* FitOption(const std::string& method, FitRequest& request)
 std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames)
 {
     frames.clear();
-    // Saturates: a number past any table is refused later, however long.
+    // Saturates: a number past any table is refused here, however long.
     const auto number = [](const std::string& digits, std::int64_t& value) {
         value = 0;
         for (const char digit : digits) {
@@ -58,7 +60,7 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
                 return false;
             value = std::min<std::int64_t>(value * 10 + (digit - '0'), kMaxTableFrames + 1);
         }
-        return !digits.empty() && value >= 1;
+        return !digits.empty() && value >= 1 && value <= kMaxTableFrames;
     };
     std::size_t start = 0;
     std::size_t count = 0;
@@ -69,7 +71,8 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
         std::int64_t first = 0;
         std::int64_t last = 0;
         if (!number(item.substr(0, dash), first) || !number(dash == std::string::npos ? item : item.substr(dash + 1), last))
-            return "'" + item + "' is not a frame number from 1 or a range such as 9-12";
+            return "'" + item + "' is not a frame number from 1 to " + std::to_string(kMaxTableFrames) +
+                   " or a range such as 9-12";
         if (last < first)
             return "'" + item + "' runs backward";
         count += static_cast<std::size_t>(last - first + 1);
@@ -86,14 +89,17 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
 bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd)
 {
     std::string error;
-    const FitTableFileFn fit = WaveFitEntry(error);
-    if (fit == nullptr) {
+    const WaveFitModule* module = WaveFitEntry(error);
+    if (module == nullptr) {
         if (fd >= 0)
             ::close(fd);
         std::fprintf(stderr, "qwdump: can't fit audio files: %s\n", error.c_str());
         return false;
     }
-    if (!fit(path.c_str(), fd, request, table, error)) {
+    // Ctrl-C ends a long fit between its pieces.
+    FitRequest stoppable = request;
+    stoppable.stopped = TerminationSignal;
+    if (!FitThroughModule(module->fit, module->release, path.c_str(), fd, stoppable, table, error)) {
         std::fprintf(stderr, "qwdump: %s: %s\n", path.c_str(), error.c_str());
         return false;
     }

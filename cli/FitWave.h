@@ -29,7 +29,7 @@ void AddFitOptions(CLI::App& command, std::string& method, FitRequest& request);
 const FitRequest* FitOption(const std::string& method, FitRequest& request);
 
 // Reads "1,5,9-12" into frame numbers, in order. Returns "" or why it is
-// refused: not numbers from 1, a range that runs backward, more than a bank
+// refused: not numbers from 1 to kMaxTableFrames, a range that runs backward, more than a bank
 // of 32 frames.
 std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames);
 

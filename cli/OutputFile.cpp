@@ -126,8 +126,9 @@ bool WriteByRename(const std::string& path, const struct stat* existing, const v
     return false;
 }
 
-// Follows `path` through its chain of symbolic links to where writing it
-// lands. The end need not exist: a dangling link is written through, as the
+}  // namespace
+
+// The end need not exist: a dangling link is written through, as the
 // shell's '>' does.
 bool FollowLinks(std::string& path, std::string& error)
 {
@@ -153,6 +154,8 @@ bool FollowLinks(std::string& path, std::string& error)
         path = next;
     }
 }
+
+namespace {
 
 // Where writing `path` lands: `target`, at the end of its symbolic links,
 // and what is there (in `info`, unless nothing is).

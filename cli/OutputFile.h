@@ -29,6 +29,11 @@ bool WriteOutputFile(const std::string& path, const void* data, std::size_t size
 // as WriteOutputFile sets it.
 bool CanWriteOutputFile(const std::string& path, std::string& error);
 
+// Follows `path` through its chain of symbolic links to where writing it
+// lands, which need not exist. On a loop or a link that can't be read,
+// returns false with `error` set.
+bool FollowLinks(std::string& path, std::string& error);
+
 // True when `a` and `b` name the same existing file: the same device and
 // inode, or the same path once symbolic links and ".." are resolved.
 bool IsSameFile(const std::string& a, const std::string& b);

@@ -8,6 +8,7 @@
 #include "FitWave.h"
 #include "InputFile.h"
 #include "NoteName.h"
+#include "NumberOption.h"
 #include "StandardOutput.h"
 #include "SyxFile.h"
 #include "SystemLog.h"
@@ -48,14 +49,20 @@ public:
                              return NoteFrequency(name) ? "" : "not a note name from C-1 to G9: " + name;
                          });
         m_subcommand->add_option("--hz", m_hz, "Pitch in Hz, 8 to 12544")
-            ->check(CLI::Range(8.0, 12544.0))
+            ->transform(NumberIn(8, 12544, "Hz"))
             ->excludes(note);
+        // Shorter than a millisecond would be no sound at all, or (rounded
+        // to no frame) no end.
         m_subcommand
-            ->add_option("--seconds,-s", m_seconds, "How long each wave plays, 0 to 3600; 0 plays one until Ctrl-C")
-            ->check(CLI::Range(0.0, kMaxSeconds))
+            ->add_option("--seconds,-s", m_seconds,
+                         "How long each wave plays, 0.001 to 3600; 0 plays one until Ctrl-C")
+            ->transform(NumberIn(0.001, kMaxSeconds, "seconds", true))
             ->capture_default_str();
-        m_subcommand->add_option("--gain,-g", m_gainDb, "Level in dB, -96 to 0 (full scale)")
-            ->check(CLI::Range(-96.0, 0.0))
+        m_subcommand
+            ->add_option("--gain,-g", m_gainDb,
+                         "Level in dB, -96 to 0 (full scale: a wave whose band-limited peak would pass it is "
+                         "scaled down to reach it)")
+            ->transform(NumberIn(-96, 0, "dB"))
             ->capture_default_str();
         m_subcommand->add_option("--port,-p", m_port,
                                  "A JACK audio input port to play to, e.g. system:playback_1 (default: every "
@@ -142,6 +149,9 @@ private:
         Print("Playing %s%s at %s(%.2f Hz), %.1f dB, %s through %s\n", m_file.c_str(), m_waveNumbers.c_str(),
               pitch.c_str(), request.frequency, m_gainDb, length.c_str(), opened.output.c_str());
         std::fflush(stdout);
+        if (opened.limitedDb < 0)
+            std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB: band-limited, it would pass full scale\n",
+                         m_file.c_str(), -opened.limitedDb);
         if (opened.harmonicsKept == 0)
             std::fprintf(stderr, "qwdump: %.2f Hz is at or above half the output's rate (%u Hz): silence\n",
                          request.frequency, opened.sampleRate);

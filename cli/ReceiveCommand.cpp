@@ -10,6 +10,7 @@
 #include "DestinationDirectory.h"
 #include "ExitStatus.h"
 #include "MidiService.h"
+#include "NumberOption.h"
 #include "OutputFile.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -126,12 +128,13 @@ public:
             ->required();
         m_subcommand->add_option("--output,-o", m_output, "Write the messages to this .syx file")
             ->check([](const std::string& path) { return path.empty() ? std::string("no file name given") : ""; });
-        m_subcommand->add_option("--count,-c", m_count, "Stop after this many wave dumps")->check(CLI::PositiveNumber);
+        m_subcommand->add_option("--count,-c", m_count, "Stop after this many wave dumps")
+            ->transform(WholeNumberFrom(1, std::numeric_limits<int>::max(), ""));
         m_subcommand->add_option("--idle", m_idle, "Stop this many seconds after the last message")
-            ->check(CLI::Range(0.1, 3600.0))
+            ->transform(NumberIn(0.1, 3600, "seconds"))
             ->capture_default_str();
         m_subcommand->add_option("--wait", m_wait, "Wait this many seconds for the first message")
-            ->check(CLI::Range(0.1, 86400.0))
+            ->transform(NumberIn(0.1, 86400, "seconds"))
             ->capture_default_str();
         m_subcommand->add_flag("--all", m_all,
                                "Keep other System Exclusive messages too (unpack and show skip them, naming each)");

@@ -9,6 +9,7 @@
 #include "DumpSender.h"
 #include "ExitStatus.h"
 #include "FitWave.h"
+#include "NumberOption.h"
 #include "PrintableText.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
@@ -51,7 +52,7 @@ public:
         m_subcommand
             ->add_option("--gap,-g", m_gapMs,
                          "Pause in milliseconds after each message's wire time, 0 to 10000")
-            ->check(CLI::Range(0, kMaxGapMs))
+            ->transform(WholeNumberIn(0, kMaxGapMs, "milliseconds"))
             ->capture_default_str();
         AddFitOptions(*m_subcommand, m_fit, m_request);
     }

@@ -87,6 +87,10 @@ private:
         std::vector<std::string> skipped;
         if (!input.ReadSyxOrReport(messages, &skipped))
             return kExitFileError;
+        if (messages.empty()) {
+            std::fprintf(stderr, "qwdump: %s: holds no wave dump message\n", m_file.c_str());
+            return kExitFileError;
+        }
         for (std::size_t i = 0; i < messages.size(); ++i) {
             Wave wave;
             WaveDump::Unpack(messages[i].data(), wave);

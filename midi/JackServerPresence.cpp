@@ -44,19 +44,21 @@ bool SomethingListensAt(const std::string& path)
     return listening;
 }
 
+}  // namespace
+
 bool LibJackIsPipeWires()
 {
-    Dl_info info{};
-    return ::dladdr(reinterpret_cast<void*>(&jack_client_open), &info) != 0 && info.dli_fname != nullptr &&
-           std::strstr(info.dli_fname, "pipewire") != nullptr;
+    static const bool pipeWire = [] {
+        Dl_info info{};
+        return ::dladdr(reinterpret_cast<void*>(&jack_client_open), &info) != 0 && info.dli_fname != nullptr &&
+               std::strstr(info.dli_fname, "pipewire") != nullptr;
+    }();
+    return pipeWire;
 }
-
-}  // namespace
 
 bool JackServerMayBeRunning()
 {
-    static const bool pipeWire = LibJackIsPipeWires();
-    return pipeWire || SomethingListensAt(ServerSocketPath());
+    return LibJackIsPipeWires() || SomethingListensAt(ServerSocketPath());
 }
 
 std::string JackDatabaseFolder()

@@ -13,5 +13,8 @@
 // use is PipeWire's, which keeps no such database.
 bool JackServerMayBeRunning();
 
+// True when the libjack in use is PipeWire's (run through pw-jack).
+bool LibJackIsPipeWires();
+
 // The folder of libjack's shared database: /dev/shm/jack_db-UID.
 std::string JackDatabaseFolder();

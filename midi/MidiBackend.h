@@ -58,6 +58,9 @@ struct MidiSystem
     // What it means when its thread waits on a lock for long, and what to
     // do about it; "" when nothing more is known.
     std::string whenLocked = "";
+    // Its library keeps no state shared with other processes: a lock its
+    // thread waits on is its own (JudgeOverdue).
+    bool privateLocks = false;
 };
 
 // The systems the service opens by default: ALSA, then JACK. Their backends

@@ -8,6 +8,7 @@
 #endif
 #if QWD_WITH_JACK
 #include "JackBackend.h"
+#include "JackServerPresence.h"
 #endif
 
 // ALSA's destinations come first, then JACK's. Each backend is cheap to open
@@ -19,8 +20,11 @@ extern "C" void QwdListMidiSystems([[maybe_unused]] const std::string& client, s
     systems.push_back({"ALSA sequencer", [client] { return std::unique_ptr<MidiBackend>(AlsaBackend::Open(client)); }});
 #endif
 #if QWD_WITH_JACK
+    // The database, and with it the lock a dead process leaves, is JACK2's
+    // libjack's alone; PipeWire's keeps none.
+    const bool pipeWire = LibJackIsPipeWires();
     systems.push_back({"JACK server", [client] { return std::make_unique<JackBackend>(client); },
-                       JackBackend::WhenLocked()});
+                       pipeWire ? "" : JackBackend::WhenLocked(), pipeWire});
 #endif
 }
 

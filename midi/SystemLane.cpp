@@ -66,8 +66,11 @@ std::chrono::steady_clock::duration SystemLane::BusyFor() const
 bool SystemLane::StuckOnServerFor(std::chrono::steady_clock::duration longer) const
 {
     const pid_t thread = m_thread.load();
-    return thread != 0 && BusyFor() >= longer &&
-           ReadThreadActivity(::getpid(), thread) == ThreadActivity::kWaitingOnPeer;
+    if (thread == 0 || BusyFor() < longer)
+        return false;
+    const ThreadActivity activity = ReadThreadActivity(::getpid(), thread);
+    return activity == ThreadActivity::kWaitingOnPeer ||
+           (m_system.privateLocks && activity == ThreadActivity::kWaitingOnLock);
 }
 
 LaneWait SystemLane::Wait(const Call& call, MidiDeadline deadline, const MidiWaiter& sleep) const
@@ -85,7 +88,7 @@ LaneWait SystemLane::Await(const std::function<bool()>& done, MidiDeadline deadl
         const pid_t thread = m_thread.load();
         if (thread == 0 || BusyFor() == Clock::duration::zero())
             continue;
-        if (const auto ended = JudgeOverdue(thread, Clock::now() - deadline))
+        if (const auto ended = JudgeOverdue(thread, Clock::now() - deadline, m_system.privateLocks))
             return *ended;
     }
 }

@@ -69,12 +69,14 @@ pid_t CurrentThreadId()
     return static_cast<pid_t>(::syscall(SYS_gettid));
 }
 
-std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue)
+std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue, bool privateLocks)
 {
     switch (ReadThreadActivity(::getpid(), thread)) {
     case ThreadActivity::kWaitingOnPeer:
         return LaneWait::kNotAnswering;
     case ThreadActivity::kWaitingOnLock:
+        if (privateLocks)
+            return LaneWait::kNotAnswering;
         return overdue >= kLockPatience ? std::optional(LaneWait::kLocked) : std::nullopt;
     case ThreadActivity::kWorking:
         break;

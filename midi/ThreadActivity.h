@@ -35,5 +35,9 @@ inline constexpr std::chrono::seconds kLockPatience{2};
 inline constexpr std::chrono::seconds kBusyLimit{10};
 
 // Once a wait for `thread` has overrun its deadline by `overdue`: how it
-// ends, or nothing while it is to go on.
-std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue);
+// ends, or nothing while it is to go on. With `privateLocks` the thread's
+// library shares no state with other processes (PipeWire's libjack), so a
+// lock it waits on is one of its own threads waiting on the server: the
+// thread waits on a peer.
+std::optional<LaneWait> JudgeOverdue(pid_t thread, std::chrono::steady_clock::duration overdue,
+                                     bool privateLocks = false);

@@ -25,9 +25,11 @@ package_packages=(
 # question, hence the noninteractive install below). qemu-system-x86,
 # busybox-static, alsa-utils and cpio: the kernel ALSA test's VM and the
 # receivers inside it (aseqdump, and arecord for play). man-db:
-# the package test looks the pages up.
+# the package test looks the pages up. pipewire, pipewire-jack: a private
+# PipeWire daemon, frozen, for the frozen-server test through pw-jack.
+# valgrind: the fit, watched across its modules' boundaries.
 test_packages=(
-  libgtest-dev libbenchmark-dev jackd2
+  libgtest-dev libbenchmark-dev jackd2 pipewire pipewire-jack valgrind
   qemu-system-x86 busybox-static alsa-utils cpio
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick man-db
@@ -35,7 +37,7 @@ test_packages=(
 
 # sox: what the fit is measured against (bench/fit-bench.sh).
 bench_packages=(
-  valgrind hyperfine sox
+  hyperfine sox
 )
 
 case "${1:-}" in

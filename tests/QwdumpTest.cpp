@@ -80,12 +80,76 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
                                               {"pack", kSquare, kSaw, "--wave", "128"},
                                               {"send", kSquare, "--port", kMonitor},
                                               {"send", kSquare, "--port", kMonitor, "--wave", "97", "--gap", "10001"},
-                                              {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"}}) {
+                                              {"fit", kSaw, "-o", dir.File("x.wav"), "--method", "cubic"},
+                                              // No range lets NaN, infinity or a time of no frame through.
+                                              {"play", kSquare, "--hz", "nan"},
+                                              {"play", kSquare, "--seconds", "nan"},
+                                              {"play", kSquare, "--seconds", "0.00001"},
+                                              {"play", kSquare, "--gain", "-inf"},
+                                              {"receive", "--port", "x", "--wait", "nan"},
+                                              {"receive", "--port", "x", "--idle", "inf"},
+                                              {"fit", kSaw, "-o", dir.File("x.wav"), "--frame-size", "1e3"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
         EXPECT_EQ(r.out, "");
     }
+    // Each says in words what is allowed, whatever the length of the number.
+    const std::string huge = "99999999999999999999999";
+    for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
+             {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
+             {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
+              "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
+             {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
+              "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
+}
+
+TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)
+{
+    const std::string bank = dir.File("bank.syx"), set = dir.File("set");
+    ASSERT_EQ(Qwdump({"pack", kSquare, kSaw, kSquare, "--wave", "97", "-o", bank}).exitStatus, 0);
+    const std::string blocker = set + "/wave-098.wav", kept = set + "/wave-099.wav";
+    const auto files = [&] { return std::distance(std::filesystem::directory_iterator(set), {}); };
+    // A file of the set in the way (a link to itself, a folder): nothing
+    // replaced, nothing left half done, no temporary file, no abort.
+    for (const bool folder : {false, true}) {
+        for (const bool force : {false, true}) {
+            std::filesystem::remove_all(set);
+            std::filesystem::create_directory(set);
+            dir.Write("set/wave-099.wav", "old");
+            if (folder)
+                std::filesystem::create_directory(blocker);
+            else
+                std::filesystem::create_symlink("wave-098.wav", blocker);
+            const std::string why = !force ? "qwdump: " + blocker + " exists; nothing written (--force replaces it)"
+                                    : folder ? "qwdump: cannot write " + blocker + ": can't write to it: Is a directory; nothing written"
+                                             : "qwdump: cannot write " + blocker + ": can't follow the symbolic link: Too "
+                                                                                   "many levels of symbolic links; nothing written";
+            Args args = {"unpack", bank, "-o", set};
+            if (force)
+                args.push_back("--force");
+            EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", why + "\n"})) << folder << force;
+            EXPECT_EQ(ReadWholeFile(kept), "old");
+            EXPECT_EQ(files(), 2);
+        }
+    }
+    // Replaced whole, the old file gone; pack takes each back as it was.
+    std::filesystem::remove_all(blocker);
+    EXPECT_EQ(Qwdump({"unpack", bank, "-o", set, "--force"}).exitStatus, 0);
+    EXPECT_EQ(files(), 3);
+    EXPECT_EQ(Message(kept, 99), Message(kSquare, 99));
+    EXPECT_EQ(Message(blocker, 98), Message(kSaw, 98));
+
+    const std::string other = dir.Write("other.syx", "\xF0\x7E\x7F\x06\x01\xF7"), empty = dir.Write("empty.syx", "");
+    for (const std::string& syx : {empty, other}) {
+        const ProcessResult r = Qwdump({"unpack", syx, "-o", dir.File("none/")});
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_NE(r.err.find("qwdump: no wave dump message in " + syx + "; nothing written\n"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
+    }
+    EXPECT_EQ(Qwdump({"show", other}).exitStatus, 1);
 }
 
 TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
@@ -169,6 +233,43 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndSendCanFitInMemory)
     // --normalize brings any peak to full scale.
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--normalize"}).exitStatus, 0);
     EXPECT_NE(Qwdump({"show", fitted}).out.find("32767"), std::string::npos);
+
+    // Ctrl-C ends a long fit (512 MiB of silence, seconds of work) at once:
+    // 130, and nothing written.
+    const std::string huge = dir.Write("huge.wav", WavBytes::Riff().Format().Header("data", 1u << 29).str());
+    ASSERT_EQ(::truncate(huge.c_str(), 44 + (1 << 29)), 0);
+    BackgroundProcess fit({QWDUMP_PATH, "fit", huge, "--frame-size", "8192", "-o", dir.File("huge/")});
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile("/proc/" + std::to_string(fit.pid()) + "/maps").find("qwd-wave-fit") !=
+                                       std::string::npos; }, 5s));
+    const auto signalled = std::chrono::steady_clock::now();
+    fit.Signal(SIGINT);
+    EXPECT_EQ(WEXITSTATUS(fit.Wait()), 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1s);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("huge")));
+}
+
+// The fit module and qwdump each carry their own C++ runtime: what one side
+// allocates, it frees, for a plain WAV file, libsndfile's module (mu-law)
+// and FFTW's (a long table).
+TEST_F(QwdumpTest, FitUnderValgrindFreesWhatEachSideAllocated)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "valgrind can't run a program built with AddressSanitizer";
+#endif
+    if (!std::filesystem::exists("/usr/bin/valgrind"))
+        GTEST_SKIP() << "no valgrind";
+    const std::string muLaw = dir.Write(
+        "mu-law.wav", WavBytes::Riff().Chunk("fmt ", WavBytes().U16(7).U16(1).U32(8000).U32(8000).U16(1).U16(8).str())
+                          .Chunk("data", std::string(600, '\x35')).str());
+    const std::string table = dir.Write("table.wav", WavetableBytes(256, 2048, "clm "));
+    for (const Args& out : {Args{kSaw, "-o", dir.File("a.wav")}, Args{muLaw, "-o", dir.File("b.wav")},
+                            Args{table, "--wave", "97", "-o", dir.File("c.syx")}}) {
+        Args args = {"/usr/bin/valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=definite",
+                     "--error-exitcode=99", QWDUMP_PATH, "fit"};
+        args.insert(args.end(), out.begin(), out.end());
+        const ProcessResult r = RunProcess(args);
+        EXPECT_EQ(r.exitStatus, 0) << out[0] << ": " << r.err;
+    }
 }
 
 TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
@@ -221,6 +322,17 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
     EXPECT_EQ(Qwdump({"fit", untagged, "--frame-size", "300", "-o", dir.File("x.wav")}),
               (ProcessResult{1, "", "qwdump: " + untagged + ": its 16384 samples don't split into frames of 300 (the "
                                     "frame size asked for): 184 left over\n"}));
+    // A clm chunk's size in as many digits as it takes; one unreadable is refused.
+    for (const int size : {10000, 65535}) {
+        const std::string table = dir.Write("long.wav", WavetableBytes(2, size, "clm "));
+        EXPECT_NE(Qwdump({"fit", table, "--wave", "97", "-o", dir.File("long.syx")})
+                      .out.find("2 frames of " + std::to_string(size) + " samples (clm chunk)"),
+                  std::string::npos);
+        expectBank(dir.File("long.syx"), {0, 1});
+    }
+    const std::string bad = dir.Write("bad.wav", WavBytes::Riff().Format().Chunk("clm ", "<!>20x8 0").Chunk("data", "ab").str());
+    EXPECT_EQ(Qwdump({"fit", bad, "-o", dir.File("x.wav")}),
+              (ProcessResult{1, "", "qwdump: " + bad + ": its clm chunk's frame size after <!> is not a whole number\n"}));
     EXPECT_EQ(Qwdump({"fit", four, "--wave", "126", "-o", dir.File("late.syx")}),
               (ProcessResult{2, "", "qwdump: 4 waves from wave 126 would end at wave 129, past 128; nothing done\n"}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("late.syx")));
@@ -439,6 +551,24 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     EXPECT_NE(Qwdump({"ports"}).out.find("input (after)\n"), std::string::npos);
     EXPECT_EQ(Qwdump({"send", kSquare, "--port", "input (after)", "--wave", "97"}).exitStatus, 0);
     EXPECT_TRUE(after.WaitForEvents(1, 5s));
+
+    // PipeWire's libjack keeps no shared database: a frozen daemon is a
+    // frozen server, at the same deadline, with no word of a lock.
+    if (!std::filesystem::exists("/usr/bin/pipewire") || !std::filesystem::exists("/usr/bin/pw-jack"))
+        GTEST_SKIP() << "no PipeWire (packages pipewire, pipewire-jack): its frozen daemon is not tried";
+    TempDir runtime;
+    const std::string environment = "XDG_RUNTIME_DIR=" + runtime.path();
+    BackgroundProcess pipeWire({"/usr/bin/env", environment, "/usr/bin/pipewire"}, dir.File("pipewire.log"),
+                               dir.File("pipewire.log"));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(runtime.File("pipewire-0")); }, 10s));
+    pipeWire.Signal(SIGSTOP);
+    const std::string throughPipeWire = "unset JACK_DEFAULT_SERVER; " + environment + " exec pw-jack \"$@\"";
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Qwdump({"ports"}, throughPipeWire), (ProcessResult{0, "", notAnswering}));
+    EXPECT_EQ(Qwdump({"play", kSquare, "--seconds", "0.1"}, throughPipeWire),
+              (ProcessResult{4, "", "qwdump: JACK server not answering within 1 s (jack_client_open)\n"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    pipeWire.Signal(SIGCONT);
 }
 
 }  // namespace

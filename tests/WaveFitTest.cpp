@@ -51,7 +51,7 @@ bool Fit(const std::string& path, FitMethod method, FittedFrame& frame, std::str
     FitRequest request;
     request.method = method;
     FittedTable fitted;
-    if (!QwdFitTableFile(path.c_str(), -1, request, fitted, error))
+    if (!FitThroughModule(QwdFitTableFile, QwdFreeFitResult, path.c_str(), -1, request, fitted, error))
         return false;
     frame = fitted.frames.at(0);
     if (table != nullptr)

@@ -59,14 +59,16 @@ QString ImportAudio(QWidget* parent, const QString& startFolder)
         return QString();
     const QString name = QFileInfo(source).fileName();
     std::string error;
-    const FitTableFileFn fit = WaveFitEntry(error);
+    const WaveFitModule* module = WaveFitEntry(error);
     FitRequest request;
     request.spreadTo = 0;  // every frame, to choose from
     FittedTable table;
-    if (fit == nullptr || !fit(QFile::encodeName(source).constData(), -1, request, table, error)) {
+    if (module == nullptr || !FitThroughModule(module->fit, module->release, QFile::encodeName(source).constData(),
+                                               -1, request, table, error)) {
         Alert(QStringLiteral("Failed to import %1: %2")
-                  .arg(name, fit == nullptr ? "the audio fit module can't be opened (" + QString::fromStdString(error) + ")"
-                                            : QString::fromStdString(error)));
+                  .arg(name, module == nullptr
+                                 ? "the audio fit module can't be opened (" + QString::fromStdString(error) + ")"
+                                 : QString::fromStdString(error)));
         return QString();
     }
     const int chosen = table.frames.size() > 1 ? ChooseFrame(parent, table) : 0;

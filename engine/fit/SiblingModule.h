@@ -10,8 +10,9 @@
 #include <string>
 
 // SndfileSource.cpp: opens the regular file `fd`, from its start, without
-// ever closing it.
-using OpenSndfileSourceFn = bool (*)(int fd, std::unique_ptr<AudioSource>& source, std::string& error);
+// ever closing it; on failure writes why into `error`, a buffer of
+// `errorSize` bytes.
+using OpenSndfileSourceFn = bool (*)(int fd, std::unique_ptr<AudioSource>& source, char* error, std::size_t errorSize);
 // FftwHarmonics.cpp: bins 0 to 63 of the discrete Fourier transform of the
 // `n` samples of `cycle` (X_k = sum of x_j e^(-2 pi i j k / n)); zero past n/2.
 using FftwHarmonicsFn = bool (*)(const double* cycle, std::size_t n, double* re, double* im);

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -55,7 +56,7 @@ class SndfileSource : public AudioSource
 public:
     explicit SndfileSource(SNDFILE* file) : m_file(file) {}
 
-    bool Read(double* samples, std::size_t count, std::string& error) override
+    bool Read(double* samples, std::size_t count) override
     {
         const auto width = static_cast<std::size_t>(channels);
         constexpr sf_count_t kBlockFrames = 4096;
@@ -66,7 +67,7 @@ public:
             const auto wanted = static_cast<sf_count_t>(std::min<std::size_t>(kBlockFrames, count - done));
             const sf_count_t read = sf_readf_double(m_file.get(), m_block.data(), wanted);
             if (read <= 0) {
-                error = sf_error(m_file.get()) != SF_ERR_NO_ERROR
+                failure = sf_error(m_file.get()) != SF_ERR_NO_ERROR
                             ? std::string("can't read it: ") + sf_strerror(m_file.get())
                             : "it ends after " + std::to_string(m_read) + " of its " + std::to_string(frames) +
                                   " frames";
@@ -92,12 +93,12 @@ private:
 
 }  // namespace
 
-extern "C" bool QwdOpenSndfileSource(int fd, std::unique_ptr<AudioSource>& source, std::string& error)
+extern "C" bool QwdOpenSndfileSource(int fd, std::unique_ptr<AudioSource>& source, char* error, std::size_t errorSize)
 {
     SF_INFO format{};
     SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_FALSE);
     if (file == nullptr) {
-        error = sf_strerror(nullptr);
+        std::snprintf(error, errorSize, "%s", sf_strerror(nullptr));
         return false;
     }
     auto opened = std::make_unique<SndfileSource>(file);

@@ -71,7 +71,7 @@ class PlainWavSource : public AudioSource
 public:
     PlainWavSource(std::FILE* file, Encoding encoding, std::size_t width) : m_file(file), m_encoding(encoding), m_width(width) {}
 
-    bool Read(double* samples, std::size_t count, std::string& error) override
+    bool Read(double* samples, std::size_t count) override
     {
         const std::size_t frameBytes = m_width * static_cast<std::size_t>(channels);
         const std::size_t perBlock = std::max<std::size_t>(1, kBlockBytes / frameBytes);
@@ -83,7 +83,7 @@ public:
             done += got;
             m_read += static_cast<std::int64_t>(got);
             if (got < wanted) {
-                error = std::ferror(m_file) ? std::string("can't read it: ") + std::strerror(errno)
+                failure = std::ferror(m_file) ? std::string("can't read it: ") + std::strerror(errno)
                                             : "it ends after " + std::to_string(m_read) + " of its " +
                                                   std::to_string(frames) + " frames";
                 return false;
@@ -121,20 +121,42 @@ private:
     std::int64_t m_read = 0;
 };
 
+// "<!>2048 01000000 wavetable ...": the frame size in as many digits as it
+// takes (<!>256, <!>10000), which some writers pad with spaces, then a space
+// and flags. `text` holds the body's first `size` bytes.
+void ReadClmFrameSize(const ChunkHeader& header, const char* text, std::size_t size, TableChunk& table)
+{
+    if (size < 3 || std::memcmp(text, "<!>", 3) != 0) {
+        table.unreadable = "its clm chunk does not begin with <!> and a frame size";
+        return;
+    }
+    std::size_t at = 3;
+    while (at < size && text[at] == ' ')
+        ++at;
+    const std::size_t first = at;
+    while (at < size && text[at] >= '0' && text[at] <= '9')
+        ++at;
+    const std::string digits(text + first, at - first);
+    const bool ended = at < size ? text[at] == ' ' || text[at] == '\0' : header.size == size;
+    if (digits.empty() || !ended) {
+        table.unreadable = "its clm chunk's frame size after <!> is not a whole number";
+        return;
+    }
+    // Past 18 digits it would not fit, and no cycle is that long anyway.
+    if (digits.size() > 18) {
+        table.unreadable = "its clm chunk's frame size, " + digits + ", is not a cycle of 2 to " +
+                           std::to_string(kMaxCycleFrames) + " samples";
+        return;
+    }
+    table.frameSize = std::stoll(digits);
+}
+
 // The frame size that a wavetable chunk's body gives.
 void ReadTableChunk(const ChunkHeader& header, const std::uint8_t* body, std::size_t size, TableChunk& table)
 {
     if (header.Is("clm ")) {
-        // "<!>2048" and flags; some writers pad a shorter size with spaces.
         table.from = FrameSizeFrom::kClmChunk;
-        std::string digits(reinterpret_cast<const char*>(body) + 3, size >= 7 ? 4 : 0);
-        digits.erase(0, digits.find_first_not_of(' '));
-        digits.erase(digits.find_last_not_of(' ') + 1);
-        if (size < 7 || std::memcmp(body, "<!>", 3) != 0 || digits.empty() ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
-            table.unreadable = "its clm chunk gives no frame size";
-        else
-            table.frameSize = std::stoll(digits);
+        ReadClmFrameSize(header, reinterpret_cast<const char*>(body), size, table);
     } else if (header.Is("srge") || header.Is("srgo")) {
         // Version, then frame size; "srgo" marks a one-shot, taken as one cycle.
         table.from = header.Is("srge") ? FrameSizeFrom::kSrgeChunk : FrameSizeFrom::kSrgoChunk;
@@ -172,7 +194,7 @@ std::unique_ptr<AudioSource> ReadWavFile(std::FILE* file, TableChunk& table)
     std::uint32_t dataSize = 0;
     ChunkHeader header;
     while (RiffChunks::ReadChunkHeader(file, header)) {
-        std::uint8_t body[16];
+        std::uint8_t body[32];
         std::size_t taken = 0;
         if (header.Is("fmt ") && formatSize == 0) {
             taken = std::min<std::size_t>(header.size, sizeof format);

@@ -3,10 +3,17 @@
 // the module on first use (WaveFitLoader.h), so only what fits pays for it;
 // it opens libsndfile and FFTW in turn only when a file needs them. This
 // header is all its users see of it.
+//
+// The module and qwdump each carry their own copy of the C++ runtime, so
+// nothing allocated on one side may be freed on the other: only the plain C
+// structures at the end of this file cross between them, and the module
+// frees what it allocated (FitThroughModule).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 enum class FitMethod {
@@ -31,6 +38,7 @@ struct FitRequest
     std::int64_t frameSize = 0;    // 0: as the file's chunk says, or the whole file as one cycle
     std::vector<std::int64_t> frames;  // the frames to take, numbered from 1, in order; empty: see spreadTo
     std::int64_t spreadTo = kBankFrames;  // with no `frames`: all frames, or this many spread evenly; 0: all
+    int (*stopped)() = nullptr;  // when set and nonzero (a termination signal), the fit ends between pieces
 };
 
 struct FittedFrame
@@ -56,13 +64,75 @@ struct FittedTable
     FrameSizeFrom frameSizeFrom = FrameSizeFrom::kWholeFile;
 };
 
+// What crosses into and out of the module.
+extern "C" {
+
+struct QwdFitRequest
+{
+    int method;  // FitMethod
+    int normalize;
+    std::int64_t frameSize;
+    const std::int64_t* frames;  // read only, during the call
+    std::size_t frameCount;
+    std::int64_t spreadTo;
+    int (*stopped)();
+};
+
+struct QwdFitResult
+{
+    FittedFrame* frames;  // the module's: QwdFreeFitResult frees them
+    std::size_t frameCount;
+    double gain;
+    int scaledToFit;
+    std::int64_t sourceFrames;
+    int sourceChannels;
+    char sourceFormat[32];
+    std::int64_t frameSize;
+    std::int64_t tableFrames;
+    int frameSizeFrom;  // FrameSizeFrom
+    char error[1024];   // why, when it returned 0
+};
+
 // Reads `path` and fits the frames `request` asks for. With `fd` at 0 or
 // more, the regular file already open there is read from its start instead,
-// and closed. On failure returns false with `error` set to the reason, e.g.
+// and closed. On failure returns 0 with `error` set to the reason, e.g.
 // libsndfile's own, a remainder left by the frame size, or a frame past the
-// table's last.
-extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& request, FittedTable& table,
-                                std::string& error);
+// table's last. Either way `result` is then the module's until
+// QwdFreeFitResult.
+int QwdFitTableFile(const char* path, int fd, const QwdFitRequest* request, QwdFitResult* result);
+void QwdFreeFitResult(QwdFitResult* result);
+}
+
+static_assert(std::is_trivially_copyable_v<FittedFrame> && std::is_standard_layout_v<FittedFrame>);
 
 inline constexpr char kFitTableFileEntry[] = "QwdFitTableFile";
+inline constexpr char kFreeFitResultEntry[] = "QwdFreeFitResult";
 using FitTableFileFn = decltype(&QwdFitTableFile);
+using FreeFitResultFn = decltype(&QwdFreeFitResult);
+
+// The fit through the module's entries, into the caller's own objects: what
+// the module allocated is copied, then freed by the module itself. On
+// failure returns false with `error` set.
+inline bool FitThroughModule(FitTableFileFn fit, FreeFitResultFn release, const char* path, int fd,
+                             const FitRequest& request, FittedTable& table, std::string& error)
+{
+    const QwdFitRequest asked{static_cast<int>(request.method), request.normalize ? 1 : 0, request.frameSize,
+                              request.frames.data(), request.frames.size(), request.spreadTo, request.stopped};
+    QwdFitResult result{};
+    const bool fitted = fit(path, fd, &asked, &result) != 0;
+    table = FittedTable();
+    error = fitted ? "" : result.error;
+    if (fitted) {
+        table.frames.assign(result.frames, result.frames + result.frameCount);
+        table.gain = result.gain;
+        table.scaledToFit = result.scaledToFit != 0;
+        table.sourceFrames = result.sourceFrames;
+        table.sourceChannels = result.sourceChannels;
+        table.sourceFormat = result.sourceFormat;
+        table.frameSize = result.frameSize;
+        table.frameCount = result.tableFrames;
+        table.frameSizeFrom = static_cast<FrameSizeFrom>(result.frameSizeFrom);
+    }
+    release(&result);
+    return fitted;
+}

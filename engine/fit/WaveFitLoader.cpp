@@ -4,17 +4,21 @@
 
 #include <dlfcn.h>
 
-FitTableFileFn WaveFitEntry(std::string& error)
+const WaveFitModule* WaveFitEntry(std::string& error)
 {
     static std::string failure;
-    static const FitTableFileFn entry = [] {
+    static const WaveFitModule entries = [] {
         const std::string path = ProgramModulePath(QWD_FIT_MODULE_FROM_BINDIR, QWD_FIT_MODULE_IN_BUILD);
         void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
-        void* symbol = module != nullptr ? ::dlsym(module, kFitTableFileEntry) : nullptr;
-        if (symbol == nullptr)
+        WaveFitModule found{};
+        if (module != nullptr) {
+            found.fit = reinterpret_cast<FitTableFileFn>(::dlsym(module, kFitTableFileEntry));
+            found.release = reinterpret_cast<FreeFitResultFn>(::dlsym(module, kFreeFitResultEntry));
+        }
+        if (found.fit == nullptr || found.release == nullptr)
             failure = ::dlerror();
-        return reinterpret_cast<FitTableFileFn>(symbol);
+        return found;
     }();
     error = failure;
-    return entry;
+    return entries.fit != nullptr && entries.release != nullptr ? &entries : nullptr;
 }

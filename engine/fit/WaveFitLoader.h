@@ -6,6 +6,13 @@
 
 #include <string>
 
-// The module's entry, opened on the first call and kept for the life of the
+// The module's entries, for FitThroughModule.
+struct WaveFitModule
+{
+    FitTableFileFn fit;
+    FreeFitResultFn release;
+};
+
+// The module, opened on the first call and kept for the life of the
 // process; null with `error` set to the loader's reason when it can't be.
-FitTableFileFn WaveFitEntry(std::string& error);
+const WaveFitModule* WaveFitEntry(std::string& error);

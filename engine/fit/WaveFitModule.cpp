@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -72,7 +73,9 @@ std::unique_ptr<AudioSource> OpenAudio(std::FILE* file, TableChunk& table, std::
         error = std::string("can't read it: ") + std::strerror(errno);
         return nullptr;
     }
-    open(fileno(file), source, error);
+    char why[256] = "";
+    if (!open(fileno(file), source, why, sizeof why))
+        error = why;
     return source;
 }
 
@@ -158,10 +161,7 @@ bool ChooseFrames(const FitRequest& request, std::int64_t count, std::vector<std
     return true;
 }
 
-}  // namespace
-
-extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& request, FittedTable& table,
-                                std::string& error)
+bool FitTable(const char* path, int fd, const FitRequest& request, FittedTable& table, std::string& error)
 {
     table = FittedTable();
     const FilePtr file = fd >= 0 ? ReadingFrom(fd, error) : OpenRegularFile(path, error);
@@ -197,9 +197,16 @@ extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& requ
         fitter.Begin();
         NearestPicker picker(size);
         for (std::size_t offset = 0; offset < size; offset += piece.size()) {
-            const std::size_t count = std::min(piece.size(), size - offset);
-            if (!source->Read(piece.data(), count, error))
+            // A long table takes seconds: a termination signal ends it here.
+            if (request.stopped != nullptr && request.stopped() != 0) {
+                error = "interrupted before the fit was done";
                 return false;
+            }
+            const std::size_t count = std::min(piece.size(), size - offset);
+            if (!source->Read(piece.data(), count)) {
+                error = source->failure;
+                return false;
+            }
             for (std::size_t j = 0; j < count; ++j) {
                 if (!std::isfinite(piece[j])) {
                     error = "frame " + std::to_string(frame * table.frameSize + static_cast<std::int64_t>(offset + j)) +
@@ -231,4 +238,57 @@ extern "C" bool QwdFitTableFile(const char* path, int fd, const FitRequest& requ
     return true;
 }
 
+template <std::size_t kSize>
+void CopyText(const std::string& text, char (&to)[kSize])
+{
+    const std::size_t length = std::min(text.size(), kSize - 1);
+    std::memcpy(to, text.data(), length);
+    to[length] = '\0';
+}
+
+}  // namespace
+
+extern "C" int QwdFitTableFile(const char* path, int fd, const QwdFitRequest* asked, QwdFitResult* result)
+{
+    *result = QwdFitResult{};
+    FitRequest request;
+    request.method = static_cast<FitMethod>(asked->method);
+    request.normalize = asked->normalize != 0;
+    request.frameSize = asked->frameSize;
+    request.frames.assign(asked->frames, asked->frames + asked->frameCount);
+    request.spreadTo = asked->spreadTo;
+    request.stopped = asked->stopped;
+    FittedTable table;
+    std::string error;
+    if (!FitTable(path, fd, request, table, error)) {
+        CopyText(error, result->error);
+        return 0;
+    }
+    result->frames = static_cast<FittedFrame*>(std::malloc(table.frames.size() * sizeof(FittedFrame)));
+    if (result->frames == nullptr && !table.frames.empty()) {
+        CopyText("not enough memory for the fitted frames", result->error);
+        return 0;
+    }
+    if (!table.frames.empty())
+        std::memcpy(result->frames, table.frames.data(), table.frames.size() * sizeof(FittedFrame));
+    result->frameCount = table.frames.size();
+    result->gain = table.gain;
+    result->scaledToFit = table.scaledToFit ? 1 : 0;
+    result->sourceFrames = table.sourceFrames;
+    result->sourceChannels = table.sourceChannels;
+    CopyText(table.sourceFormat, result->sourceFormat);
+    result->frameSize = table.frameSize;
+    result->tableFrames = table.frameCount;
+    result->frameSizeFrom = static_cast<int>(table.frameSizeFrom);
+    return 1;
+}
+
+extern "C" void QwdFreeFitResult(QwdFitResult* result)
+{
+    std::free(result->frames);
+    result->frames = nullptr;
+    result->frameCount = 0;
+}
+
 static_assert(std::is_same_v<decltype(&QwdFitTableFile), FitTableFileFn>);
+static_assert(std::is_same_v<decltype(&QwdFreeFitResult), FreeFitResultFn>);

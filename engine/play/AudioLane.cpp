@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-AudioLane::AudioLane() : m_thread(&AudioLane::Run, this)
+AudioLane::AudioLane(bool privateLocks) : m_privateLocks(privateLocks), m_thread(&AudioLane::Run, this)
 {
 }
 
@@ -72,7 +72,7 @@ LaneVerdict AudioLane::Await(const std::function<AudioClock::time_point()>& dead
         }
         if (tid == 0)
             continue;
-        if (const auto ended = JudgeOverdue(tid, now - overdueSince))
+        if (const auto ended = JudgeOverdue(tid, now - overdueSince, m_privateLocks))
             return *ended;
     }
 }

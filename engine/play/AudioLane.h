@@ -26,7 +26,8 @@ using LaneVerdict = LaneWait;
 class AudioLane
 {
 public:
-    AudioLane();
+    // `privateLocks`: as for JudgeOverdue.
+    explicit AudioLane(bool privateLocks = false);
     // Joins the thread. An abandoned lane is never destroyed (see LanePtr):
     // its thread still runs, and the process must end with _Exit.
     ~AudioLane();
@@ -57,5 +58,6 @@ private:
     bool m_closing = false;
     bool m_abandoned = false;
     pid_t m_tid = 0;
-    std::thread m_thread;
+    const bool m_privateLocks;
+    std::thread m_thread;  // last: it starts once the rest is set
 };

@@ -2,6 +2,8 @@
 
 #include <fftw3.h>
 
+#include <algorithm>
+#include <cmath>
 #include <complex>
 #include <mutex>
 
@@ -47,4 +49,20 @@ BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double fr
     table.samples.assign(out.begin(), out.end());
     table.samples.push_back(table.samples.front());
     return table;
+}
+
+double LimitToFullScale(BandLimitedTable& table, double gain)
+{
+    // A hair below 1.0: the oscillator's interpolation and its float
+    // products may round up by an ulp or two.
+    constexpr double kFullScale = 1.0 - 1e-6;
+    float peak = 0.0f;
+    for (const float sample : table.samples)
+        peak = std::max(peak, std::abs(sample));
+    if (peak * gain <= kFullScale)
+        return 1.0;
+    const double scale = kFullScale / (peak * gain);
+    for (float& sample : table.samples)
+        sample = static_cast<float>(sample * scale);
+    return scale;
 }

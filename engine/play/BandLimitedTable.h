@@ -21,3 +21,10 @@ struct BandLimitedTable
 };
 
 BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double frequency, double sampleRate);
+
+// Band-limiting overshoots between the wave's samples (a full-scale square's
+// table peaks near 1.28), so the gain alone does not keep the sound within
+// full scale. A table whose peak times `gain` would pass it is scaled down
+// until that peak reaches full scale, and no further; any other is left as
+// it is. Returns the factor it was scaled by (1: not at all).
+double LimitToFullScale(BandLimitedTable& table, double gain);

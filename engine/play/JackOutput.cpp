@@ -1,5 +1,6 @@
 #include "Outputs.h"
 
+#include "JackServerPresence.h"
 #include "PeriodTimer.h"
 
 #include <jack/jack.h>
@@ -141,7 +142,7 @@ void WatchPeriods(PlayWatch& watch, JackSide& side)
 void PlayThroughJack(PlayWatch& watch)
 {
     PlayReport& report = watch.Report();
-    LanePtr lane(new AudioLane);
+    LanePtr lane(new AudioLane(LibJackIsPipeWires()));
     auto owned = std::make_unique<JackSide>();
     JackSide* side = owned.get();
     const auto call = [&](const char* name, std::function<void()> work) {

@@ -3,6 +3,7 @@
 #include "BandLimitedTable.h"
 #include "JackServerPresence.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <poll.h>
@@ -19,19 +20,24 @@ constexpr std::chrono::milliseconds kStopLatency{20};
 
 std::unique_ptr<Oscillator> PlayWatch::MakeOscillator(unsigned sampleRate)
 {
+    const double gain = std::pow(10.0, m_request.gainDb / 20.0);
     std::vector<std::vector<float>> tables;
     for (const PlayWave& wave : m_request.waves) {
         std::int16_t samples[128];
         std::copy(wave.begin(), wave.end(), samples);
         BandLimitedTable table = MakeBandLimitedTable(samples, m_request.frequency, sampleRate);
         m_report.harmonicsKept = table.harmonicsKept;
+        m_report.limitedDb = std::min(m_report.limitedDb, 20.0 * std::log10(LimitToFullScale(table, gain)));
         tables.push_back(std::move(table.samples));
     }
     m_report.sampleRate = sampleRate;
-    const auto framesEach = static_cast<std::uint64_t>(std::llround(m_request.secondsEach * sampleRate));
-    return std::make_unique<Oscillator>(std::move(tables), m_request.frequency / sampleRate,
-                                        static_cast<float>(std::pow(10.0, m_request.gainDb / 20.0)), framesEach,
-                                        static_cast<std::uint32_t>(std::lround(kFadeSeconds * sampleRate)));
+    // A time too short for one frame still ends: 0 frames means until stopped.
+    const auto framesEach =
+        m_request.secondsEach > 0
+            ? std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(m_request.secondsEach * sampleRate)))
+            : 0;
+    return std::make_unique<Oscillator>(std::move(tables), m_request.frequency / sampleRate, static_cast<float>(gain),
+                                        framesEach, static_cast<std::uint32_t>(std::lround(kFadeSeconds * sampleRate)));
 }
 
 void PlayWatch::Started() const

@@ -43,6 +43,7 @@ struct PlayReport
     unsigned sampleRate = 0;
     unsigned periodFrames = 0;
     int harmonicsKept = 0;           // of the wave's 64, those below half the sample rate
+    double limitedDb = 0;            // 0, or how far the loudest wave was scaled down to stay within full scale
     double worstPeriodSeconds = 0;   // the longest the audio callback took for one period
     unsigned underruns = 0;          // times the device ran dry: gaps in the sound (ALSA)
     // A thread was left inside libjack or libasound, waiting on a server that

@@ -25,7 +25,7 @@ inline std::string WavetableBytes(int frames, int size, const std::string& chunk
     WavBytes wav = WavBytes::Riff().Format();
     std::string digits = std::to_string(size);
     if (chunk == "clm ")
-        wav.Chunk("clm ", "<!>" + digits.append(4 - digits.size(), ' ') + " 00000000");
+        wav.Chunk("clm ", "<!>" + digits.append(digits.size() < 4 ? 4 - digits.size() : 0, ' ') + " 00000000");
     else if (chunk == "srge")
         wav.Chunk("srge", WavBytes().U32(1).U32(size).str());
     else if (chunk == "uhWT")
