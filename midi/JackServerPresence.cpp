@@ -58,8 +58,3 @@ bool JackServerMayBeRunning()
     static const bool pipeWire = LibJackIsPipeWires();
     return pipeWire || SomethingListensAt(ServerSocketPath());
 }
-
-std::string JackDatabaseFolder()
-{
-    return "/dev/shm/jack_db-" + std::to_string(::getuid());
-}
