@@ -60,8 +60,3 @@ bool JackServerMayBeRunning()
 {
     return LibJackIsPipeWires() || SomethingListensAt(ServerSocketPath());
 }
-
-std::string JackDatabaseFolder()
-{
-    return "/dev/shm/jack_db-" + std::to_string(::getuid());
-}

@@ -13,7 +13,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using JackBackendTest = MidiServiceTest;
+class JackBackendTest : public MidiServiceTest
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_PRIVATE_SHM();
+        MidiServiceTest::SetUp();
+    }
+};
 using Outcomes = std::vector<std::shared_ptr<SysexOutcome>>;
 
 // True when every send ended within 5 s, delivered as `delivered` says.

@@ -17,17 +17,21 @@ extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<voi
         PlayThroughJack(watch);
         return;
     }
+    const std::string noJack = "no JACK server is running";
+#else
+    // A user told "no server" would start one, to no avail.
+    const std::string noJack = "this build has no JACK";
 #endif
     if (!request.jackPort.empty()) {
-        watch.Fail(PlayOutcome::kNoPort, "no JACK server is running to play to " + request.jackPort);
+        watch.Fail(PlayOutcome::kNoPort, noJack + " to play to " + request.jackPort);
         return;
     }
 #if QWD_WITH_ALSA
     PlayThroughAlsa(watch);
     if (report.outcome == PlayOutcome::kNoOutput)
-        report.error = "no audio output: no JACK server is running, and " + report.error;
+        report.error = "no audio output: " + noJack + ", and " + report.error;
 #else
-    watch.Fail(PlayOutcome::kNoOutput, "no audio output: no JACK server is running");
+    watch.Fail(PlayOutcome::kNoOutput, "no audio output: " + noJack + ", and this build has no ALSA");
 #endif
 }
 

@@ -8,6 +8,7 @@
 //
 //   jack_lock_stress RUNS QWDUMP WINDOW WAV
 
+#include "PrivateShm.h"
 #include "Process.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@ bool JackLocked()
 
 TEST(JackLockStress, OurProgramsEndedAtRandomMomentsNeverLeaveJackLocked)
 {
+    SKIP_WITHOUT_PRIVATE_SHM();  // it empties /dev/shm
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const TempDir runtime;

@@ -2,11 +2,14 @@
 // this process and its children never touch a user's server.
 #pragma once
 
+#include "PrivateShm.h"
 #include "Process.h"
 #include "ThreadActivity.h"
 
+#if QWD_WITH_JACK
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#endif
 
 #include <atomic>
 #include <cstdint>
@@ -41,6 +44,10 @@ public:
                                const std::string& name = "", int periodFrames = 1024)
         : m_name(name.empty() ? UniqueJackServerName() : name), m_extra(extra), m_period(periodFrames)
     {
+        // A test that forgot SKIP_WITHOUT_PRIVATE_SHM() fails here, before
+        // touching the machine's JACK.
+        if (const std::string why = NoPrivateShm(); !why.empty())
+            throw std::runtime_error("jackd is started only in a /dev/shm of its own: " + why);
         UseJackServer(m_name);
         m_jackd = Launch(logPath);
     }
@@ -162,6 +169,7 @@ private:
     BackgroundProcess m_process;
 };
 
+#if QWD_WITH_JACK
 // A JACK client of the test's own: its port NAME:out plays the given
 // events, one a cycle, as a synth's dump might arrive, or in a burst, as
 // many to a cycle as fit.
@@ -210,3 +218,4 @@ private:
     bool m_burst = false;
     std::atomic<std::size_t> m_next{SIZE_MAX};
 };
+#endif
