@@ -93,6 +93,7 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
 // word of the loss where it was, then what came once there was room again.
 TEST(JackBackendReceiveTest, AnOverrunIsSaidWhereItHappenedAndReadingGoesOn)
 {
+    SKIP_WITHOUT_PRIVATE_SHM();
     TempDir dir;
     PrivateJackServer server(dir.File("jackd.log"));
     JackSender synth("synth");
