@@ -1,4 +1,4 @@
-// The costs behind the fit's choice of transform (engine/fit/CycleFit.cpp):
+// The costs behind the fit's choice of transform (fit/CycleFit.cpp):
 // harmonics 0 to 63 computed directly, per sample, against FFTW's transform
 // once planned, at lengths of the cycles and tables users bring; and, before
 // the benchmarks, what loading FFTW and planning its first length cost in a

@@ -4,6 +4,7 @@
 #include "ExitStatus.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
+#include "MidiExit.h"
 #include "Termination.h"
 
 #include <csignal>

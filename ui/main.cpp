@@ -6,6 +6,7 @@
 #include "MessageBoxAlert.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
+#include "MidiExit.h"
 #include "Termination.h"
 #include "WavePreview.h"
 

@@ -1,11 +1,7 @@
 #include "Termination.h"
 
-#include "MidiService.h"
-
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 #include <fcntl.h>
@@ -60,16 +56,4 @@ int TerminationFd()
 int ExitStatusAfterSignals(int status)
 {
     return g_signal != 0 ? 128 + g_signal : status;
-}
-
-int CloseMidiAndReturn(int status)
-{
-    MIDIServiceSetWaiter(nullptr);
-    const bool closed = MIDIServiceShutDown();
-    status = ExitStatusAfterSignals(status);
-    if (closed)
-        return status;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(status);
 }

@@ -1,6 +1,6 @@
-// How both programs end. SIGINT, SIGTERM and SIGHUP end them the way
-// quitting does: the handler only notes the signal, and the program stops at
-// its next safe point (a send in flight ends whole, nothing new starts, the
+// The signals that end both programs. SIGINT, SIGTERM and SIGHUP end them
+// the way quitting does: the handler only notes the signal, and the program
+// stops at its next safe point (a send in flight ends whole, nothing new starts, the
 // MIDI systems are closed) with 128 + the signal's number, as shells report
 // it. Nothing ends inside a signal handler, where another thread may be
 // midway through libjack's shared state.
@@ -21,9 +21,3 @@ int TerminationFd();
 
 // 128 + the signal caught, or `status` when none was.
 int ExitStatusAfterSignals(int status);
-
-// The one way out once MIDI may have been used: closes the MIDI service and
-// returns ExitStatusAfterSignals(status). When a MIDI system was left inside
-// a call that waits on its server, the process ends here instead, with that
-// status: exit handlers must not run beside it.
-int CloseMidiAndReturn(int status);
