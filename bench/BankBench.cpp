@@ -38,8 +38,8 @@ int main(int argc, char** argv)
     PrivateJackServer server(dir.File("jackd.log"), {}, "", 256);
     MidiDump monitor(server, dir.File("monitor.log"), "midi-monitor", true);
 
-    std::vector<std::string> argv0 = {QWDUMP_PATH, "send", "--port", "midi-monitor:input", "--wave", "97",
-                                      "--gap", "0"};
+    std::vector<std::string> argv0 = {QWDUMP_PATH, "send", "--port", "midi-monitor:input",
+                                      "--wave",    "97",   "--gap",  "0"};
     for (int i = 0; i < kWaves; ++i)
         argv0.push_back(EXAMPLE_WAVE);
 

@@ -31,9 +31,8 @@ void Fit(benchmark::State& state, HarmonicFitter::Transform transform)
     HarmonicFitter fitter(n, 1, transform);
     for (auto _ : state)
         benchmark::DoNotOptimize(fitter.Fit(cycle.data()));
-    state.counters["ns/sample"] =
-        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+    state.counters["ns/sample"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Direct(benchmark::State& state)
@@ -60,9 +59,8 @@ void BM_DirectTwoLanes(benchmark::State& state)
         direct.Finish(re, im);
         benchmark::DoNotOptimize(re);
     }
-    state.counters["ns/sample"] =
-        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+    state.counters["ns/sample"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_Direct)->Arg(128)->Arg(600)->Arg(2048)->Arg(10007)->Arg(65535)->Arg(65536)->Unit(benchmark::kMicrosecond);

@@ -125,9 +125,9 @@ int main(int argc, char** argv)
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> phase(0, static_cast<int>(kPeriodSeconds * 2e6));
 
-    std::vector<double> arrival;     // MIDISendSysex -> receiver has it, wall clock
-    std::vector<double> arrivalJack; // the same in JACK frames (cycle starts)
-    std::vector<double> completion;  // MIDISendSysex -> completion procedure called
+    std::vector<double> arrival;      // MIDISendSysex -> receiver has it, wall clock
+    std::vector<double> arrivalJack;  // the same in JACK frames (cycle starts)
+    std::vector<double> completion;   // MIDISendSysex -> completion procedure called
     double first = 0;
     int lost = 0;
     for (int i = 0; i <= sends; ++i) {
@@ -170,8 +170,7 @@ int main(int argc, char** argv)
     jack_client_close(receiver.client);
 
     std::printf("JACK dummy driver, %d Hz, %d frames a period (%.3f ms); %d sends of %u bytes\n",
-                PrivateJackServer::kSampleRate, kPeriodFrames, kPeriodSeconds * 1e3, sends,
-                kMessageBytes);
+                PrivateJackServer::kSampleRate, kPeriodFrames, kPeriodSeconds * 1e3, sends, kMessageBytes);
     std::printf("first send (registers and connects its port): %.2f periods\n", first);
     if (arrival.empty()) {
         std::printf("no message arrived\n");
@@ -191,7 +190,6 @@ int main(int argc, char** argv)
     for (std::size_t at = log.find("XRun"); at != std::string::npos; at = log.find("XRun", at + 1))
         ++xruns;
     std::printf("xruns reported by jackd during the run: %zu\n", xruns);
-    std::printf("for comparison, a DIN MIDI cable needs 96 ms (%.1f periods) for 300 bytes\n",
-                0.096 / kPeriodSeconds);
+    std::printf("for comparison, a DIN MIDI cable needs 96 ms (%.1f periods) for 300 bytes\n", 0.096 / kPeriodSeconds);
     return 0;
 }

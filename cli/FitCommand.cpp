@@ -77,8 +77,7 @@ public:
 
     void AddOptions() override
     {
-        m_subcommand->add_option("IN", m_input, "Audio file: WAV, AIFF, FLAC, ... (all channels averaged)")
-            ->required();
+        m_subcommand->add_option("IN", m_input, "Audio file: WAV, AIFF, FLAC, ... (all channels averaged)")->required();
         m_subcommand
             ->add_option("--output,-o", m_output,
                          "OUT.wav: the one 128-sample mono 16-bit WAV file of one cycle or one frame; DIR/: a WAV "

@@ -18,8 +18,7 @@ void AddFrameOptions(CLI::App& command, FitRequest& request)
         ->transform(WholeNumberIn(2, kMaxCycleFrames, "samples"));
     command
         .add_option_function<std::string>(
-            "--frames",
-            [&request](const std::string& text) { ParseFrameList(text, request.frames); },
+            "--frames", [&request](const std::string& text) { ParseFrameList(text, request.frames); },
             "Take these frames of a table, numbered from 1, in this order, e.g. 1,5,9-12; at most 32. Without it a "
             "table of up to 32 frames gives all, a longer one 32 spread evenly, first and last included")
         ->check([](const std::string& text) {
@@ -70,7 +69,8 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
         const std::size_t dash = item.find('-');
         std::int64_t first = 0;
         std::int64_t last = 0;
-        if (!number(item.substr(0, dash), first) || !number(dash == std::string::npos ? item : item.substr(dash + 1), last))
+        if (!number(item.substr(0, dash), first) ||
+            !number(dash == std::string::npos ? item : item.substr(dash + 1), last))
             return "'" + item + "' is not a frame number from 1 to " + std::to_string(kMaxTableFrames) +
                    " or a range such as 9-12";
         if (last < first)

@@ -35,7 +35,8 @@ CLI::Validator WholeNumber(std::int64_t low, std::int64_t high, bool saturate, c
         [=](std::string& text) {
             const bool negative = !text.empty() && text[0] == '-';
             const std::string digits = text.substr(negative ? 1 : 0);
-            if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            if (digits.empty() ||
+                !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
                 return Refusal(text, allowed);
             // Saturates one past the range: however long, it stays outside.
             const std::int64_t limit = negative ? -low + 1 : high + (saturate ? 0 : 1);

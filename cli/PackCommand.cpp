@@ -7,8 +7,8 @@
 #include "ExitStatus.h"
 #include "FitWave.h"
 #include "OutputFile.h"
-#include "SyxFile.h"
 #include "StandardOutput.h"
+#include "SyxFile.h"
 #include "WaveDumpBank.h"
 
 #include <cstdio>
@@ -47,7 +47,8 @@ public:
             }
         }
         std::vector<BankMessage> bank;
-        if (const int status = GatherWaveDumps(m_files, m_waveNumber, FitOption(m_fit, m_request), bank); status != kExitOk)
+        if (const int status = GatherWaveDumps(m_files, m_waveNumber, FitOption(m_fit, m_request), bank);
+            status != kExitOk)
             return status;
         std::vector<SysexMessage> messages;
         for (BankMessage& message : bank)

@@ -10,8 +10,8 @@
 #include "NoteName.h"
 #include "NumberOption.h"
 #include "StandardOutput.h"
-#include "SyxFile.h"
 #include "SystemLog.h"
+#include "SyxFile.h"
 #include "Termination.h"
 #include "WaveDump.h"
 #include "WavePlayEntry.h"
@@ -28,13 +28,12 @@ class PlayCommand : public Command
 public:
     explicit PlayCommand(CLI::App& app)
         : Command(app.add_subcommand(
-              "play",
-              "Play the 128-sample wave of a WAV file exactly as it would be sent, looped as an oscillator: "
-              "through JACK when a server is running, otherwise through ALSA's default device. A .syx file's "
-              "messages play one after another. Harmonics at or above half the output's sample rate are left "
-              "out, so high notes do not alias. Exit status: 0 played (or ended by Ctrl-C, then 130); 1 the "
-              "file did not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio "
-              "input; 4 the audio system refused, went away or stopped answering."))
+              "play", "Play the 128-sample wave of a WAV file exactly as it would be sent, looped as an oscillator: "
+                      "through JACK when a server is running, otherwise through ALSA's default device. A .syx file's "
+                      "messages play one after another. Harmonics at or above half the output's sample rate are left "
+                      "out, so high notes do not alias. Exit status: 0 played (or ended by Ctrl-C, then 130); 1 the "
+                      "file did not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio "
+                      "input; 4 the audio system refused, went away or stopped answering."))
     {
     }
 
@@ -54,8 +53,7 @@ public:
         // Shorter than a millisecond would be no sound at all, or (rounded
         // to no frame) no end.
         m_subcommand
-            ->add_option("--seconds,-s", m_seconds,
-                         "How long each wave plays, 0.001 to 3600; 0 plays one until Ctrl-C")
+            ->add_option("--seconds,-s", m_seconds, "How long each wave plays, 0.001 to 3600; 0 plays one until Ctrl-C")
             ->transform(NumberIn(0.001, kMaxSeconds, "seconds", true))
             ->capture_default_str();
         m_subcommand
@@ -92,7 +90,8 @@ public:
         request.jackPort = m_port;
         request.stopFd = TerminationFd();
         PlayReport report;
-        play(request, [&](const PlayReport& opened) { Announce(request, opened); }, report);
+        play(
+            request, [&](const PlayReport& opened) { Announce(request, opened); }, report);
         const int status = Outcome(report);
         if (report.threadLeftBehind) {
             // Exit handlers must not run beside a thread inside libjack.
@@ -116,8 +115,8 @@ private:
                 WaveDump::Unpack(message.data(), samples);
                 waves.emplace_back();
                 std::copy(std::begin(samples), std::end(samples), waves.back().begin());
-                m_waveNumbers += (m_waveNumbers.empty() ? " (wave " : ", ") +
-                                 std::to_string(WaveDump::WaveNumberOf(message.data()));
+                m_waveNumbers +=
+                    (m_waveNumbers.empty() ? " (wave " : ", ") + std::to_string(WaveDump::WaveNumberOf(message.data()));
             }
             m_waveNumbers += ")";
             return kExitOk;
@@ -173,8 +172,9 @@ private:
                     1e3 * report.periodFrames / report.sampleRate, report.harmonicsKept,
                     1e3 * report.worstPeriodSeconds);
         if (report.underruns > 0)
-            std::fprintf(stderr, "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "
-                                 "had gaps\n",
+            std::fprintf(stderr,
+                         "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "
+                         "had gaps\n",
                          report.underruns, report.underruns == 1 ? "" : "s");
         if (report.outcome == PlayOutcome::kPlayed)
             return kExitOk;

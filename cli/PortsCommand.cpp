@@ -17,10 +17,7 @@ class PrintedPopup : public TitlePopup
 {
 public:
     // One line each, whatever control characters a title holds.
-    void AddItemWithTitle(const std::string& title) override
-    {
-        Print("%s\n", EscapeControlCharacters(title).c_str());
-    }
+    void AddItemWithTitle(const std::string& title) override { Print("%s\n", EscapeControlCharacters(title).c_str()); }
 };
 
 class PortsCommand : public Command

@@ -175,8 +175,8 @@ public:
         ClearCount();
         if (m_messages.empty()) {
             SayWhatIsMissing();
-            std::fprintf(stderr, "qwdump: %s from %s\n", gone ? "nothing arrived before it went away" : "nothing arrived",
-                         shown.c_str());
+            std::fprintf(stderr, "qwdump: %s from %s\n",
+                         gone ? "nothing arrived before it went away" : "nothing arrived", shown.c_str());
             return gone ? kExitNoSuchPort : kExitFileError;
         }
         // A signal that ended the collecting is answered by this write; only
@@ -247,8 +247,10 @@ private:
             std::fprintf(stderr, "qwdump: dropped %s\n", item.why.c_str());
             ++(item.waveDump ? m_wavesCutShort : m_othersCutShort);
         } else if (kept && m_bytesKept + message.size() > kMaxSyxFileBytes) {
-            std::fprintf(stderr, "qwdump: dropped a %zu-byte message: the backup would pass %zu MiB, the most a .syx "
-                                 "file qwdump reads may hold\n", message.size(), kMaxSyxFileBytes >> 20);
+            std::fprintf(stderr,
+                         "qwdump: dropped a %zu-byte message: the backup would pass %zu MiB, the most a .syx "
+                         "file qwdump reads may hold\n",
+                         message.size(), kMaxSyxFileBytes >> 20);
             ++m_losses;
         } else if (wave) {
             Say("Received wave " + std::to_string(WaveDump::WaveNumberOf(message.data())));

@@ -29,12 +29,11 @@ class SendCommand : public Command
 public:
     explicit SendCommand(CLI::App& app)
         : Command(app.add_subcommand(
-              "send",
-              "Send the wave dump messages of WAV and .syx files to a MIDI destination, one after another.\n"
-              "Each message after the first starts only when the previous one has gone out and its wire time "
-              "at MIDI's 31,250 baud (96 ms for 300 bytes) plus the gap has passed: devices behind USB or DIN "
-              "interfaces need that pause (20 to 200 ms) to store each wave, and a fast computer must never "
-              "overrun a slow cable further down."))
+              "send", "Send the wave dump messages of WAV and .syx files to a MIDI destination, one after another.\n"
+                      "Each message after the first starts only when the previous one has gone out and its wire time "
+                      "at MIDI's 31,250 baud (96 ms for 300 bytes) plus the gap has passed: devices behind USB or DIN "
+                      "interfaces need that pause (20 to 200 ms) to store each wave, and a fast computer must never "
+                      "overrun a slow cable further down."))
     {
     }
 
@@ -50,8 +49,7 @@ public:
                                                    "follow in order. Required with WAV files; .syx messages "
                                                    "keep their own");
         m_subcommand
-            ->add_option("--gap,-g", m_gapMs,
-                         "Pause in milliseconds after each message's wire time, 0 to 10000")
+            ->add_option("--gap,-g", m_gapMs, "Pause in milliseconds after each message's wire time, 0 to 10000")
             ->transform(WholeNumberIn(0, kMaxGapMs, "milliseconds"))
             ->capture_default_str();
         AddFitOptions(*m_subcommand, m_fit, m_request);
@@ -63,7 +61,8 @@ public:
         // out: a bad file late in a bank must not leave half of it sent.
         std::vector<BankMessage> bank;
         const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
-        if (const int status = GatherWaveDumps(m_files, firstWave, FitOption(m_fit, m_request), bank); status != kExitOk)
+        if (const int status = GatherWaveDumps(m_files, firstWave, FitOption(m_fit, m_request), bank);
+            status != kExitOk)
             return status;
         const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
         if (destination == 0) {

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kRowsPerHalf = 8;     // picture rows above (and below) the zero line
-constexpr int kPictureColumns = 64; // one column per two samples
+constexpr int kRowsPerHalf = 8;      // picture rows above (and below) the zero line
+constexpr int kPictureColumns = 64;  // one column per two samples
 
 using Wave = std::int16_t[128];
 
@@ -56,7 +56,8 @@ class ShowCommand : public Command
 {
 public:
     explicit ShowCommand(CLI::App& app)
-        : Command(app.add_subcommand("show", "Show the 128-sample wave read from a WAV file, or each wave of a .syx file"))
+        : Command(
+              app.add_subcommand("show", "Show the 128-sample wave read from a WAV file, or each wave of a .syx file"))
     {
     }
 

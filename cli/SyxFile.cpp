@@ -45,8 +45,7 @@ bool ReadRegularFile(int fd, std::size_t limit, std::vector<std::uint8_t>& bytes
 
 }  // namespace
 
-bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
-                     std::vector<std::string>* skipped)
+bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error, std::vector<std::string>* skipped)
 {
     std::vector<std::uint8_t> bytes;
     if (!ReadRegularFile(fd, kMaxSyxFileBytes, bytes, error))
@@ -63,11 +62,11 @@ bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& e
             const auto next = static_cast<std::size_t>(end - bytes.begin()) + 1;
             const std::string wrong = whole ? WaveDump::Check(bytes.data() + start, next - start, offset) : "";
             if (whole && !wrong.empty()) {
-                skipped->push_back("byte " + std::to_string(start) + ": skipped a " + std::to_string(next - start) +
-                                   "-byte System Exclusive message that is not a " +
-                                   (waveHeader ? "well-formed wave dump (byte " + std::to_string(start + offset) +
-                                                     ": " + wrong + ")"
-                                               : std::string("wave dump")));
+                skipped->push_back(
+                    "byte " + std::to_string(start) + ": skipped a " + std::to_string(next - start) +
+                    "-byte System Exclusive message that is not a " +
+                    (waveHeader ? "well-formed wave dump (byte " + std::to_string(start + offset) + ": " + wrong + ")"
+                                : std::string("wave dump")));
                 start = next;
                 continue;
             }

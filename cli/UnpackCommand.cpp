@@ -5,10 +5,10 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "InputFile.h"
 #include "MonoWav.h"
 #include "OutputSet.h"
 #include "StandardOutput.h"
-#include "InputFile.h"
 #include "WaveDump.h"
 
 #include <cerrno>

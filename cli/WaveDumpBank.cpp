@@ -65,8 +65,7 @@ int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> fi
     return wavFiles == 0 || BankFits(*firstWave, nextWave) ? kExitOk : kExitUsage;
 }
 
-void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave,
-                      std::vector<BankMessage>& bank)
+void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
 {
     for (const FittedFrame& frame : table.frames) {
         std::copy(std::begin(frame.samples), std::end(frame.samples), s_Engine.m_anWave);

@@ -30,8 +30,7 @@ int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> fi
 // The taken frames of `table` (fitted from `file`), packed for consecutive
 // wave numbers from `nextWave`, which ends past the last. Those past 128 are
 // only counted.
-void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave,
-                      std::vector<BankMessage>& bank);
+void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave, std::vector<BankMessage>& bank);
 
 // Refuses, with a line on stderr, a bank from `firstWave` to `nextWave` - 1
 // that passes 128. Returns whether it fits.

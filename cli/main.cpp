@@ -2,9 +2,9 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "MidiExit.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
-#include "MidiExit.h"
 #include "Termination.h"
 
 #include <csignal>
@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     CatchTerminationSignals();
 
-    CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it", "qwdump");
+    CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it",
+                 "qwdump");
     app.require_subcommand(1);
     app.set_version_flag("--version", "qwdump " QWD_VERSION, "Print the version and exit");
     // Global options may also follow the command's own.

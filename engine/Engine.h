@@ -20,10 +20,10 @@ public:
     // set to 300. The bytes are overwritten by the next call: copy them at once.
     const std::uint8_t* PackWavToSysex(std::int32_t index, std::uint32_t& length);
 
-    std::int32_t m_bLoaded;     // 1 while m_anWave holds a loaded wave
-    std::int32_t m_bResampled;  // 1 when the last load fitted the data to 128 samples
-    std::int16_t m_anWave[128]; // the wave, in host byte order once loaded
-    const char* m_pszError;     // "" or the fixed message of the last failed load
+    std::int32_t m_bLoaded;      // 1 while m_anWave holds a loaded wave
+    std::int32_t m_bResampled;   // 1 when the last load fitted the data to 128 samples
+    std::int16_t m_anWave[128];  // the wave, in host byte order once loaded
+    const char* m_pszError;      // "" or the fixed message of the last failed load
 };
 
 // The application's one engine, alive for the whole process.
@@ -34,9 +34,9 @@ extern CEngine s_Engine;
 // format chunk declares (the loader reads 16-bit pairs whatever it says).
 struct LoadFacts
 {
-    int openErrno = 0;         // the open's errno, when the file could not be opened
-    unsigned fileType = 0;     // its S_IFMT bits, when it is not a regular file
-    int declaredBits = -1;     // bits per sample, once the format chunk was read
+    int openErrno = 0;      // the open's errno, when the file could not be opened
+    unsigned fileType = 0;  // its S_IFMT bits, when it is not a regular file
+    int declaredBits = -1;  // bits per sample, once the format chunk was read
 };
 
 // engine.LoadWaveFile(path), also filling `facts`, in the same one reading

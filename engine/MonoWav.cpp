@@ -18,8 +18,8 @@ std::string MonoWavBytes(const std::int16_t* samples, std::size_t count, std::ui
     Put(bytes, 36 + dataBytes, 4);
     bytes += "WAVEfmt ";
     Put(bytes, 16, 4);
-    Put(bytes, 1, 2);               // PCM
-    Put(bytes, 1, 2);               // mono
+    Put(bytes, 1, 2);  // PCM
+    Put(bytes, 1, 2);  // mono
     Put(bytes, sampleRate, 4);
     Put(bytes, 2 * sampleRate, 4);  // byte rate
     Put(bytes, 2, 2);               // block alignment

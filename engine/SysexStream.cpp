@@ -20,13 +20,15 @@ void SysexStream::Feed(const std::uint8_t* bytes, std::size_t size, Listener& li
         if (m_inside && byte == 0xF7) {
             m_message.push_back(byte);
             if (m_tooLong)
-                listener.Dropped(m_message, "a System Exclusive message longer than " + std::to_string(kMaxBytes) + " bytes");
+                listener.Dropped(m_message,
+                                 "a System Exclusive message longer than " + std::to_string(kMaxBytes) + " bytes");
             else
                 listener.Message(m_message);
             m_inside = false;
         } else if (m_inside) {
-            listener.Dropped(m_message, "a System Exclusive message cut short after " + std::to_string(m_message.size()) +
-                                            " bytes by the status byte " + WaveDump::Hex(byte));
+            listener.Dropped(m_message, "a System Exclusive message cut short after " +
+                                            std::to_string(m_message.size()) + " bytes by the status byte " +
+                                            WaveDump::Hex(byte));
             m_inside = false;
         }
         if (byte == 0xF0) {

@@ -15,9 +15,9 @@ std::string Check(const std::uint8_t* bytes, std::size_t available, std::size_t&
 {
     for (offset = 0; offset < kBytes; ++offset) {
         if (offset >= available)
-            return offset <= kIndexOffset ? "the file ends inside a message"
-                                          : "the file ends inside a message (" + std::to_string(available) +
-                                                " of its 300 bytes)";
+            return offset <= kIndexOffset
+                       ? "the file ends inside a message"
+                       : "the file ends inside a message (" + std::to_string(available) + " of its 300 bytes)";
         const std::uint8_t byte = bytes[offset];
         if (offset < sizeof kHeader && byte != kHeader[offset])
             return Hex(byte) + " where the wave dump header F0 01 20 01 0A has " + Hex(kHeader[offset]);

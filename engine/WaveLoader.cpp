@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr std::uint32_t kDirectBytes = 256;      // exactly 128 samples
-constexpr std::uint32_t kMaxDataBytes = 0x1FFFE; // 65,535 samples
+constexpr std::uint32_t kDirectBytes = 256;       // exactly 128 samples
+constexpr std::uint32_t kMaxDataBytes = 0x1FFFE;  // 65,535 samples
 
 // Each failure inside the loader is raised as one of these and caught once,
 // at the loader's boundary; the payload is one of the fixed messages.

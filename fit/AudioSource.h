@@ -20,6 +20,6 @@ public:
 
     std::int64_t frames = 0;  // in the whole file
     int channels = 0;
-    std::string format;       // libsndfile's name of the sample format, e.g. "PCM_16"
-    std::string failure;      // why the last Read failed
+    std::string format;   // libsndfile's name of the sample format, e.g. "PCM_16"
+    std::string failure;  // why the last Read failed
 };

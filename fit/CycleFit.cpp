@@ -51,8 +51,8 @@ HarmonicFitter::HarmonicFitter(std::size_t n, std::int64_t cycles, Transform tra
     if (transform == Transform::kFft || (transform == Transform::kCheaper && FftIsCheaper(n, cycles))) {
         // Without its module the direct computation does the work, slower.
         static std::string notLoaded;
-        static const auto fft = reinterpret_cast<FftwHarmonicsFn>(
-            SiblingEntry(QWD_FFTW_MODULE, "QwdFftwHarmonics", notLoaded));
+        static const auto fft =
+            reinterpret_cast<FftwHarmonicsFn>(SiblingEntry(QWD_FFTW_MODULE, "QwdFftwHarmonics", notLoaded));
         m_fft = fft;
     }
     if (m_fft == nullptr)

@@ -29,7 +29,7 @@ public:
     enum class Transform {
         kCheaper,  // whichever costs less for this length and number of cycles
         kDirect,
-        kFft,      // FFTW, when its module loads
+        kFft,  // FFTW, when its module loads
     };
 
     // Samples are added at most this many at a time: then no cycle is held
@@ -53,7 +53,7 @@ private:
     FftwHarmonicsFn m_fft = nullptr;
     std::vector<double> m_cycle;  // for FFTW
     std::optional<DirectHarmonics> m_direct;
-    double m_energy = 0.0;        // the sum of the squares so far
+    double m_energy = 0.0;  // the sum of the squares so far
 };
 
 // The loader's nearest-sample picking, from a cycle of n samples taken in

@@ -98,11 +98,7 @@ QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t count, std::size
 }  // namespace
 
 DirectHarmonics::DirectHarmonics(std::size_t n, bool fourLanes)
-    : m_n(n),
-      m_fourLanes(fourLanes && Vectorised()),
-      m_rows(std::min(n, kBlock)),
-      m_table(m_rows * 32),
-      m_step(32),
+    : m_n(n), m_fourLanes(fourLanes && Vectorised()), m_rows(std::min(n, kBlock)), m_table(m_rows * 32), m_step(32),
       m_state(64)
 {
     // Row r is row r-1 turned by e^(-2 pi i k / n), and the step one row

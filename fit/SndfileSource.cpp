@@ -19,19 +19,22 @@ namespace {
 // these are the short names of its constants.
 std::string FormatName(SNDFILE* file, int format)
 {
-#define QWD_FORMAT(name) {SF_FORMAT_##name, #name}
+#define QWD_FORMAT(name)                                                                                               \
+    {                                                                                                                  \
+        SF_FORMAT_##name, #name                                                                                        \
+    }
     static const struct
     {
         int code;
         const char* name;
     } kNames[] = {
-        QWD_FORMAT(PCM_S8),    QWD_FORMAT(PCM_16),       QWD_FORMAT(PCM_24),       QWD_FORMAT(PCM_32),
-        QWD_FORMAT(PCM_U8),    QWD_FORMAT(FLOAT),        QWD_FORMAT(DOUBLE),       QWD_FORMAT(ULAW),
-        QWD_FORMAT(ALAW),      QWD_FORMAT(IMA_ADPCM),    QWD_FORMAT(MS_ADPCM),     QWD_FORMAT(GSM610),
-        QWD_FORMAT(VOX_ADPCM), QWD_FORMAT(G721_32),      QWD_FORMAT(G723_24),      QWD_FORMAT(G723_40),
-        QWD_FORMAT(DWVW_12),   QWD_FORMAT(DWVW_16),      QWD_FORMAT(DWVW_24),      QWD_FORMAT(DWVW_N),
-        QWD_FORMAT(DPCM_8),    QWD_FORMAT(DPCM_16),      QWD_FORMAT(VORBIS),       QWD_FORMAT(OPUS),
-        QWD_FORMAT(ALAC_16),   QWD_FORMAT(ALAC_20),      QWD_FORMAT(ALAC_24),      QWD_FORMAT(ALAC_32),
+        QWD_FORMAT(PCM_S8),       QWD_FORMAT(PCM_16),        QWD_FORMAT(PCM_24),         QWD_FORMAT(PCM_32),
+        QWD_FORMAT(PCM_U8),       QWD_FORMAT(FLOAT),         QWD_FORMAT(DOUBLE),         QWD_FORMAT(ULAW),
+        QWD_FORMAT(ALAW),         QWD_FORMAT(IMA_ADPCM),     QWD_FORMAT(MS_ADPCM),       QWD_FORMAT(GSM610),
+        QWD_FORMAT(VOX_ADPCM),    QWD_FORMAT(G721_32),       QWD_FORMAT(G723_24),        QWD_FORMAT(G723_40),
+        QWD_FORMAT(DWVW_12),      QWD_FORMAT(DWVW_16),       QWD_FORMAT(DWVW_24),        QWD_FORMAT(DWVW_N),
+        QWD_FORMAT(DPCM_8),       QWD_FORMAT(DPCM_16),       QWD_FORMAT(VORBIS),         QWD_FORMAT(OPUS),
+        QWD_FORMAT(ALAC_16),      QWD_FORMAT(ALAC_20),       QWD_FORMAT(ALAC_24),        QWD_FORMAT(ALAC_32),
         QWD_FORMAT(MPEG_LAYER_I), QWD_FORMAT(MPEG_LAYER_II), QWD_FORMAT(MPEG_LAYER_III),
     };
 #undef QWD_FORMAT
@@ -67,10 +70,10 @@ public:
             const auto wanted = static_cast<sf_count_t>(std::min<std::size_t>(kBlockFrames, count - done));
             const sf_count_t read = sf_readf_double(m_file.get(), m_block.data(), wanted);
             if (read <= 0) {
-                failure = sf_error(m_file.get()) != SF_ERR_NO_ERROR
-                            ? std::string("can't read it: ") + sf_strerror(m_file.get())
-                            : "it ends after " + std::to_string(m_read) + " of its " + std::to_string(frames) +
-                                  " frames";
+                failure =
+                    sf_error(m_file.get()) != SF_ERR_NO_ERROR
+                        ? std::string("can't read it: ") + sf_strerror(m_file.get())
+                        : "it ends after " + std::to_string(m_read) + " of its " + std::to_string(frames) + " frames";
                 return false;
             }
             const double* frame = m_block.data();

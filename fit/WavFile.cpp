@@ -69,7 +69,10 @@ void AverageFrames(const std::uint8_t* p, std::size_t count, int channels, std::
 class PlainWavSource : public AudioSource
 {
 public:
-    PlainWavSource(std::FILE* file, Encoding encoding, std::size_t width) : m_file(file), m_encoding(encoding), m_width(width) {}
+    PlainWavSource(std::FILE* file, Encoding encoding, std::size_t width)
+        : m_file(file), m_encoding(encoding), m_width(width)
+    {
+    }
 
     bool Read(double* samples, std::size_t count) override
     {
@@ -84,8 +87,8 @@ public:
             m_read += static_cast<std::int64_t>(got);
             if (got < wanted) {
                 failure = std::ferror(m_file) ? std::string("can't read it: ") + std::strerror(errno)
-                                            : "it ends after " + std::to_string(m_read) + " of its " +
-                                                  std::to_string(frames) + " frames";
+                                              : "it ends after " + std::to_string(m_read) + " of its " +
+                                                    std::to_string(frames) + " frames";
                 return false;
             }
         }
@@ -224,8 +227,10 @@ std::unique_ptr<AudioSource> ReadWavFile(std::FILE* file, TableChunk& table)
     const std::uint16_t bits = ByteOrder::Le16(format + 14);
     Encoding encoding;
     if (tag == kTagPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32))
-        encoding = bits == 8 ? Encoding::kUnsigned8 : bits == 16 ? Encoding::kSigned16
-                 : bits == 24 ? Encoding::kSigned24 : Encoding::kSigned32;
+        encoding = bits == 8    ? Encoding::kUnsigned8
+                   : bits == 16 ? Encoding::kSigned16
+                   : bits == 24 ? Encoding::kSigned24
+                                : Encoding::kSigned32;
     else if (tag == kTagFloat && (bits == 32 || bits == 64))
         encoding = bits == 32 ? Encoding::kFloat32 : Encoding::kFloat64;
     else

@@ -15,7 +15,7 @@ struct TableChunk
 {
     FrameSizeFrom from = FrameSizeFrom::kWholeFile;  // kWholeFile: the file has none
     std::int64_t frameSize = 0;                      // 0 for a one-shot (srgo)
-    std::string unreadable;  // "" or why the chunk gives no frame size
+    std::string unreadable;                          // "" or why the chunk gives no frame size
 };
 
 // Walks the chunks of `file`, an open regular file, from its start; the

@@ -34,11 +34,11 @@ inline constexpr int kBankFrames = 32;
 struct FitRequest
 {
     FitMethod method = FitMethod::kHarmonic;
-    bool normalize = false;        // scale the table's peak to 32767
-    std::int64_t frameSize = 0;    // 0: as the file's chunk says, or the whole file as one cycle
-    std::vector<std::int64_t> frames;  // the frames to take, numbered from 1, in order; empty: see spreadTo
+    bool normalize = false;               // scale the table's peak to 32767
+    std::int64_t frameSize = 0;           // 0: as the file's chunk says, or the whole file as one cycle
+    std::vector<std::int64_t> frames;     // the frames to take, numbered from 1, in order; empty: see spreadTo
     std::int64_t spreadTo = kBankFrames;  // with no `frames`: all frames, or this many spread evenly; 0: all
-    int (*stopped)() = nullptr;  // when set and nonzero (a termination signal), the fit ends between pieces
+    int (*stopped)() = nullptr;           // when set and nonzero (a termination signal), the fit ends between pieces
 };
 
 struct FittedFrame
@@ -58,7 +58,7 @@ struct FittedTable
 
     std::int64_t sourceFrames = 0;  // samples per channel in the file
     int sourceChannels = 0;
-    std::string sourceFormat;       // libsndfile's name of the sample format, e.g. "PCM_24", "FLOAT"
+    std::string sourceFormat;  // libsndfile's name of the sample format, e.g. "PCM_24", "FLOAT"
     std::int64_t frameSize = 0;
     std::int64_t frameCount = 0;
     FrameSizeFrom frameSizeFrom = FrameSizeFrom::kWholeFile;
@@ -116,8 +116,13 @@ using FreeFitResultFn = decltype(&QwdFreeFitResult);
 inline bool FitThroughModule(FitTableFileFn fit, FreeFitResultFn release, const char* path, int fd,
                              const FitRequest& request, FittedTable& table, std::string& error)
 {
-    const QwdFitRequest asked{static_cast<int>(request.method), request.normalize ? 1 : 0, request.frameSize,
-                              request.frames.data(), request.frames.size(), request.spreadTo, request.stopped};
+    const QwdFitRequest asked{static_cast<int>(request.method),
+                              request.normalize ? 1 : 0,
+                              request.frameSize,
+                              request.frames.data(),
+                              request.frames.size(),
+                              request.spreadTo,
+                              request.stopped};
     QwdFitResult result{};
     const bool fitted = fit(path, fd, &asked, &result) != 0;
     table = FittedTable();

@@ -63,8 +63,8 @@ std::unique_ptr<AudioSource> OpenAudio(std::FILE* file, TableChunk& table, std::
     if (source)
         return source;
     static std::string notLoaded;
-    static const auto open = reinterpret_cast<OpenSndfileSourceFn>(
-        SiblingEntry(QWD_SNDFILE_MODULE, "QwdOpenSndfileSource", notLoaded));
+    static const auto open =
+        reinterpret_cast<OpenSndfileSourceFn>(SiblingEntry(QWD_SNDFILE_MODULE, "QwdOpenSndfileSource", notLoaded));
     if (open == nullptr) {
         error = "can't read it without libsndfile: " + notLoaded;
         return nullptr;
@@ -95,8 +95,8 @@ const char* ChunkName(FrameSizeFrom from)
 
 // How the file splits into frames: a requested size, else its chunk's, else
 // the whole file is one cycle (a one-shot too).
-bool SplitIntoFrames(const AudioSource& source, const TableChunk& chunk, const FitRequest& request,
-                     FittedTable& table, std::string& error)
+bool SplitIntoFrames(const AudioSource& source, const TableChunk& chunk, const FitRequest& request, FittedTable& table,
+                     std::string& error)
 {
     const std::int64_t frames = source.frames;
     if (!chunk.unreadable.empty() && request.frameSize == 0) {

@@ -17,8 +17,11 @@ int main(int argc, char** argv)
     const std::pair<const char*, std::string> seeds[] = {
         {"direct-256", WavBytes::Mono(data256).str()},
         {"fitted-300", WavBytes::Mono(SampleBytes(Ramp(150))).str()},
-        {"chunks",
-         WavBytes::Riff().Chunk("LIST", "odd").Chunk("fmt ", WavBytes::FormatBody() + "xy").Chunk("data", data256).str()},
+        {"chunks", WavBytes::Riff()
+                       .Chunk("LIST", "odd")
+                       .Chunk("fmt ", WavBytes::FormatBody() + "xy")
+                       .Chunk("data", data256)
+                       .str()},
         {"stereo", WavBytes::Riff().Format(1, 2).Chunk("data", data256).str()},
         {"truncated", WavBytes::Riff().Format().Header("data", 1000).Raw(std::string(100, 3)).str()},
         {"huge-chunk", WavBytes::Riff().Format().Header("junk", 0x80000000u).Chunk("data", data256).str()},

@@ -157,9 +157,8 @@ OSStatus AlsaBackend::Receive(const std::string& address, MIDIReadProc read, std
     // Counted from now, with the source's raw MIDI input open for us.
     snd_seq_client_info_t* info;
     snd_seq_client_info_alloca(&info);
-    m_rawOverruns = RawMidiOverruns(snd_seq_get_any_client_info(m_seq, client, info) == 0
-                                        ? snd_seq_client_info_get_card(info)
-                                        : -1);
+    m_rawOverruns = RawMidiOverruns(
+        snd_seq_get_any_client_info(m_seq, client, info) == 0 ? snd_seq_client_info_get_card(info) : -1);
     return noErr;
 }
 
@@ -224,7 +223,8 @@ void AlsaBackend::OnWake()
         if (err == -ENOSPC) {
             if (m_read)
                 m_read.lost(std::string("MIDI input overran: the ALSA sequencer's input pool was full "
-                                        "(snd_seq_event_input: ") + snd_strerror(err) + ")");
+                                        "(snd_seq_event_input: ") +
+                            snd_strerror(err) + ")");
             continue;
         }
         if (err < 0 || ev == nullptr)

@@ -35,15 +35,15 @@ private:
 
     _snd_seq* const m_seq;
     const int m_ownPort;
-    const int m_fd;             // readable when input has arrived
+    const int m_fd;  // readable when input has arrived
     struct Peer
     {
         int client = -1;  // -1: none
         int port = -1;
     };
-    Peer m_to;                  // the destination subscribed to
-    Peer m_from;                // the source connected to our input
-    int m_inPort = -1;          // made on the first receive
+    Peer m_to;          // the destination subscribed to
+    Peer m_from;        // the source connected to our input
+    int m_inPort = -1;  // made on the first receive
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
     RawMidiOverruns m_rawOverruns;        // of the source's card, while receiving

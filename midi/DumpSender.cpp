@@ -39,8 +39,7 @@ WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std
     return {true, status};
 }
 
-OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message,
-                        std::shared_ptr<SysexOutcome> outcome)
+OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
 {
     auto* block = new SendBlock{{}, {}, std::move(outcome)};
     std::memcpy(block->message, message, sizeof block->message);

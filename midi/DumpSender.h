@@ -13,8 +13,7 @@
 #include <optional>
 #include <string>
 
-inline constexpr char kPortGoneAlert[] =
-    "The MIDI port you've selected is no longer available.Please select another.";
+inline constexpr char kPortGoneAlert[] = "The MIDI port you've selected is no longer available.Please select another.";
 
 struct WaveDumpSend
 {

@@ -70,10 +70,8 @@ std::vector<jack_client_t*>& AbandonedClients()
 }  // namespace
 
 JackBackend::JackBackend(std::string clientName)
-    : m_clientName(std::move(clientName)),
-      m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))),
-      m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
+    : m_clientName(std::move(clientName)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))), m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
       m_received(MakeRing(kReceiveRingBytes - 1))
 {
     std::string ignored;
@@ -92,8 +90,7 @@ JackBackend::~JackBackend()
 
 std::string JackBackend::WhenLocked()
 {
-    return "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
-           " to free it)";
+    return "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() + " to free it)";
 }
 
 std::vector<MidiPort> JackBackend::Ports(bool sources)
@@ -234,14 +231,18 @@ void JackBackend::Open()
     }
     m_serverGone.store(false);
     m_waitedCycles = 0;
-    m_maxWaitCycles = std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
+    m_maxWaitCycles =
+        std::max<unsigned>(1, jack_get_sample_rate(client) / std::max<unsigned>(1, jack_get_buffer_size(client)));
     // The shutdown callback works for an inactive client too. Like a signal
     // handler, it only records the fact and wakes the lane's thread, which
     // closes the client and completes what was in flight.
-    jack_on_shutdown(client, [](void* self) {
-        static_cast<JackBackend*>(self)->m_serverGone.store(true);
-        ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
-    }, this);
+    jack_on_shutdown(
+        client,
+        [](void* self) {
+            static_cast<JackBackend*>(self)->m_serverGone.store(true);
+            ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
+        },
+        this);
     const auto process = [](jack_nframes_t frames, void* self) {
         static_cast<JackBackend*>(self)->RunCycle(frames);
         return 0;
@@ -274,7 +275,8 @@ void JackBackend::Close()
     m_client = nullptr;
     m_active = false;
     std::atomic_thread_fence(std::memory_order_acquire);
-    const char* failure = gone ? "the JACK server went away before it was sent" : "the JACK client was closed before it was sent";
+    const char* failure =
+        gone ? "the JACK server went away before it was sent" : "the JACK client was closed before it was sent";
     for (std::size_t i = 0; i < m_writtenCount; ++i)
         Finish({m_written[i].request, failure});
     m_writtenCount = 0;
@@ -481,4 +483,3 @@ JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* bu
     std::memcpy(event, queued.request->data, size);
     return Outcome::kWritten;
 }
-

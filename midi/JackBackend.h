@@ -90,14 +90,14 @@ private:
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
     std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
     MIDIReadProc m_read;
-    std::vector<std::uint8_t> m_event;            // one received event, sized on the first receive
+    std::vector<std::uint8_t> m_event;  // one received event, sized on the first receive
 
     // Shared with the process callback. m_ports[i] is written before
     // m_portCount is raised past i and stays put while the client lives.
     std::array<jack_port_t*, kMaxPorts> m_ports{};
     std::atomic<std::size_t> m_portCount{0};
     std::atomic<bool> m_serverGone{false};
-    std::atomic<bool> m_inCycle{false};  // the process callback is running
+    std::atomic<bool> m_inCycle{false};    // the process callback is running
     jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane
     // Records of a size, then that many bytes: process callback -> lane. A

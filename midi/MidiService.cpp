@@ -105,11 +105,9 @@ void ReportOverrun(std::size_t lane, LaneWait wait, const char* consequence)
     else if (wait == LaneWait::kLocked && !system.whenLocked.empty())
         ReportProblem("%s; %s", system.whenLocked.c_str(), consequence);
     else if (wait == LaneWait::kLocked)
-        ReportProblem("%s waiting on a lock for %d s: %s", name, static_cast<int>(kLockPatience.count()),
-                      consequence);
+        ReportProblem("%s waiting on a lock for %d s: %s", name, static_cast<int>(kLockPatience.count()), consequence);
     else
-        ReportProblem("%s still busy after %d s: %s", name, static_cast<int>(kBusyLimit.count()),
-                      consequence);
+        ReportProblem("%s still busy after %d s: %s", name, static_cast<int>(kBusyLimit.count()), consequence);
 }
 
 // Asks every system at once and waits for each until one deadline. A
@@ -330,7 +328,8 @@ bool MIDIServiceShutDown()
         // A lane held up by a call is given a send's patience from when that
         // call began: one that waits on its server is left at once.
         const auto busy = lanes[i]->BusyFor();
-        const LaneWait wait = lanes[i]->Close(busy > kHandOverWait ? now - busy + kHandOverWait : now + kCloseDeadline, Sleep);
+        const LaneWait wait =
+            lanes[i]->Close(busy > kHandOverWait ? now - busy + kHandOverWait : now + kCloseDeadline, Sleep);
         if (wait != LaneWait::kDone)
             ReportOverrun(i, wait, "it was not closed");
         closed = closed && wait == LaneWait::kDone;

@@ -13,10 +13,10 @@ using ItemCount = std::size_t;
 using OSStatus = std::int32_t;
 
 inline constexpr OSStatus noErr = 0;
-inline constexpr OSStatus kMIDIUnknownEndpoint = -10834;   // no such destination (any more)
+inline constexpr OSStatus kMIDIUnknownEndpoint = -10834;  // no such destination (any more)
 inline constexpr OSStatus kMIDIUnknownProperty = -10835;
-inline constexpr OSStatus kMIDIMessageSendErr = -10838;    // the backend could not take the send
-inline constexpr OSStatus kMIDIServerGone = -10850;        // the MIDI server went away
+inline constexpr OSStatus kMIDIMessageSendErr = -10838;  // the backend could not take the send
+inline constexpr OSStatus kMIDIServerGone = -10850;      // the MIDI server went away
 
 // The address is the system's own name for a port: an ALSA sequencer port
 // "CLIENT:PORT" in numbers ("14:0"), a JACK port's full name
@@ -48,8 +48,8 @@ struct MIDISysexSendRequest
 {
     MIDIEndpointRef destination;
     const std::uint8_t* data;
-    std::uint32_t bytesToSend;     // set to 0 once every byte has been delivered
-    std::uint8_t complete;         // set to 1 once every byte has been delivered
+    std::uint32_t bytesToSend;  // set to 0 once every byte has been delivered
+    std::uint8_t complete;      // set to 1 once every byte has been delivered
     std::uint8_t reserved[3];
     MIDICompletionProc completionProc;
     void* completionRefCon;
@@ -58,8 +58,7 @@ struct MIDISysexSendRequest
 // Ends a request: marks it delivered or not and calls its completion
 // procedure, which may ask MIDISysexFailureReason why. An undelivered one is
 // logged with its reason, unless its sender reports it (a refusal).
-void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason,
-                          bool logged = true);
+void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason, bool logged = true);
 
 // Inside a completion procedure: why its send was not delivered ("" when it
 // was).

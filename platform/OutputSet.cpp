@@ -54,7 +54,9 @@ bool OutputSet::Add(const std::string& path, const std::string& bytes, std::stri
     Staged staged{path, "", false, false};
     if (!FollowLinks(staged.target, error))
         return false;
-    struct stat existing {};
+    struct stat existing
+    {
+    };
     if (::lstat(staged.target.c_str(), &existing) != 0) {
         if (errno != ENOENT) {
             error = Reason("can't look at it", errno);

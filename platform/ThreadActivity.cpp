@@ -15,15 +15,27 @@ bool LeadsToAnotherProcess(pid_t pid, unsigned long fd)
 {
     struct stat info;
     const std::string path = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
-    return ::stat(path.c_str(), &info) == 0 && (S_ISSOCK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
+    return ::stat(path.c_str(), &info) == 0 &&
+           (S_ISSOCK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
 }
 
 ThreadActivity Classify(pid_t pid, long call, const unsigned long (&arg)[3])
 {
-    const auto peerIf = [](bool peer) { return peer ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWaitingOnLock; };
+    const auto peerIf = [](bool peer) {
+        return peer ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWaitingOnLock;
+    };
     switch (call) {
-    case SYS_read: case SYS_readv: case SYS_recvfrom: case SYS_recvmsg: case SYS_write: case SYS_writev:
-    case SYS_sendto: case SYS_sendmsg: case SYS_accept: case SYS_accept4: case SYS_connect:
+    case SYS_read:
+    case SYS_readv:
+    case SYS_recvfrom:
+    case SYS_recvmsg:
+    case SYS_write:
+    case SYS_writev:
+    case SYS_sendto:
+    case SYS_sendmsg:
+    case SYS_accept:
+    case SYS_accept4:
+    case SYS_connect:
         return LeadsToAnotherProcess(pid, arg[0]) ? ThreadActivity::kWaitingOnPeer : ThreadActivity::kWorking;
     // Polling no descriptor at all is a sleep, as is sleeping.
     case SYS_ppoll:
@@ -40,7 +52,9 @@ ThreadActivity Classify(pid_t pid, long call, const unsigned long (&arg)[3])
     case SYS_epoll_pwait:
     case SYS_wait4:
         return ThreadActivity::kWaitingOnPeer;
-    case SYS_futex: case SYS_nanosleep: case SYS_clock_nanosleep:
+    case SYS_futex:
+    case SYS_nanosleep:
+    case SYS_clock_nanosleep:
         return ThreadActivity::kWaitingOnLock;
     default:
         return ThreadActivity::kWorking;

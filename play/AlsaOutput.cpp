@@ -38,9 +38,7 @@ std::string Failed(const char* call, int error)
 
 // libasound's own lines on a failed open ("cannot find card '0'", eight of
 // them on a machine without sound) repeat what the error code says.
-void Quiet(const char*, int, const char*, int, const char*, ...)
-{
-}
+void Quiet(const char*, int, const char*, int, const char*, ...) {}
 
 void Open(AlsaSide& side)
 {
@@ -77,7 +75,8 @@ void Stream(AlsaSide& side)
         });
         side.timer.Note(started);
         for (std::size_t done = 0; done < side.samples.size();) {
-            snd_pcm_sframes_t written = snd_pcm_writei(side.pcm, side.samples.data() + done, side.samples.size() - done);
+            snd_pcm_sframes_t written =
+                snd_pcm_writei(side.pcm, side.samples.data() + done, side.samples.size() - done);
             if (written == -EPIPE)
                 ++side.underruns;
             if (written < 0)
@@ -123,7 +122,8 @@ void PlayThroughAlsa(PlayWatch& watch)
         side->samples.resize(side->periodFrames);
         report.output = "ALSA " + std::string(kDevice);
         watch.Started();
-        if (!keep(watch.Stream(*lane, system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
+        if (!keep(watch.Stream(
+                *lane, system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
         report.underruns = side->underruns;

@@ -4,9 +4,7 @@
 
 #include <unistd.h>
 
-AudioLane::AudioLane(bool privateLocks) : m_privateLocks(privateLocks), m_thread(&AudioLane::Run, this)
-{
-}
+AudioLane::AudioLane(bool privateLocks) : m_privateLocks(privateLocks), m_thread(&AudioLane::Run, this) {}
 
 AudioLane::~AudioLane()
 {

@@ -41,8 +41,8 @@ BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double fr
     }
     {
         const std::lock_guard<std::mutex> lock(g_planner);
-        fftw_plan backward = fftw_plan_dft_c2r_1d(kTableSize, reinterpret_cast<fftw_complex*>(padded.data()),
-                                                  out.data(), FFTW_ESTIMATE);
+        fftw_plan backward =
+            fftw_plan_dft_c2r_1d(kTableSize, reinterpret_cast<fftw_complex*>(padded.data()), out.data(), FFTW_ESTIMATE);
         fftw_execute(backward);
         fftw_destroy_plan(backward);
     }

@@ -153,7 +153,8 @@ void PlayThroughJack(PlayWatch& watch)
     };
 
     const PlayRequest& request = watch.Request();
-    if (!call("jack_client_open", [side, name = request.clientName, port = request.jackPort] { Open(*side, name, port); }))
+    if (!call("jack_client_open",
+              [side, name = request.clientName, port = request.jackPort] { Open(*side, name, port); }))
         return;
     if (!side->error.empty()) {
         watch.Fail(side->noPort ? PlayOutcome::kNoPort : PlayOutcome::kFailed, side->error);

@@ -6,10 +6,7 @@
 
 Oscillator::Oscillator(std::vector<std::vector<float>> tables, double cyclesPerFrame, float gain,
                        std::uint64_t framesEach, std::uint32_t fadeFrames)
-    : m_tables(std::move(tables)),
-      m_increment(cyclesPerFrame),
-      m_gain(gain),
-      m_framesEach(framesEach),
+    : m_tables(std::move(tables)), m_increment(cyclesPerFrame), m_gain(gain), m_framesEach(framesEach),
       m_fadeStep(1.0f / static_cast<float>(std::max<std::uint32_t>(fadeFrames, 1))),
       m_fadeFrames(std::max<std::uint32_t>(fadeFrames, 1))
 {

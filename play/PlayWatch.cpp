@@ -67,7 +67,8 @@ bool PlayWatch::Call(AudioLane& lane, const std::string& system, const std::stri
 {
     lane.Post(std::move(call));
     const auto deadline = AudioClock::now() + kAnswerWithin;
-    const LaneVerdict verdict = lane.Await([&] { return deadline; }, [&](AudioClock::time_point until) { Sleep(until); });
+    const LaneVerdict verdict =
+        lane.Await([&] { return deadline; }, [&](AudioClock::time_point until) { Sleep(until); });
     return Judge(lane, verdict, system, callName);
 }
 
@@ -84,8 +85,7 @@ bool PlayWatch::Stream(AudioLane& lane, const std::string& system, const std::st
         }
         return moved + kAnswerWithin;
     };
-    const LaneVerdict verdict =
-        lane.Await(deadline, [&](AudioClock::time_point until) { Sleep(until, &oscillator); });
+    const LaneVerdict verdict = lane.Await(deadline, [&](AudioClock::time_point until) { Sleep(until, &oscillator); });
     return Judge(lane, verdict, system, callName);
 }
 
@@ -98,16 +98,15 @@ bool PlayWatch::Judge(AudioLane& lane, LaneVerdict verdict, const std::string& s
         Fail(PlayOutcome::kFailed, system + " not answering within 1 s (" + callName + ")");
         break;
     case LaneVerdict::kLocked:
-        Fail(PlayOutcome::kFailed,
-             system.rfind("JACK", 0) == 0
-                 ? "JACK's shared state looks locked by a process that died (remove " + JackDatabaseFolder() +
-                       " to free it)"
-                 : callName + " waited on a lock for " + std::to_string(kLockPatience.count()) +
-                       " s past its deadline");
+        Fail(PlayOutcome::kFailed, system.rfind("JACK", 0) == 0
+                                       ? "JACK's shared state looks locked by a process that died (remove " +
+                                             JackDatabaseFolder() + " to free it)"
+                                       : callName + " waited on a lock for " + std::to_string(kLockPatience.count()) +
+                                             " s past its deadline");
         break;
     case LaneVerdict::kBusy:
-        Fail(PlayOutcome::kFailed, callName + " still busy " + std::to_string(kBusyLimit.count()) +
-                                       " s past its deadline");
+        Fail(PlayOutcome::kFailed,
+             callName + " still busy " + std::to_string(kBusyLimit.count()) + " s past its deadline");
         break;
     }
     lane.Abandon();

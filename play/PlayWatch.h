@@ -49,8 +49,7 @@ public:
     // Runs `call` on `lane` and waits for it within kAnswerWithin. On a
     // verdict other than kDone the lane is abandoned, and the report says
     // what `system` did not do in `callName`; returns false.
-    bool Call(AudioLane& lane, const std::string& system, const std::string& callName,
-              std::function<void()> call);
+    bool Call(AudioLane& lane, const std::string& system, const std::string& callName, std::function<void()> call);
     // The same for a call that runs as long as `progress` keeps changing.
     bool Stream(AudioLane& lane, const std::string& system, const std::string& callName, std::function<void()> call,
                 Oscillator& oscillator);

@@ -19,8 +19,8 @@ struct PlayRequest
     std::vector<PlayWave> waves;  // played in turn, each faded in and out
     double frequency = 130.8128;  // Hz; C3
     double gainDb = -12.0;
-    double secondsEach = 2.0;     // 0: until stopped
-    std::string jackPort;         // a JACK audio input to play to; "" for the system's playback ports
+    double secondsEach = 2.0;  // 0: until stopped
+    std::string jackPort;      // a JACK audio input to play to; "" for the system's playback ports
     std::string clientName = "qwdump";
     // Either ends the play at its next period, faded out: the atomic set, or
     // the descriptor readable (TerminationFd()).
@@ -38,14 +38,14 @@ enum class PlayOutcome {
 struct PlayReport
 {
     PlayOutcome outcome = PlayOutcome::kFailed;
-    std::string error;     // why, when not played: the failing call and its reason
-    std::string output;    // where it went: "JACK (system:playback_1, system:playback_2)", "ALSA default"
+    std::string error;   // why, when not played: the failing call and its reason
+    std::string output;  // where it went: "JACK (system:playback_1, system:playback_2)", "ALSA default"
     unsigned sampleRate = 0;
     unsigned periodFrames = 0;
-    int harmonicsKept = 0;           // of the wave's 64, those below half the sample rate
-    double limitedDb = 0;            // 0, or how far the loudest wave was scaled down to stay within full scale
-    double worstPeriodSeconds = 0;   // the longest the audio callback took for one period
-    unsigned underruns = 0;          // times the device ran dry: gaps in the sound (ALSA)
+    int harmonicsKept = 0;          // of the wave's 64, those below half the sample rate
+    double limitedDb = 0;           // 0, or how far the loudest wave was scaled down to stay within full scale
+    double worstPeriodSeconds = 0;  // the longest the audio callback took for one period
+    unsigned underruns = 0;         // times the device ran dry: gaps in the sound (ALSA)
     // A thread was left inside libjack or libasound, waiting on a server that
     // does not answer: the process must end with _Exit, with no exit handlers.
     bool threadLeftBehind = false;

@@ -108,7 +108,11 @@ TEST(JackBackendReceiveTest, AnOverrunIsSaidWhereItHappenedAndReadingGoesOn)
                               reason),
               noErr)
         << reason;
-    ASSERT_TRUE(WaitUntil([] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwd-test:in") != std::string::npos; }, 10s));
+    ASSERT_TRUE(WaitUntil(
+        [] {
+            return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwd-test:in") != std::string::npos;
+        },
+        10s));
     const auto play = [&synth](int first, int count) {
         MidiDump::EventList events;
         for (int i = first; i < first + count; ++i)

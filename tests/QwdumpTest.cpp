@@ -54,18 +54,20 @@ TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
     const bool jackDatabaseThere = std::filesystem::exists(jackDatabase);  // the machine's, outside the wrapper
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", ""}));
     EXPECT_EQ(std::filesystem::exists(jackDatabase), jackDatabaseThere);
-    EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
-              (ProcessResult{3, "",
-                             "The MIDI port you've selected is no longer available.Please select another.\n"
-                             "qwdump: no MIDI destination titled 'input (midi-monitor)'; 'qwdump ports' lists them\n"}));
+    EXPECT_EQ(
+        Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100"}),
+        (ProcessResult{3, "",
+                       "The MIDI port you've selected is no longer available.Please select another.\n"
+                       "qwdump: no MIDI destination titled 'input (midi-monitor)'; 'qwdump ports' lists them\n"}));
     // Declaring 24-bit samples changes nothing but a notice.
     std::string bytes = ReadWholeFile(kSquare);
     bytes[34] = 24;  // bits per sample
     const std::string bits24 = dir.Write("24.wav", bytes);
     EXPECT_EQ(Qwdump({"pack", bits24, "--wave", "97"}),
               (ProcessResult{0, Qwdump({"pack", kSquare, "--wave", "97"}).out,
-                             "qwdump: " + bits24 + ": declares 24-bit samples; its bytes are read as 16-bit pairs "
-                                                   "(qwdump fit converts it)\n"}));
+                             "qwdump: " + bits24 +
+                                 ": declares 24-bit samples; its bytes are read as 16-bit pairs "
+                                 "(qwdump fit converts it)\n"}));
 
     const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
     EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100"}),
@@ -127,10 +129,12 @@ TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)
                 std::filesystem::create_directory(blocker);
             else
                 std::filesystem::create_symlink("wave-098.wav", blocker);
-            const std::string why = !force ? "qwdump: " + blocker + " exists; nothing written (--force replaces it)"
-                                    : folder ? "qwdump: cannot write " + blocker + ": can't write to it: Is a directory; nothing written"
-                                             : "qwdump: cannot write " + blocker + ": can't follow the symbolic link: Too "
-                                                                                   "many levels of symbolic links; nothing written";
+            const std::string why =
+                !force   ? "qwdump: " + blocker + " exists; nothing written (--force replaces it)"
+                : folder ? "qwdump: cannot write " + blocker + ": can't write to it: Is a directory; nothing written"
+                         : "qwdump: cannot write " + blocker +
+                               ": can't follow the symbolic link: Too "
+                               "many levels of symbolic links; nothing written";
             Args args = {"unpack", bank, "-o", set};
             if (force)
                 args.push_back("--force");
@@ -179,33 +183,39 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
         ASSERT_NE(::access("/dev", W_OK), 0) << "mknod: " << std::strerror(error);
         full = "/dev/full";
     }
-    EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "97", "-o", full}),
-              (ProcessResult{1, "", "qwdump: cannot write " + full + ": can't write to it: No space left on device\n"}));
+    EXPECT_EQ(
+        Qwdump({"pack", kSquare, "--wave", "97", "-o", full}),
+        (ProcessResult{1, "", "qwdump: cannot write " + full + ": can't write to it: No space left on device\n"}));
     EXPECT_TRUE(std::filesystem::is_character_file(full));
 
     // receive finds out before it listens; unpack and show skip a message
     // that is not a wave dump (as receive --all keeps one), naming it.
     const std::string nowhere = dir.File("none/backup.syx");
     EXPECT_EQ(Qwdump({"receive", "--port", "synth:out", "-o", nowhere}),
-              (ProcessResult{1, "", "qwdump: cannot write " + nowhere +
-                                        ": can't create a temporary file beside it: No such file or directory\n"}));
+              (ProcessResult{1, "",
+                             "qwdump: cannot write " + nowhere +
+                                 ": can't create a temporary file beside it: No such file or directory\n"}));
     const std::string longer = Text(Message(kSaw, 98)).insert(299, 1, '\0');
     const std::string all = dir.Write("all.syx", Text(Message(kSquare, 97)) + longer + Text(Message(kSaw, 99)));
-    const std::string skipped = "qwdump: " + all + ": byte 300: skipped a 301-byte System Exclusive message that is not "
-                                "a well-formed wave dump (byte 599: 00 where a 300-byte wave dump message ends with F7)\n";
+    const std::string skipped =
+        "qwdump: " + all +
+        ": byte 300: skipped a 301-byte System Exclusive message that is not "
+        "a well-formed wave dump (byte 599: 00 where a 300-byte wave dump message ends with F7)\n";
     EXPECT_EQ(Qwdump({"unpack", all, "-o", dir.File("waves")}).err, skipped);
     EXPECT_TRUE(std::filesystem::exists(dir.File("waves/wave-099.wav")));
     EXPECT_EQ(Qwdump({"show", all}).err, skipped);
     EXPECT_EQ(Qwdump({"send", all, "--port", kMonitor}).exitStatus, 1);
 
     const std::string wav = dir.Write("wave.wav", ReadWholeFile(kSquare));
-    for (const Args& args : {Args{"pack", wav, "--wave", "97", "-o", wav}, Args{"fit", wav, "-o", dir.path() + "/./wave.wav"}})
-        EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + args.back() +
-                                                          ": the output would replace the input file; nothing written\n"}));
+    for (const Args& args :
+         {Args{"pack", wav, "--wave", "97", "-o", wav}, Args{"fit", wav, "-o", dir.path() + "/./wave.wav"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{2, "",
+                                               "qwdump: " + args.back() +
+                                                   ": the output would replace the input file; nothing written\n"}));
     EXPECT_EQ(ReadWholeFile(wav), ReadWholeFile(kSquare));
 
-    for (const auto& [redirection, reason] : {std::pair{">/dev/full", "No space left on device"},
-                                              {">&-", "Bad file descriptor"}})
+    for (const auto& [redirection, reason] :
+         {std::pair{">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}})
         for (const Args& args : {Args{"pack", kSquare, "--wave", "97"}, Args{"show", kSquare},
                                  Args{"fit", kSquare, "-o", dir.File("fit.wav")}})
             EXPECT_EQ(Qwdump(args, std::string("exec \"$@\" ") + redirection),
@@ -215,9 +225,9 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     // Wave numbers are decimal whole numbers, leading zeros allowed.
     EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", "0100", "-o", keep}).exitStatus, 0);
     EXPECT_EQ(ReadWholeFile(keep), Text(Message(kSquare, 100)));
-    for (const std::string refusal : {"0141 is outside 97\u2013128", "129 is outside 97\u2013128",
-                                      "0x61 is not a whole number", "1e2 is not a whole number",
-                                      "97abc is not a whole number"})
+    for (const std::string refusal :
+         {"0141 is outside 97\u2013128", "129 is outside 97\u2013128", "0x61 is not a whole number",
+          "1e2 is not a whole number", "97abc is not a whole number"})
         EXPECT_EQ(Qwdump({"pack", kSquare, "--wave", refusal.substr(0, refusal.find(' '))}),
                   (ProcessResult{2, "", "qwdump: --wave: " + refusal + " (see qwdump --help)\n"}));
 }
@@ -228,13 +238,16 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndSendCanFitInMemory)
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted, "--method", "nearest"}).exitStatus, 0);
     EXPECT_EQ(Message(fitted, 97), Message(kSaw, 97)) << "the very samples the loader picks";
     EXPECT_EQ(Qwdump({"fit", kSaw, "-o", fitted}),
-              (ProcessResult{0, "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
-                                "nearest vs harmonic: -48.5 dB\n", ""}));
+              (ProcessResult{0,
+                             "harmonic: 1000 frames, PCM_16, 1 channel; energy above harmonic 63: -94.9 dB; "
+                             "nearest vs harmonic: -48.5 dB\n",
+                             ""}));
     // A stereo square the loader refuses loads fitted, and the send looks for
     // its port. Band-limited, it overshoots: it is scaled down, never wrapped.
     std::vector<std::int16_t> square(1200, 30000);
     std::fill(square.begin() + 600, square.end(), -30000);
-    const std::string loud = dir.Write("square.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(square)).str());
+    const std::string loud =
+        dir.Write("square.wav", WavBytes::Riff().Format(1, 2).Chunk("data", SampleBytes(square)).str());
     EXPECT_EQ(Qwdump({"send", loud, "--port", kMonitor, "--wave", "100", "--fit", "harmonic"}).exitStatus, 3);
     EXPECT_EQ(Qwdump({"fit", loud, "-o", fitted}).err,
               "qwdump: " + loud + ": scaled down by 0.6 dB to fit the 16-bit range\n");
@@ -248,8 +261,12 @@ TEST_F(QwdumpTest, FitWritesAWaveTheLoaderTakesAsIsAndSendCanFitInMemory)
     const std::string huge = dir.Write("huge.wav", WavBytes::Riff().Format().Header("data", 1u << 29).str());
     ASSERT_EQ(::truncate(huge.c_str(), 44 + (1 << 29)), 0);
     BackgroundProcess fit({QWDUMP_PATH, "fit", huge, "--frame-size", "8192", "-o", dir.File("huge/")});
-    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile("/proc/" + std::to_string(fit.pid()) + "/maps").find("qwd-wave-fit") !=
-                                       std::string::npos; }, 5s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return ReadWholeFile("/proc/" + std::to_string(fit.pid()) + "/maps").find("qwd-wave-fit") !=
+                   std::string::npos;
+        },
+        5s));
     const auto signalled = std::chrono::steady_clock::now();
     fit.Signal(SIGINT);
     EXPECT_EQ(WEXITSTATUS(fit.Wait()), 130);
@@ -267,14 +284,17 @@ TEST_F(QwdumpTest, FitUnderValgrindFreesWhatEachSideAllocated)
 #endif
     if (!std::filesystem::exists("/usr/bin/valgrind"))
         GTEST_SKIP() << "no valgrind";
-    const std::string muLaw = dir.Write(
-        "mu-law.wav", WavBytes::Riff().Chunk("fmt ", WavBytes().U16(7).U16(1).U32(8000).U32(8000).U16(1).U16(8).str())
-                          .Chunk("data", std::string(600, '\x35')).str());
+    const std::string muLaw =
+        dir.Write("mu-law.wav", WavBytes::Riff()
+                                    .Chunk("fmt ", WavBytes().U16(7).U16(1).U32(8000).U32(8000).U16(1).U16(8).str())
+                                    .Chunk("data", std::string(600, '\x35'))
+                                    .str());
     const std::string table = dir.Write("table.wav", WavetableBytes(256, 2048, "clm "));
     for (const Args& out : {Args{kSaw, "-o", dir.File("a.wav")}, Args{muLaw, "-o", dir.File("b.wav")},
                             Args{table, "--wave", "97", "-o", dir.File("c.syx")}}) {
-        Args args = {"/usr/bin/valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=definite",
-                     "--error-exitcode=99", QWDUMP_PATH, "fit"};
+        Args args = {
+            "/usr/bin/valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=definite", "--error-exitcode=99",
+            QWDUMP_PATH,         "fit"};
         args.insert(args.end(), out.begin(), out.end());
         const ProcessResult r = RunProcess(args);
         EXPECT_EQ(r.exitStatus, 0) << out[0] << ": " << r.err;
@@ -329,8 +349,10 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
     EXPECT_EQ(Qwdump({"fit", hundred, "-o", dir.File("frames")}).exitStatus, 1);
 
     EXPECT_EQ(Qwdump({"fit", untagged, "--frame-size", "300", "-o", dir.File("x.wav")}),
-              (ProcessResult{1, "", "qwdump: " + untagged + ": its 16384 samples don't split into frames of 300 (the "
-                                    "frame size asked for): 184 left over\n"}));
+              (ProcessResult{1, "",
+                             "qwdump: " + untagged +
+                                 ": its 16384 samples don't split into frames of 300 (the "
+                                 "frame size asked for): 184 left over\n"}));
     // A clm chunk's size in as many digits as it takes; one unreadable is refused.
     for (const int size : {10000, 65535}) {
         const std::string table = dir.Write("long.wav", WavetableBytes(2, size, "clm "));
@@ -339,9 +361,11 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
                   std::string::npos);
         expectBank(dir.File("long.syx"), {0, 1});
     }
-    const std::string bad = dir.Write("bad.wav", WavBytes::Riff().Format().Chunk("clm ", "<!>20x8 0").Chunk("data", "ab").str());
-    EXPECT_EQ(Qwdump({"fit", bad, "-o", dir.File("x.wav")}),
-              (ProcessResult{1, "", "qwdump: " + bad + ": its clm chunk's frame size after <!> is not a whole number\n"}));
+    const std::string bad =
+        dir.Write("bad.wav", WavBytes::Riff().Format().Chunk("clm ", "<!>20x8 0").Chunk("data", "ab").str());
+    EXPECT_EQ(
+        Qwdump({"fit", bad, "-o", dir.File("x.wav")}),
+        (ProcessResult{1, "", "qwdump: " + bad + ": its clm chunk's frame size after <!> is not a whole number\n"}));
     EXPECT_EQ(Qwdump({"fit", four, "--wave", "126", "-o", dir.File("late.syx")}),
               (ProcessResult{2, "", "qwdump: 4 waves from wave 126 would end at wave 129, past 128; nothing done\n"}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("late.syx")));
@@ -395,11 +419,11 @@ TEST_F(QwdumpJackTest, PlayIsInTuneTrueToTheWaveUnaliasedAndFadedAtBothEnds)
         const std::string recording = dir.File(note + ".wav"), out = dir.File(note + ".out");
         // Its port takes the server's silent capture port, and what plays to it.
         BackgroundProcess recorder({"/usr/bin/jack_rec", "-f", recording, "-d", "3", "-b", "24", "system:capture_1"});
-        ASSERT_TRUE(WaitUntil([&] { return ListJackPorts(server->name()).out.find("jackrec:input1") != std::string::npos; },
-                              20s));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return ListJackPorts(server->name()).out.find("jackrec:input1") != std::string::npos; }, 20s));
         const bool untilStopped = note == "A4";
-        BackgroundProcess play({QWDUMP_PATH, "-v", "play", kSquare, "--note", note, "--seconds", untilStopped ? "0" : "1",
-                                "--port", "jackrec:input1"},
+        BackgroundProcess play({QWDUMP_PATH, "-v", "play", kSquare, "--note", note, "--seconds",
+                                untilStopped ? "0" : "1", "--port", "jackrec:input1"},
                                out, out);
         if (untilStopped) {
             ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Playing") != std::string::npos; }, 20s));
@@ -419,14 +443,16 @@ TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFourWithTheReason)
     // "-a E": the server fails our requests to connect to other clients'
     // ports; "-a e": it ignores them, and the send completes undelivered.
     const std::pair<const char*, std::string> cases[] = {
-        {"E", "MIDISendSysex = -10838\nqwdump: wave 100 (" + kSquare + ") was not sent to input (midi-monitor): "
-              "jack_connect qwdump:out-1 to midi-monitor:input: the server refused the connection (error -1)\n"},
+        {"E", "MIDISendSysex = -10838\nqwdump: wave 100 (" + kSquare +
+                  ") was not sent to input (midi-monitor): "
+                  "jack_connect qwdump:out-1 to midi-monitor:input: the server refused the connection (error -1)\n"},
         {"e", "MIDISendSysex = 0\nMIDI send not delivered: no connection within 1 s\nqwdump: wave 100 (" + kSquare +
-              ") was not sent to input (midi-monitor): no connection within 1 s\n"},
+                  ") was not sent to input (midi-monitor): no connection within 1 s\n"},
     };
     for (const auto& [mode, err] : cases) {
         MidiDump monitor(StartServer({"-a", mode}), dir.File(std::string(mode) + ".log"));
-        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100", "--verbose"}), (ProcessResult{4, "", err}));
+        EXPECT_EQ(Qwdump({"send", kSquare, "--port", kMonitor, "--wave", "100", "--verbose"}),
+                  (ProcessResult{4, "", err}));
         EXPECT_TRUE(monitor.Events().empty());
     }
 }
@@ -506,12 +532,18 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
         events.back().insert(events.back().begin() + 50, 0xF8);
         events.push_back({message.begin() + 200, message.end()});
         if (events.size() == 4)
-            events.insert(events.end(), {{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x61}, {0x90, 0x40, 0x7F}});
+            events.insert(
+                events.end(),
+                {{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF0, 0x01, 0x20, 0x01, 0x0A, 0x61}, {0x90, 0x40, 0x7F}});
     }
     const std::string syx = dir.File("backup.syx");
     BackgroundProcess receive({QWDUMP_PATH, "receive", "--port", "out (synth)", "-o", syx, "--count", "3"},
                               dir.File("receive.out"), dir.File("receive.err"));
-    ASSERT_TRUE(WaitUntil([&] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos; }, 10s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
+        },
+        10s));
     synth.Play(events);
     ASSERT_TRUE(WaitUntil([&] { return !receive.Running(); }, 10s));
     EXPECT_EQ(WEXITSTATUS(receive.Wait()), 5) << "a wave dump cut short: the backup is not whole";
@@ -541,7 +573,11 @@ TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatC
         const std::string log = dir.File("receive-" + std::to_string(++runs));
         args.insert(args.begin(), {QWDUMP_PATH, "receive", "--port", "synth:out", "-o", syx});
         auto run = std::make_unique<BackgroundProcess>(args, log + ".out", log + ".err");
-        EXPECT_TRUE(WaitUntil([] { return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos; }, 10s));
+        EXPECT_TRUE(WaitUntil(
+            [] {
+                return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
+            },
+            10s));
         synth.Play(events, burst);
         EXPECT_TRUE(WaitUntil([&] { return synth.Done(); }, 10s));
         return run;
@@ -565,7 +601,8 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     StartServer();
     MidiDump monitor(*server, dir.File("monitor.log"));
     server->Freeze();
-    const std::string notAnswering = "qwdump: JACK server not answering within 1 s: its MIDI destinations are left out\n";
+    const std::string notAnswering =
+        "qwdump: JACK server not answering within 1 s: its MIDI destinations are left out\n";
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Qwdump({"ports"}), (ProcessResult{0, "", notAnswering}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
@@ -576,7 +613,8 @@ TEST_F(QwdumpJackTest, FrozenServerIsLeftOutWithinDeadlinesAndFoundAgainOnceItAn
     EXPECT_EQ(send.err.find(notAnswering), 0u) << send.err;
     // The window appears at most about a second late, works, and quits at once.
     const ProcessResult window = RunProcess({"/usr/bin/env", "APPEAR_LIMIT_MS=3000", "/bin/bash", WINDOW_TEST, APP_PATH,
-                                             DRAG_SOURCE, kSaw, kSquare, dir.path()}, 60s);
+                                             DRAG_SOURCE, kSaw, kSquare, dir.path()},
+                                            60s);
     EXPECT_EQ(window.exitStatus, 0) << window.out << window.err;
 
     // Clients frozen that long may be dropped by the server: a new one is found.

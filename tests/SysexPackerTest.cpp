@@ -31,8 +31,8 @@ TEST(SysexPackerTest, TopBitsGoToEachGroupsHeaderAndTheLastGroupHoldsFourBytes)
     EXPECT_EQ(Pack(engine, 96), expected);
 
     engine = CEngine();
-    engine.m_anWave[126] = -1;      // FF FF
-    engine.m_anWave[127] = -32768;  // 00 80
+    engine.m_anWave[126] = -1;              // FF FF
+    engine.m_anWave[127] = -32768;          // 00 80
     const Bytes msg = Pack(engine, 0x17F);  // only the low eight bits are written
     EXPECT_EQ(Bytes(msg.begin() + 5, msg.begin() + 7), (Bytes{0x7F, 0x00}));
     EXPECT_EQ(Bytes(msg.end() - 6, msg.end()), (Bytes{0x0B, 0x7F, 0x7F, 0x00, 0x00, 0xF7}));
@@ -62,7 +62,8 @@ TEST(SysexPackerTest, RampMatchesTheReferenceBytes)
 // nothing, and bytes outside messages are other traffic.
 TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
 {
-    struct : SysexStream::Listener {
+    struct : SysexStream::Listener
+    {
         void Message(const Bytes& message) override
         {
             said += "message of " + std::to_string(message.size()) + "; ";
@@ -92,9 +93,10 @@ TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
     parser.Feed(wave.data(), 150, listener);
     parser.Lost(listener);
     parser.Feed(wave.data() + 150, 150, listener);
-    EXPECT_EQ(listener.said, "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90 (3); "
-                             "message of 301; a System Exclusive message cut short after 150 bytes where input was "
-                             "lost (150); ");
+    EXPECT_EQ(listener.said,
+              "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90 (3); "
+              "message of 301; a System Exclusive message cut short after 150 bytes where input was "
+              "lost (150); ");
     ASSERT_EQ(listener.messages.size(), 2u);
     EXPECT_EQ(listener.messages[0], wave);
     std::size_t offset = 0;

@@ -1,9 +1,9 @@
 // The audio fit module on inputs written with libsndfile in the formats users
 // bring, and the files it refuses.
 
+#include "WaveFit.h"
 #include "CycleFit.h"
 #include "TempDir.h"
-#include "WaveFit.h"
 #include "WavBytes.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,8 @@ std::string WriteCycle(const TempDir& dir, const std::string& name, int format, 
 }
 
 // Fits the one cycle of `path`.
-bool Fit(const std::string& path, FitMethod method, FittedFrame& frame, std::string& error, FittedTable* table = nullptr)
+bool Fit(const std::string& path, FitMethod method, FittedFrame& frame, std::string& error,
+         FittedTable* table = nullptr)
 {
     FitRequest request;
     request.method = method;

@@ -68,7 +68,8 @@ TEST_F(WaveLoaderTest, WalksTheChunksAndTheFirstCheckToFailSpeaks)
 {
     const std::string data(256, 0);
     const std::string fmt = WavBytes::FormatBody();
-    const std::tuple<std::string, const char*, int> files[] = {  // bytes, message, fitted
+    const std::tuple<std::string, const char*, int> files[] = {
+        // bytes, message, fitted
         {WavBytes::Mono(std::string(255, 1)).str(), kTooFew, 0},
         {WavBytes::Mono(std::string(131070, 1)).str(), "", 1},
         {WavBytes::Mono(std::string(131071, 1)).str(), kTooMany, 0},

@@ -63,8 +63,8 @@ QString ImportAudio(QWidget* parent, const QString& startFolder)
     FitRequest request;
     request.spreadTo = 0;  // every frame, to choose from
     FittedTable table;
-    if (module == nullptr || !FitThroughModule(module->fit, module->release, QFile::encodeName(source).constData(),
-                                               -1, request, table, error)) {
+    if (module == nullptr || !FitThroughModule(module->fit, module->release, QFile::encodeName(source).constData(), -1,
+                                               request, table, error)) {
         Alert(QStringLiteral("Failed to import %1: %2")
                   .arg(name, module == nullptr
                                  ? "the audio fit module can't be opened (" + QString::fromStdString(error) + ")"

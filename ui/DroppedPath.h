@@ -8,8 +8,7 @@
 
 struct DroppedPath
 {
-    enum Status
-    {
+    enum Status {
         kNoFile,    // the list names no local file (empty, or only other URLs)
         kFound,     // `path` holds the first local file's path
         kTooLong,   // that path has more bytes than the room given

@@ -6,22 +6,21 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: quarven-wave-dump [OPTION]...\n"
-    "Send a 128-sample wave from a WAV file to a synthesizer as a MIDI wave dump.\n"
-    "\n"
-    "Opens the window. Drop a mono 16-bit PCM WAV file onto it, or choose one\n"
-    "with File > Open... (Ctrl+O); its 128 samples are drawn as bars, with a small\n"
-    "red mark when the wave was fitted from another length. Pick the MIDI port\n"
-    "and the wave number (97 to 128), then press Send. Reload reads the file\n"
-    "again from disk.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     print this help and exit\n"
-    "      --version  print the version and exit\n"
-    "\n"
-    "Qt's standard options, such as -platform and -display, are also taken.\n"
-    "Without a display the program says so in one line and exits with status 1.\n";
+constexpr char kUsage[] = "Usage: quarven-wave-dump [OPTION]...\n"
+                          "Send a 128-sample wave from a WAV file to a synthesizer as a MIDI wave dump.\n"
+                          "\n"
+                          "Opens the window. Drop a mono 16-bit PCM WAV file onto it, or choose one\n"
+                          "with File > Open... (Ctrl+O); its 128 samples are drawn as bars, with a small\n"
+                          "red mark when the wave was fitted from another length. Pick the MIDI port\n"
+                          "and the wave number (97 to 128), then press Send. Reload reads the file\n"
+                          "again from disk.\n"
+                          "\n"
+                          "Options:\n"
+                          "  -h, --help     print this help and exit\n"
+                          "      --version  print the version and exit\n"
+                          "\n"
+                          "Qt's standard options, such as -platform and -display, are also taken.\n"
+                          "Without a display the program says so in one line and exits with status 1.\n";
 
 int Print(const char* text)
 {

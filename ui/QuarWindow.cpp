@@ -43,10 +43,8 @@ constexpr int kPlayMs = 2000;
 
 constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
 
-constexpr char kPathTooLong[] =
-    "The dropped file was not loaded: its path is longer than 299 bytes.";
-constexpr char kPathNotExact[] =
-    "The dropped file was not loaded: its path can't be passed on exactly as a file name.";
+constexpr char kPathTooLong[] = "The dropped file was not loaded: its path is longer than 299 bytes.";
+constexpr char kPathNotExact[] = "The dropped file was not loaded: its path can't be passed on exactly as a file name.";
 
 }  // namespace
 
@@ -120,8 +118,8 @@ bool QuarWindow::performDragOperation(const QMimeData* info)
 void QuarWindow::takeFileList(const QByteArray& uriList)
 {
     const std::string host = QSysInfo::machineHostName().toStdString();
-    const DroppedPath dropped = FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()),
-                                                     sizeof s_szFileName - 1, host);
+    const DroppedPath dropped =
+        FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()), sizeof s_szFileName - 1, host);
     switch (dropped.status) {
     case DroppedPath::kNoFile:
         break;
@@ -193,9 +191,7 @@ bool QuarWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void QuarWindow::concludeDragOperation(const QMimeData*)
-{
-}
+void QuarWindow::concludeDragOperation(const QMimeData*) {}
 
 void QuarWindow::reloadClicked()
 {

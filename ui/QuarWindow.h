@@ -7,8 +7,8 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QWidget>
 #include <QStringList>
+#include <QWidget>
 
 #include <memory>
 

@@ -47,7 +47,7 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
             s_leftBehind.store(s_leftBehind.load() || report.threadLeftBehind);
         }
         m_playing.store(false);
-        QMetaObject::invokeMethod(this, [this, error] { emit finished(QString::fromStdString(error)); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, error] { emit finished(QString::fromStdString(error)); }, Qt::QueuedConnection);
     });
 }

@@ -4,9 +4,9 @@
 #include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
+#include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
-#include "MidiExit.h"
 #include "Termination.h"
 #include "WavePreview.h"
 

@@ -61,7 +61,8 @@ TEST(JackLockStress, OurProgramsEndedAtRandomMomentsNeverLeaveJackLocked)
         const auto& [name, argv] = programs[run % 4];
         // Each ends by itself, or on SIGINT, SIGTERM or SIGHUP; the window
         // on a display never ends by itself.
-        const int ending = run % 4 == 2 && run / 4 % 4 == 0 ? SIGTERM : std::array{0, SIGINT, SIGTERM, SIGHUP}[run / 4 % 4];
+        const int ending =
+            run % 4 == 2 && run / 4 % 4 == 0 ? SIGTERM : std::array{0, SIGINT, SIGTERM, SIGHUP}[run / 4 % 4];
         std::vector<std::string> niced(std::begin(nice), std::end(nice));
         niced.insert(niced.end(), argv.begin(), argv.end());
         BackgroundProcess program(niced);
@@ -77,8 +78,10 @@ TEST(JackLockStress, OurProgramsEndedAtRandomMomentsNeverLeaveJackLocked)
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(when - Clock::now()).count();
             alignas(inotify_event) char events[4096];
             const ssize_t got = ::poll(&created, 1, sent ? 10 : static_cast<int>(std::max<long>(0, left))) > 0
-                                    ? ::read(inotify, events, sizeof events) : 0;
-            for (ssize_t at = 0; at < got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len) {
+                                    ? ::read(inotify, events, sizeof events)
+                                    : 0;
+            for (ssize_t at = 0; at < got;
+                 at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(events + at)->len) {
                 const auto* event = reinterpret_cast<inotify_event*>(events + at);
                 if (std::string(event->name).rfind("jack_db", 0) == 0)
                     ::inotify_add_watch(inotify, ("/dev/shm/" + std::string(event->name)).c_str(), IN_CREATE);
@@ -94,15 +97,19 @@ TEST(JackLockStress, OurProgramsEndedAtRandomMomentsNeverLeaveJackLocked)
         }
         ::close(inotify);
         locked = JackLocked();
-        EXPECT_FALSE(locked) << "run " << run << ": " << name << " ended by "
-                             << (ending ? strsignal(ending) : "itself") << " left JACK locked";
+        EXPECT_FALSE(locked) << "run " << run << ": " << name << " ended by " << (ending ? strsignal(ending) : "itself")
+                             << " left JACK locked";
     }
     const std::chrono::duration<double> took = Clock::now() - start;
     std::printf("%d runs in %.1f s, %d signals aimed at libjack's start-up\n", run, took.count(), aimed);
 
     // And afterwards a server and a client come up as usual.
     BackgroundProcess jackd({"/usr/bin/jackd", "-n", "qwd-stress", "--no-realtime", "-d", "dummy", "-r", "48000"});
-    EXPECT_TRUE(WaitUntil([] { return RunProcess({"/usr/bin/jack_lsp", "-s", "qwd-stress"}, 2s).exitStatus == 0; }, 2s));
+    EXPECT_TRUE(WaitUntil(
+        [] {
+            return RunProcess({"/usr/bin/jack_lsp", "-s", "qwd-stress"}, 2s).exitStatus == 0;
+        },
+        2s));
 }
 
 }  // namespace

@@ -121,8 +121,8 @@ public:
     using EventList = std::vector<std::vector<std::uint8_t>>;
 
     // With `frameTimes`, events are stamped with the server's frame time.
-    MidiDump(const PrivateJackServer& server, const std::string& logPath, const std::string& clientName = "midi-monitor",
-             bool frameTimes = false)
+    MidiDump(const PrivateJackServer& server, const std::string& logPath,
+             const std::string& clientName = "midi-monitor", bool frameTimes = false)
         : m_logPath(logPath),
           m_process(frameTimes ? std::vector<std::string>{"/usr/bin/jack_midi_dump", "-a", clientName}
                                : std::vector<std::string>{"/usr/bin/jack_midi_dump", clientName},

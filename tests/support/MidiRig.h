@@ -38,7 +38,10 @@ inline std::vector<std::uint8_t> Message(const std::string& wavPath, int waveNum
 class MidiServiceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SetAlertPresenter([this](const char* message) { alerts.push_back(message); }); }
+    void SetUp() override
+    {
+        SetAlertPresenter([this](const char* message) { alerts.push_back(message); });
+    }
     void TearDown() override
     {
         MIDIServiceShutDown();

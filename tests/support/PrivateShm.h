@@ -27,8 +27,8 @@ inline std::string NoPrivateShm()
 
 // In a GoogleTest test or SetUp(): ends the test as skipped, saying why,
 // unless /dev/shm is private.
-#define SKIP_WITHOUT_PRIVATE_SHM()                                                              \
-    do {                                                                                        \
-        if (const std::string noPrivateShm = NoPrivateShm(); !noPrivateShm.empty())             \
-            GTEST_SKIP() << "JACK runs only in a /dev/shm of its own: " << noPrivateShm;        \
+#define SKIP_WITHOUT_PRIVATE_SHM()                                                                                     \
+    do {                                                                                                               \
+        if (const std::string noPrivateShm = NoPrivateShm(); !noPrivateShm.empty())                                    \
+            GTEST_SKIP() << "JACK runs only in a /dev/shm of its own: " << noPrivateShm;                               \
     } while (false)

@@ -32,7 +32,10 @@ public:
     {
         return Header(id, static_cast<std::uint32_t>(body.size())).Raw(body).Raw(std::string(body.size() % 2, '\0'));
     }
-    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1) { return Chunk("fmt ", FormatBody(tag, channels)); }
+    WavBytes& Format(std::uint16_t tag = 1, std::uint16_t channels = 1)
+    {
+        return Chunk("fmt ", FormatBody(tag, channels));
+    }
 
     const std::string& str() const { return m_bytes; }
 

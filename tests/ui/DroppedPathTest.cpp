@@ -16,7 +16,8 @@ TEST(DroppedPathTest, TakesTheFirstLocalFileByteForByteOrNothingThatIsNotExact)
         {"file://studio/x.wav\r\n", DroppedPath::kFound, "/x.wav"},  // this machine by name
         {"file:/x.wav\r\n", DroppedPath::kFound, "/x.wav"},
         {"file:///x%3F1%23.wav?q=1#frag\r\n", DroppedPath::kFound, "/x?1#.wav"},
-        {"# comment\r\n\r\n  https://host/a.wav\r\nfile://other/b.wav\r\nfile:///c.wav\r\n", DroppedPath::kFound, "/c.wav"},
+        {"# comment\r\n\r\n  https://host/a.wav\r\nfile://other/b.wav\r\nfile:///c.wav\r\n", DroppedPath::kFound,
+         "/c.wav"},
         {"file:///" + x298 + "  ", DroppedPath::kFound, "/" + x298},  // trailing blanks are no part of it
         {"file:///" + x298 + "x", DroppedPath::kTooLong, ""},
         {"file:///" + x298 + "%20", DroppedPath::kTooLong, ""},  // the decoded length counts

@@ -1,8 +1,8 @@
 // What the wave view paints. At 256 x 128 pixels a sample is two pixels
 // wide; the zero line lies at y = 128 * 32768 / 65535, just below 64.
 
-#include "Engine.h"
 #include "WaveView.h"
+#include "Engine.h"
 
 #include <QImage>
 #include <QTest>
@@ -36,8 +36,8 @@ TEST(WaveViewTest, BarsTwoSamplesWideFromTheZeroLineAndARedMarkOnlyForAFittedWav
     // samples 0-63; -16384 for samples 64-127: rows 64 to 94. Sample 63's bar
     // also covers the column of 64.
     const auto halves = [](int i) { return i < 64 ? 16384 : -16384; };
-    EXPECT_EQ(Paint(halves, true, false, {{0, 30}, {0, 33}, {124, 63}, {124, 64}, {128, 63}, {130, 64}, {254, 94},
-                                          {254, 97}, {7, 9}}),
+    EXPECT_EQ(Paint(halves, true, false,
+                    {{0, 30}, {0, 33}, {124, 63}, {124, 64}, {128, 63}, {130, 64}, {254, 94}, {254, 97}, {7, 9}}),
               "BKKBKKKBB");
     // The mark spans x 3-5 and y 27000-29000, pixel columns 6-9 and rows
     // 7-10, drawn over the bars.

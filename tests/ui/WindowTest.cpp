@@ -213,7 +213,9 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
         return RunProcess({"/usr/bin/jack_lsp", "-c", "-s", server.name()})
                    .out.find("quarven-wave-dump-play:out\n   system:playback_1\n") != std::string::npos;
     };
-    const auto moduleLoaded = [] { return ReadWholeFile("/proc/self/maps").find("libqwd-wave-play") != std::string::npos; };
+    const auto moduleLoaded = [] {
+        return ReadWholeFile("/proc/self/maps").find("libqwd-wave-play") != std::string::npos;
+    };
     EXPECT_FALSE(moduleLoaded());
     QElapsedTimer played;
     played.start();

@@ -29,7 +29,9 @@ protected:
         m_move = false;
         if (action == Qt::MoveAction)
             QFile::remove(m_path);
-        std::printf("drag ended: %s\n", action == Qt::CopyAction ? "copy" : action == Qt::MoveAction ? "move" : "ignored");
+        std::printf("drag ended: %s\n", action == Qt::CopyAction   ? "copy"
+                                        : action == Qt::MoveAction ? "move"
+                                                                   : "ignored");
         std::fflush(stdout);
     }
 
