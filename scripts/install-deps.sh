@@ -31,7 +31,7 @@ package_packages=(
 test_packages=(
   libgtest-dev libbenchmark-dev jackd2 pipewire pipewire-jack valgrind
   qemu-system-x86 busybox-static alsa-utils cpio
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool x11-utils imagemagick man-db
 )
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then:
+#   0. checks the C++ layout (clang-format, .clang-format) and that every
+#      #include points down the layers (scripts/check-layers.sh);
 #   1. builds everything with warnings as errors, the benchmarks too, and
 #      runs the whole suite (its package test installs and purges the .deb);
 #   2. builds each other configuration the README offers packagers: without
@@ -28,6 +30,10 @@ run_tests() {
        /: Skipped$/ { getline; print "skipped " name ": " $0 }
        /^SKIP: / { print "skipped " name ": " substr($0, 7) }' "$dir/Testing/Temporary/LastTest.log"
 }
+
+echo "== Layout and layers"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+scripts/check-layers.sh
 
 echo "== Build and test"
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQWD_WERROR=ON \
