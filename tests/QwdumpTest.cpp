@@ -333,6 +333,11 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
                       dir.File("64.syx")}),
               (ProcessResult{0, "", ""}));
     expectBank(dir.File("64.syx"), spread(64));
+    // An untagged table of usual frames is fitted as one cycle, with its frame size proposed.
+    const std::string morph = dir.Write("morph.wav", WavBytes::Mono(SampleBytes(MorphingTable(8, 2048))).str());
+    const ProcessResult proposed = Qwdump({"fit", morph, "-o", dir.File("morph-128.wav")});
+    EXPECT_EQ(proposed.exitStatus, 0);
+    EXPECT_EQ(proposed.err, "qwdump: " + morph + ": this looks like 8 cycles of 2048 frames; try --frame-size 2048\n");
     // A folder gets files named by frame number, each loaded as is, and
     // never has one replaced.
     const std::string hundred = dir.Write("100.wav", WavetableBytes(100, 1000, "uhWT"));
