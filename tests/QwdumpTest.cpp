@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -69,9 +70,22 @@ TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
                                  ": declares 24-bit samples; its bytes are read as 16-bit pairs "
                                  "(qwdump fit converts it)\n"}));
 
+    // Audio the loader does not take is pointed to the fit, beside the loader's words.
+    const std::string fitIt = " (qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, send and "
+                              "play do with --fit harmonic)\n";
     const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
-    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100"}),
-              (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
+    const std::string flac = dir.Write("x.flac", std::string("fLaC\0\0\0\x22", 8)), text = dir.Write("x.txt", "x\n");
+    for (const auto& [args, err] : std::vector<std::pair<Args, std::string>>{
+             {{"pack", stereo, "--wave", "100"}, stereo + ": " + LoadMessages::kNotMonoPcm + fitIt},
+             {{"show", flac}, flac + ": " + LoadMessages::kNotWav + fitIt},
+             {{"show", text}, text + ": " + LoadMessages::kNotWav + "\n"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", "qwdump: " + err}));
+    // .syx files alone need no --wave; one given is said to be unused.
+    const std::string bank = dir.File("bank.syx"), hex = Qwdump({"pack", kSquare, "-w", "100"}).out;
+    ASSERT_EQ(Qwdump({"pack", kSquare, "-w", "100", "-o", bank}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"pack", bank}), (ProcessResult{0, hex, ""}));
+    EXPECT_EQ(Qwdump({"pack", bank, "-w", "97"}),
+              (ProcessResult{0, hex, "qwdump: --wave 97 is not used: .syx messages keep their own wave numbers\n"}));
     const std::string missing = dir.File("missing.wav");
     const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
@@ -105,11 +119,26 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
              {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
              {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             {{"play", kSquare, "--note", "H3"},
+              "--note: H3 is not a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the octave, "
+              "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)"},
              {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
               "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
              {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
               "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
+}
+
+// Off a terminal (help2man, pipes) help wraps at 80 columns, the same each time.
+TEST_F(QwdumpTest, HelpOfEveryCommandWrapsAtEightyColumnsOffATerminal)
+{
+    for (const std::string command : {"", "pack", "show", "ports", "send", "fit", "receive", "unpack", "play"}) {
+        const ProcessResult help = Qwdump(command.empty() ? Args{"--help"} : Args{command, "--help"});
+        EXPECT_EQ(help.exitStatus, 0);
+        std::istringstream lines(help.out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_LE(line.size(), 80u) << command << ": " << line;
+    }
 }
 
 TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)
