@@ -50,12 +50,27 @@ std::string HelpFormatter::make_option_desc(const CLI::Option* option) const
     return WrapText(option->get_description(), DescriptionWidth());
 }
 
+std::string HelpFormatter::make_option(const CLI::Option* option, bool positional) const
+{
+    return Row(make_option_name(option, positional) + make_option_opts(option), make_option_desc(option));
+}
+
 std::string HelpFormatter::make_subcommand(const CLI::App* command) const
 {
-    std::stringstream out;
-    CLI::detail::format_help(out, command->get_display_name(),
-                             WrapText(FirstSentence(command->get_description()), DescriptionWidth()), column_width_);
-    return out.str();
+    return Row(command->get_display_name(), WrapText(FirstSentence(command->get_description()), DescriptionWidth()));
+}
+
+std::string HelpFormatter::Row(const std::string& name, const std::string& description) const
+{
+    // help2man tells a name from its description by two spaces at least: a
+    // name that leaves fewer gets its description on the next line.
+    std::string row = "  " + name;
+    if (!description.empty())
+        row += row.size() + 2 <= column_width_ ? std::string(column_width_ - row.size(), ' ')
+                                               : "\n" + std::string(column_width_, ' ');
+    for (const char c : description)
+        row += c == '\n' ? "\n" + std::string(column_width_, ' ') : std::string(1, c);
+    return row + "\n";
 }
 
 std::size_t HelpWidth()

@@ -16,10 +16,14 @@ public:
 
     std::string make_description(const CLI::App* app) const override;
     std::string make_footer(const CLI::App* app) const override;
+    std::string make_option(const CLI::Option* option, bool positional) const override;
     std::string make_option_desc(const CLI::Option* option) const override;
     std::string make_subcommand(const CLI::App* command) const override;
 
 private:
+    // "  NAME" and its description beside it, each line after the first
+    // indented to the column.
+    std::string Row(const std::string& name, const std::string& description) const;
     std::size_t Width() const;
     std::size_t DescriptionWidth() const;
 
