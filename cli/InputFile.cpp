@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 #include <utility>
 
 #include <sys/stat.h>
@@ -83,8 +82,9 @@ bool InputFile::LoadWaveOrReport()
                          m_path.c_str(), m_facts.declaredBits);
         return true;
     }
-    // Beside the loader's own words: where audio it can't take is read.
-    const std::string_view error = s_Engine.m_pszError;
+    // Beside the loader's own words (its fixed texts, by address): where
+    // audio it does not take is read.
+    const char* error = s_Engine.m_pszError;
     const bool fitReadsIt = error == LoadMessages::kNotMonoPcm || error == LoadMessages::kTooMany ||
                             error == LoadMessages::kTooFew ||
                             (error == LoadMessages::kNotWav && IsOtherAudio(m_head, m_headSize));
