@@ -13,6 +13,7 @@
 #include "WaveFolder.h"
 #include "WaveMorph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>

@@ -13,6 +13,7 @@
 #include "OutputFile.h"
 #include "WaveShapes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>

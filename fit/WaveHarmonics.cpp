@@ -64,8 +64,10 @@ double RebuildWave(const Harmonics& harmonics, Wave16& wave)
 
 double SetHarmonicLevel(Wave16& wave, int k, double level)
 {
+    if (k < 0 || k > kNyquistHarmonic)
+        return 1.0;
     Harmonics harmonics = AnalyseHarmonics(wave);
-    const auto at = static_cast<std::size_t>(std::clamp(k, 0, kNyquistHarmonic));
+    const auto at = static_cast<std::size_t>(k);
     if (harmonics.level[at] < kFaintLevel && at != 0 && at != kNyquistHarmonic)
         harmonics.phase[at] = -M_PI / 2;  // cos(x - pi/2) = sin(x)
     harmonics.level[at] = std::max(0.0, level);

@@ -31,9 +31,9 @@ Harmonics AnalyseHarmonics(const Wave16& wave);
 // inside 16 bits (1 unless it would pass the range; WaveShapes.h).
 double RebuildWave(const Harmonics& harmonics, Wave16& wave);
 
-// Sets harmonic k's (0 to 64) level, keeping its phase and every other
-// harmonic, so the rest of the wave, harmonic 1's phase among it, stays put.
-// A harmonic that was silent or faint comes in as a sine, from 0 at the
-// wave's first sample; the Nyquist harmonic, whose sine is silence, as a cosine. Returns
-// RebuildWave's gain.
+// Sets harmonic k's (0 to 64) level (0 or more), keeping its phase and every
+// other harmonic, so the rest of the wave, harmonic 1's phase among it, stays
+// put. A harmonic that was silent or faint comes in as a sine, from 0 at the
+// wave's first sample; the Nyquist harmonic, whose sine is silence, as a
+// cosine. Returns RebuildWave's gain; any other k leaves the wave as it was.
 double SetHarmonicLevel(Wave16& wave, int k, double level);
