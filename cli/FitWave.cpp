@@ -106,5 +106,9 @@ bool FitTableOrReport(const std::string& path, const FitRequest& request, Fitted
     if (table.scaledToFit)
         std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB to fit the 16-bit range\n", path.c_str(),
                      -20.0 * std::log10(table.gain));
+    if (table.proposedFrameSize != 0)
+        std::fprintf(stderr, "qwdump: %s: this looks like %lld cycles of %lld frames; try --frame-size %lld\n",
+                     path.c_str(), static_cast<long long>(table.sourceFrames / table.proposedFrameSize),
+                     static_cast<long long>(table.proposedFrameSize), static_cast<long long>(table.proposedFrameSize));
     return true;
 }

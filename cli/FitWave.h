@@ -36,5 +36,6 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
 // Fits `path` (read from `fd` when that is already open) into `table`. On
 // failure writes one line, "qwdump: PATH: reason", to stderr and returns
 // false. A table scaled down to fit the 16-bit range is reported on stderr
-// too.
+// too, and so is the frame size a file fitted as one cycle looks like a
+// table of.
 bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd = -1);

@@ -1,6 +1,7 @@
 #include "InputFile.h"
 
 #include "FitWave.h"
+#include "LoadMessages.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -31,18 +32,33 @@ std::string WhyNotOpened(const LoadFacts& facts)
     }
 }
 
+// Whether the first bytes of a file that is no RIFF WAVE file name another
+// audio format that libsndfile, and so the fit, reads.
+bool IsOtherAudio(const std::uint8_t* head, std::size_t size)
+{
+    const auto starts = [&](const char* magic, std::size_t at = 0) {
+        const std::size_t length = std::strlen(magic);
+        return size >= at + length && std::memcmp(head + at, magic, length) == 0;
+    };
+    return starts("fLaC") || starts("OggS") || starts("RF64") || starts("RIFX") || starts("riff") || starts("caff") ||
+           starts(".snd") || starts("ID3") ||
+           (starts("FORM") && (starts("AIFF", 8) || starts("AIFC", 8) || starts("8SVX", 8)));
+}
+
 }  // namespace
 
 InputFile::InputFile(std::string path) : m_path(std::move(path)), m_fd(OpenWaveFile(m_path.c_str(), m_facts))
 {
     // Read in place, so that every reader still starts at the beginning.
-    std::uint8_t first = 0;
-    m_syx = m_fd >= 0 && ::pread(m_fd, &first, 1, 0) == 1 && first == 0xF0;
+    const ssize_t got = m_fd >= 0 ? ::pread(m_fd, m_head, sizeof m_head, 0) : -1;
+    m_headSize = got > 0 ? static_cast<std::size_t>(got) : 0;
+    m_syx = m_headSize > 0 && m_head[0] == 0xF0;
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : m_path(other.m_path), m_facts(other.m_facts), m_fd(other.Take()), m_syx(other.m_syx)
+    : m_path(other.m_path), m_facts(other.m_facts), m_fd(other.Take()), m_syx(other.m_syx), m_headSize(other.m_headSize)
 {
+    std::memcpy(m_head, other.m_head, sizeof m_head);
 }
 
 InputFile::~InputFile()
@@ -66,7 +82,15 @@ bool InputFile::LoadWaveOrReport()
                          m_path.c_str(), m_facts.declaredBits);
         return true;
     }
-    const std::string reason = WhyNotOpened(m_facts);
+    // Beside the loader's own words (its fixed texts, by address): where
+    // audio it does not take is read.
+    const char* error = s_Engine.m_pszError;
+    const bool fitReadsIt = error == LoadMessages::kNotMonoPcm || error == LoadMessages::kTooMany ||
+                            error == LoadMessages::kTooFew ||
+                            (error == LoadMessages::kNotWav && IsOtherAudio(m_head, m_headSize));
+    const std::string reason = fitReadsIt ? "qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, "
+                                            "send and play do with --fit harmonic"
+                                          : WhyNotOpened(m_facts);
     std::fprintf(stderr, "qwdump: %s: %s%s%s%s\n", m_path.c_str(), s_Engine.m_pszError, reason.empty() ? "" : " (",
                  reason.c_str(), reason.empty() ? "" : ")");
     return false;

@@ -6,6 +6,8 @@
 #include "Engine.h"
 #include "SyxFile.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,8 @@ public:
     // called. On failure each writes "qwdump: FILE: " and why to stderr.
     //
     // Into s_Engine with the window's loader, with the system's reason in
-    // parentheses when it gave one. A loaded file that declares other than
+    // parentheses when it gave one, or, for audio the loader does not take
+    // (FLAC, AIFF, float or stereo WAV, ...), where the fit reads it. A loaded file that declares other than
     // 16-bit samples gets a notice: the loader reads them as 16-bit pairs.
     bool LoadWaveOrReport();
     bool FitOrReport(const FitRequest& request, FittedTable& table);
@@ -44,4 +47,6 @@ private:
     LoadFacts m_facts;
     int m_fd;
     bool m_syx = false;
+    std::uint8_t m_head[12] = {};  // the file's first bytes
+    std::size_t m_headSize = 0;
 };

@@ -37,6 +37,8 @@ int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> fi
         std::fprintf(stderr, "qwdump: --wave is required for WAV files: the first one goes to that wave number\n");
         return kExitUsage;
     }
+    if (wavFiles == 0 && firstWave)
+        std::fprintf(stderr, "qwdump: --wave %d is not used: .syx messages keep their own wave numbers\n", *firstWave);
     // Each WAV file is one wave at least: too many are refused unread.
     if (wavFiles > 0 && !BankFits(*firstWave, *firstWave + wavFiles))
         return kExitUsage;

@@ -18,12 +18,17 @@ struct BankMessage
     int waveNumber;    // 97 to 128
 };
 
+// --wave's help for pack and send, which hand it to GatherWaveDumps.
+inline constexpr char kFirstWaveHelp[] =
+    "Wave number of the first WAV file, 97 to 128; the next ones follow in order. Required with WAV files; .syx "
+    "messages keep their own, so with only .syx files it is not used (and a notice says so)";
+
 // Reads every file, in order. WAV files load as the window loads them, or
 // with `fit` are fitted, and go to consecutive wave numbers from
-// `firstWave`. Returns the exit status: 0 with `bank` filled, 2 when a WAV
-// file is given without a first wave number or the numbers would pass 128,
-// 1 when a file does not load or is not a well-formed bank; the reason is on
-// stderr.
+// `firstWave`, which .syx files alone leave unused, with a notice. Returns
+// the exit status: 0 with `bank` filled, 2 when a WAV file is given without
+// a first wave number or the numbers would pass 128, 1 when a file does not
+// load or is not a well-formed bank; the reason is on stderr.
 int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
                     std::vector<BankMessage>& bank);
 

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <functional>
+#include <sstream>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -81,9 +82,22 @@ TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
                                  ": declares 24-bit samples; its bytes are read as 16-bit pairs "
                                  "(qwdump fit converts it)\n"}));
 
+    // Audio the loader does not take is pointed to the fit, beside the loader's words.
+    const std::string fitIt = " (qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, send and "
+                              "play do with --fit harmonic)\n";
     const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
-    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100"}),
-              (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
+    const std::string flac = dir.Write("x.flac", std::string("fLaC\0\0\0\x22", 8)), text = dir.Write("x.txt", "x\n");
+    for (const auto& [args, err] : std::vector<std::pair<Args, std::string>>{
+             {{"pack", stereo, "--wave", "100"}, stereo + ": " + LoadMessages::kNotMonoPcm + fitIt},
+             {{"show", flac}, flac + ": " + LoadMessages::kNotWav + fitIt},
+             {{"show", text}, text + ": " + LoadMessages::kNotWav + "\n"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", "qwdump: " + err}));
+    // .syx files alone need no --wave; one given is said to be unused.
+    const std::string bank = dir.File("bank.syx"), hex = Qwdump({"pack", kSquare, "-w", "100"}).out;
+    ASSERT_EQ(Qwdump({"pack", kSquare, "-w", "100", "-o", bank}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"pack", bank}), (ProcessResult{0, hex, ""}));
+    EXPECT_EQ(Qwdump({"pack", bank, "-w", "97"}),
+              (ProcessResult{0, hex, "qwdump: --wave 97 is not used: .syx messages keep their own wave numbers\n"}));
     const std::string missing = dir.File("missing.wav");
     const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
@@ -119,11 +133,34 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
              {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
              {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             {{"play", kSquare, "--note", "H3"},
+              "--note: H3 is not a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the octave, "
+              "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)"},
              {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
               "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
              {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
               "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
+}
+
+// Off a terminal (help2man, pipes) help wraps at 80 columns, the same each time.
+TEST_F(QwdumpTest, HelpOfEveryCommandWrapsAtEightyColumnsOffATerminal)
+{
+    // The program's, then each command's that it lists.
+    std::vector<std::string> commands = {""};
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const ProcessResult help = Qwdump(commands[i].empty() ? Args{"--help"} : Args{commands[i], "--help"});
+        EXPECT_EQ(help.exitStatus, 0);
+        std::istringstream lines(help.out);
+        bool listed = false;
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_LE(line.size(), 80u) << commands[i] << ": " << line;
+            listed = i == 0 && (listed || line == "Subcommands:");
+            if (listed && line.rfind("  ", 0) == 0 && line[2] != ' ')
+                commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+        }
+    }
+    EXPECT_EQ(commands.size(), 11u);
 }
 
 TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)
@@ -347,6 +384,11 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
                       dir.File("64.syx")}),
               (ProcessResult{0, "", ""}));
     expectBank(dir.File("64.syx"), spread(64));
+    // An untagged table of usual frames is fitted as one cycle, with its frame size proposed.
+    const std::string morph = dir.Write("morph.wav", WavBytes::Mono(SampleBytes(MorphingTable(8, 2048))).str());
+    const ProcessResult proposed = Qwdump({"fit", morph, "-o", dir.File("morph-128.wav")});
+    EXPECT_EQ(proposed.exitStatus, 0);
+    EXPECT_EQ(proposed.err, "qwdump: " + morph + ": this looks like 8 cycles of 2048 frames; try --frame-size 2048\n");
     // A folder gets files named by frame number, each loaded as is, and
     // never has one replaced.
     const std::string hundred = dir.Write("100.wav", WavetableBytes(100, 1000, "uhWT"));

@@ -1,6 +1,8 @@
-// quarven-wave-dump: the window. Of its own it takes only --help and
-// --version, which work without a display; Qt takes its usual options.
+// quarven-wave-dump [FILE]: the window. Of its own it takes only --help and
+// --version, which work without a display, and a file to open as a drop of
+// it; Qt takes its usual options.
 
+#include "CommandLineFiles.h"
 #include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
@@ -9,9 +11,11 @@
 #include "QuarWindow.h"
 #include "Termination.h"
 #include "WavePreview.h"
+#include "WindowIcon.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +66,7 @@ int main(int argc, char* argv[])
     g_qtHandler = qInstallMessageHandler(StartUpMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtHandler);
+    SetApplicationIcon();
 
     InstallMessageBoxAlerts();
     // A signal quits as the Quit command does.
@@ -73,6 +78,11 @@ int main(int argc, char* argv[])
         QuarWindow window;
         InstallEventLoopMidiWaiter();
         window.show();
+        // Qt has taken its options out of argv: a file left is taken as
+        // dropped, once the window is up.
+        const QByteArray files = CommandLineUriList(argc, argv);
+        if (!files.isEmpty())
+            QTimer::singleShot(0, &window, [&window, files] { window.takeDroppedFileList(files); });
         if (TerminationSignal() == 0)
             status = app.exec();
     }
