@@ -5,8 +5,13 @@
 #include "DestinationDirectory.h"
 #include "DumpSender.h"
 
-#include <QProgressDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 
 BankSend::BankSend(BankModel& model, QWidget* parent, std::chrono::milliseconds gap)
     : QObject(parent), m_model(model), m_parent(parent), m_gap(gap)
@@ -36,17 +41,7 @@ void BankSend::start(const std::optional<std::string>& port)
             QTimer::singleShot(0, self, &BankSend::finish);
             return;
         }
-        self->m_progress = new QProgressDialog(QString(), QStringLiteral("Cancel"), 0,
-                                               static_cast<int>(self->m_bank.size()), self->m_parent);
-        self->m_progress->setWindowTitle(QStringLiteral("Send Bank"));
-        self->m_progress->setWindowModality(Qt::WindowModal);
-        self->m_progress->setAutoClose(false);
-        self->m_progress->setAutoReset(false);
-        self->m_progress->setMinimumDuration(0);
-        connect(self->m_progress, &QProgressDialog::canceled, self, [self] {
-            if (self->m_sender)
-                self->m_sender->Cancel();
-        });
+        self->m_progress = self->progressDialog();
         self->m_sender = std::make_unique<BankSender>(self->m_bank, destination, self->m_port, self->m_gap, *self);
         self->m_progress->show();
     });
@@ -56,16 +51,44 @@ void BankSend::Going(const SendProgress& progress)
 {
     if (m_progress == nullptr)
         return;
-    m_progress->setLabelText(QStringLiteral("Sending wave %1 (%2 of %3)")
-                                 .arg(progress.waveNumber)
-                                 .arg(progress.index + 1)
-                                 .arg(progress.total));
-    m_progress->setValue(static_cast<int>(progress.index));
+    m_label->setText(QStringLiteral("Sending wave %1 (%2 of %3)")
+                         .arg(progress.waveNumber)
+                         .arg(progress.index + 1)
+                         .arg(progress.total));
+    m_bar->setValue(static_cast<int>(progress.index));
 }
 
 void BankSend::Sent(const BankMessage& message)
 {
     m_model.setState(SlotOfWave(message.waveNumber), BankSlot::kSent);
+    if (m_bar != nullptr)
+        m_bar->setValue(m_bar->value() + 1);
+}
+
+// Window-modal, so the bank stays as it was sent, yet shown without a loop
+// of its own (QProgressDialog's setValue would run one when modal).
+QDialog* BankSend::progressDialog()
+{
+    auto* dialog = new QDialog(m_parent);
+    dialog->setWindowTitle(QStringLiteral("Send Bank"));
+    dialog->setWindowModality(Qt::WindowModal);
+    m_label = new QLabel(dialog);
+    m_label->setObjectName(QStringLiteral("sendProgress"));
+    m_bar = new QProgressBar(dialog);
+    m_bar->setRange(0, static_cast<int>(m_bank.size()));
+    m_bar->setValue(0);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, dialog);
+    // Cancel and Escape alike: no message starts after it, the one in flight ends whole.
+    connect(dialog, &QDialog::rejected, this, [this] {
+        if (m_sender)
+            m_sender->Cancel();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar);
+    layout->addWidget(buttons);
+    return dialog;
 }
 
 void BankSend::Ended(const BankSender::Ending& ending)

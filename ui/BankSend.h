@@ -15,7 +15,9 @@
 #include <string>
 
 class BankModel;
-class QProgressDialog;
+class QDialog;
+class QLabel;
+class QProgressBar;
 class QWidget;
 
 class BankSend : public QObject, public BankSender::Listener
@@ -41,7 +43,6 @@ private:
     void Sent(const BankMessage& message) override;
     void Ended(const BankSender::Ending& ending) override;
     void finish();
-
     BankModel& m_model;
     QWidget* const m_parent;
     const std::chrono::milliseconds m_gap;
@@ -49,5 +50,9 @@ private:
     std::string m_port;
     std::string m_failure;  // the alert once the run has ended
     std::unique_ptr<BankSender> m_sender;
-    QPointer<QProgressDialog> m_progress;
+    QDialog* progressDialog();
+
+    QPointer<QDialog> m_progress;
+    QLabel* m_label = nullptr;
+    QProgressBar* m_bar = nullptr;
 };

@@ -247,13 +247,13 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     QStringList progress;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (auto* dialog = window->findChild<QProgressDialog*>(); dialog && !progress.contains(dialog->labelText()))
-            progress << dialog->labelText();
+        if (auto* dialog = window->findChild<QLabel*>("sendProgress"); dialog && !progress.contains(dialog->text()))
+            progress << dialog->text();
     });
     watch.start(1);
     Action("actionSendBank").trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.Events().size() >= 32 && !window->findChild<QProgressDialog*>(); },
-                                20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return monitor.Events().size() >= 32 && !window->findChild<QLabel*>("sendProgress"); }, 20000));
     MidiDump::EventList sent;
     for (const auto& [path, wave] : waves)
         sent.push_back(Message(path, wave));
