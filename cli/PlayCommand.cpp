@@ -78,27 +78,18 @@ public:
                          m_file.c_str(), request.waves.size());
             return kExitUsage;
         }
-        std::string error;
-        const PlayWavesFn play = PlayWavesEntry(error);
-        if (play == nullptr) {
-            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
-            return kExitFileError;
-        }
         request.frequency = m_hz > 0 ? m_hz : *NoteFrequency(m_note);
         request.gainDb = m_gainDb;
         request.secondsEach = m_seconds;
         request.jackPort = m_port;
         request.stopFd = TerminationFd();
         PlayReport report;
-        play(
-            request, [&](const PlayReport& opened) { Announce(request, opened); }, report);
-        const int status = Outcome(report);
-        if (report.threadLeftBehind) {
-            // Exit handlers must not run beside a thread inside libjack.
-            std::fflush(stdout);
-            std::fflush(stderr);
-            std::_Exit(ExitStatusAfterSignals(status));
+        if (std::string error; !PlayWaves(
+                request, [&](const PlayReport& opened) { Announce(request, opened); }, report, error)) {
+            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            return kExitFileError;
         }
+        const int status = Outcome(report);
         return FinishStandardOutput(status);
     }
 

@@ -10,9 +10,9 @@
 
 namespace {
 
-// What the lane's calls and the callbacks share with the watcher. Should the
-// lane be abandoned, its thread may still finish a call and write here, so
-// this is then never freed.
+// What the lane's calls and the callbacks share with the watcher. Should a
+// call be left to the lane, its thread may still finish it and write here,
+// so this is then never freed.
 struct JackSide
 {
     jack_client_t* client = nullptr;
@@ -142,11 +142,11 @@ void WatchPeriods(PlayWatch& watch, JackSide& side)
 void PlayThroughJack(PlayWatch& watch)
 {
     PlayReport& report = watch.Report();
-    LanePtr lane(new AudioLane(LibJackIsPipeWires()));
+    watch.SetPrivateLocks(LibJackIsPipeWires());
     auto owned = std::make_unique<JackSide>();
     JackSide* side = owned.get();
     const auto call = [&](const char* name, std::function<void()> work) {
-        if (watch.Call(*lane, kSystem, name, std::move(work)))
+        if (watch.Call(kSystem, name, std::move(work)))
             return true;
         owned.release();  // the lane's thread may still use it
         return false;

@@ -1,14 +1,12 @@
 // quarven-wave-dump: the window. Of its own it takes only --help and
 // --version, which work without a display; Qt takes its usual options.
 
-#include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
 #include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
 #include "Termination.h"
-#include "WavePreview.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -71,17 +69,9 @@ int main(int argc, char* argv[])
     {
         // Filled before it first shows: no event loop runs while it is made.
         QuarWindow window;
-        InstallEventLoopMidiWaiter();
         window.show();
         if (TerminationSignal() == 0)
             status = app.exec();
     }
-    status = CloseMidiAndReturn(status);
-    // Exit handlers must not run beside a thread left inside libjack.
-    if (WavePreview::LeftThreadBehind()) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
-    return status;
+    return CloseMidiAndReturn(status);
 }
