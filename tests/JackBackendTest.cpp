@@ -47,24 +47,34 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
         monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
     };
     MidiDump::EventList sent;
-    const auto send = [&](int wave) {
+    const auto send = [&](int wave, const std::string& to = "input (midi-monitor)") {
         s_Engine.m_anWave[0] = static_cast<std::int16_t>(wave * 3001);
         sent.push_back(Message(s_Engine, wave));
         auto outcome = std::make_shared<SysexOutcome>();
-        EXPECT_EQ(StartSysexSend(FindMIDIPortByTitle(std::string("input (midi-monitor)")), sent.back().data(), outcome),
-                  noErr);
+        EXPECT_EQ(StartSysexSend(FindMIDIPortByTitle(to), sent.back().data(), outcome), noErr);
         return outcome;
     };
     startServer();
     UseOnlyBackend<JackBackend>("qwd-test");
 
-    // Ten in a row go out in order, as many to a cycle as fit.
+    // Ten in a row go out in order, as many to a cycle as fit; then,
+    // alternating with another destination, each reaches its own alone.
     Outcomes outcomes;
     for (int i = 0; i < 10; ++i)
         outcomes.push_back(send(97 + i));
     EXPECT_TRUE(Ended(outcomes, true));
     ASSERT_TRUE(monitor->WaitForEvents(10, 5s));
     EXPECT_EQ(monitor->Events(), sent);
+    {
+        MidiDump other(*server, dir.File("other.log"), "other");
+        outcomes = {send(110, "input (other)"), send(111), send(112, "input (other)"), send(113)};
+        EXPECT_TRUE(Ended(outcomes, true));
+        ASSERT_TRUE(other.WaitForEvents(2, 5s));
+        EXPECT_EQ(other.Events(), (MidiDump::EventList{sent[10], sent[12]}));
+        ASSERT_TRUE(monitor->WaitForEvents(12, 5s));
+        const MidiDump::EventList events = monitor->Events();
+        EXPECT_EQ(MidiDump::EventList(events.begin() + 10, events.end()), (MidiDump::EventList{sent[11], sent[13]}));
+    }
 
     // Three waiting on a frozen server when it crashes are completed,
     // undelivered, and its destinations vanish.
@@ -80,7 +90,7 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
     startServer();
     ASSERT_TRUE(WaitUntil([] { return ListMIDIPorts().size() == 1; }, JackBackend::kReopenInterval + 5s));
     EXPECT_TRUE(Ended({send(100)}, true));
-    ASSERT_TRUE(monitor->WaitForEvents(11, 5s));
+    ASSERT_TRUE(monitor->WaitForEvents(13, 5s));
     EXPECT_EQ(monitor->Events().back(), sent.back()) << "nothing of the crashed server's three went out";
     monitor.reset();
     server->Stop();
