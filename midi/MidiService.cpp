@@ -366,27 +366,36 @@ const char* MIDISendSysexRefusalReason()
     return TheService().lastRefusal.c_str();
 }
 
-OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::string& reason)
+void MIDIConnectSourceThen(MIDIEndpointRef source, MIDIReadProc read, MIDIHandedOver connected)
 {
     const Key* where = KeyFor(source);
     if (where == nullptr || !where->source || where->lane >= TheSystems().size()) {
-        reason = "no such source";
-        return kMIDIUnknownEndpoint;
+        connected(kMIDIUnknownEndpoint, "no such source");
+        return;
     }
-    std::optional<OSStatus> status;
-    const std::string name = TheSystems()[where->lane]->system.name;
     HandOver(
         where->lane,
-        [address = where->address, read](MidiBackend* backend) {
+        [address = where->address, read = std::move(read)](MidiBackend* backend) {
             LaneReply reply{kMIDIUnknownEndpoint, "the MIDI system is not available", {}};
             if (backend)
                 reply.status = backend->Receive(address, read, reply.reason);
             return reply;
         },
-        [&](const LaneReply* reply) {
-            status = reply != nullptr ? reply->status : kMIDIServerGone;
-            reason = reply != nullptr ? reply->reason : name + " not answering";
+        [connected = std::move(connected), name = TheSystems()[where->lane]->system.name](const LaneReply* reply) {
+            if (reply == nullptr)
+                connected(kMIDIServerGone, name + " not answering");
+            else
+                connected(reply->status, reply->reason);
         });
+}
+
+OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::string& reason)
+{
+    std::optional<OSStatus> status;
+    MIDIConnectSourceThen(source, std::move(read), [&](OSStatus connected, const std::string& why) {
+        status = connected;
+        reason = why;
+    });
     MIDIServiceWaitFor([&status] { return status.has_value(); });
     return *status;
 }
@@ -467,7 +476,10 @@ void MIDIServiceWatch(MidiStep step)
 
 void MIDIServiceWaitFor(const std::function<bool()>& done, int alsoFd)
 {
-    for (MIDIServicePump(); !done(); MIDIServicePump()) {
+    while (!done()) {
+        MIDIServicePump();
+        if (done())
+            return;
         pollfd also{alsoFd, POLLIN, 0};
         if (alsoFd >= 0 && ::poll(&also, 1, 0) > 0)
             alsoFd = -1;  // answered: it stays readable

@@ -44,6 +44,9 @@ void MIDISendSysexThen(MIDISysexSendRequest* request, MIDIHandedOver handedOver)
 // instead of what an earlier source of that system sent; an empty `read`
 // stops. On failure `reason` says why.
 OSStatus MIDIConnectSource(MIDIEndpointRef source, MIDIReadProc read, std::string& reason);
+// The same, answered from the pump: `connected` gets the status and, on
+// failure, why.
+void MIDIConnectSourceThen(MIDIEndpointRef source, MIDIReadProc read, MIDIHandedOver connected);
 
 // While one lives, every system is asked only once, and a walk over the
 // ports sees one consistent list. A system that does not answer within 1 s
