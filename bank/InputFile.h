@@ -1,6 +1,6 @@
-// A file named on qwdump's command line, opened once however it is then
-// read: as a .syx file of wave dump messages when its first byte is F0,
-// otherwise by the window's loader or by the fit. Never waits on a named pipe.
+// A file the user names, opened once however it is then read: as a .syx
+// file of wave dump messages when its first byte is F0, otherwise by the
+// window's loader or by the fit. Never waits on a named pipe.
 #pragma once
 
 #include "Engine.h"
@@ -11,6 +11,14 @@
 
 struct FitRequest;
 struct FittedTable;
+
+// What reading the user's files has to say, in order: notices on the way
+// and, when it failed, why. Each names its file ("saw.wav: ...").
+struct ReadNotes
+{
+    std::vector<std::string> notices;
+    std::string failure;
+};
 
 class InputFile
 {
@@ -27,15 +35,17 @@ public:
     bool IsSyx() const { return m_syx; }
 
     // Each reads the file from its start, and only one of them may be
-    // called. On failure each writes "qwdump: FILE: " and why to stderr.
+    // called; each says what it has to in `notes`.
     //
     // Into s_Engine with the window's loader, with the system's reason in
     // parentheses when it gave one. A loaded file that declares other than
     // 16-bit samples gets a notice: the loader reads them as 16-bit pairs.
-    bool LoadWaveOrReport();
-    bool FitOrReport(const FitRequest& request, FittedTable& table);
-    // ReadSyxMessages' reading.
-    bool ReadSyxOrReport(std::vector<SysexMessage>& messages, std::vector<std::string>* skipped = nullptr);
+    bool LoadWave(ReadNotes& notes);
+    // Through the audio fit module, as FitFile does.
+    bool Fit(const FitRequest& request, FittedTable& table, ReadNotes& notes);
+    // ReadSyxMessages' reading; with `skipOthers`, a whole System Exclusive
+    // message that is not a wave dump is skipped with a notice.
+    bool ReadSyx(std::vector<SysexMessage>& messages, ReadNotes& notes, bool skipOthers = false);
 
 private:
     int Take();
@@ -45,3 +55,9 @@ private:
     int m_fd;
     bool m_syx = false;
 };
+
+// Fits `path` (read from `fd` when that is already open) into `table`,
+// through the audio fit module, opened on first use. A table scaled down to
+// fit the 16-bit range gets a notice. The request's `stopped`, when set,
+// ends a long fit between its pieces.
+bool FitFile(const std::string& path, const FitRequest& request, FittedTable& table, ReadNotes& notes, int fd = -1);

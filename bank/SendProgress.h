@@ -1,24 +1,20 @@
-// A progress line for a bank send, redrawn in place on standard error, and
-// only when that is a terminal: redirected, stderr gets no control codes.
+// How far a bank send has got, for a progress line or dialog: message
+// `index` of `total` is going out, and the time the rest takes at the
+// bank's pace.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <string>
 
-class SendProgress
+struct SendProgress
 {
-public:
-    SendProgress(std::size_t total, std::chrono::microseconds perMessage);
+    std::size_t index;  // from 0
+    std::size_t total;
+    int waveNumber;
+    std::string file;
+    std::chrono::microseconds left;  // this message included
 
-    // Message `index` (from 0) is going out.
-    void Show(std::size_t index, int waveNumber, const std::string& file);
-    // Takes the line away, before other output or at the end.
-    void Clear();
-
-private:
-    const bool m_enabled;
-    const std::size_t m_total;
-    const std::chrono::microseconds m_perMessage;
-    bool m_shown = false;
+    // Of `width` steps, those done before this message.
+    int StepsDone(int width) const;
 };

@@ -1,9 +1,10 @@
-// The wave dump messages a run of qwdump pack, send or fit carries, gathered
-// from its files before anything is written or sent: a .syx file's messages
-// as they stand, and each WAV file (or each taken frame of a fitted
-// wavetable) packed for the next wave number.
+// A bank of wave dump messages, gathered from the user's files before
+// anything is written or sent: a .syx file's messages as they stand, and
+// each WAV file (or each taken frame of a fitted wavetable) packed for the
+// next wave number.
 #pragma once
 
+#include "InputFile.h"
 #include "SyxFile.h"
 #include "WaveFit.h"
 
@@ -18,23 +19,28 @@ struct BankMessage
     int waveNumber;    // 97 to 128
 };
 
+enum class Gathered {
+    kBank,
+    kFirstWaveMissing,  // WAV files, and no first wave number for them
+    kPastLastWave,      // the waves would pass 128
+    kUnreadable,        // a file did not load, or is not a well-formed bank
+};
+
 // Reads every file, in order. WAV files load as the window loads them, or
 // with `fit` are fitted, and go to consecutive wave numbers from
-// `firstWave`. Returns the exit status: 0 with `bank` filled, 2 when a WAV
-// file is given without a first wave number or the numbers would pass 128,
-// 1 when a file does not load or is not a well-formed bank; the reason is on
-// stderr.
-int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
-                    std::vector<BankMessage>& bank);
+// `firstWave`. `notes` gets what reading had to say and, unless the bank
+// was gathered, why not.
+Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
+                         std::vector<BankMessage>& bank, ReadNotes& notes);
 
 // The taken frames of `table` (fitted from `file`), packed for consecutive
 // wave numbers from `nextWave`, which ends past the last. Those past 128 are
 // only counted.
 void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave, std::vector<BankMessage>& bank);
 
-// Refuses, with a line on stderr, a bank from `firstWave` to `nextWave` - 1
-// that passes 128. Returns whether it fits.
-bool BankFits(int firstWave, int nextWave);
+// "" when a bank from `firstWave` to `nextWave` - 1 stays within 128,
+// otherwise why it is refused.
+std::string BankOverflow(int firstWave, int nextWave);
 
 // The messages one after another, as a .syx file holds them.
 SysexMessage SyxBytes(const std::vector<BankMessage>& bank);

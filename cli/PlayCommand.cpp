@@ -9,6 +9,7 @@
 #include "InputFile.h"
 #include "NoteName.h"
 #include "NumberOption.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
 #include "SyxFile.h"
@@ -99,7 +100,7 @@ private:
         InputFile input(m_file);
         if (input.IsSyx()) {
             std::vector<SysexMessage> messages;
-            if (!input.ReadSyxOrReport(messages))
+            if (ReadNotes notes; !Reported(input.ReadSyx(messages, notes), notes))
                 return kExitFileError;
             for (const SysexMessage& message : messages) {
                 std::int16_t samples[128];
@@ -115,7 +116,7 @@ private:
         // Fitted, a wavetable's frames play one after another.
         if (const FitRequest* fit = FitOption(m_fit, m_request)) {
             FittedTable table;
-            if (!input.FitOrReport(*fit, table))
+            if (ReadNotes notes; !Reported(input.Fit(*fit, table, notes), notes))
                 return kExitFileError;
             for (const FittedFrame& frame : table.frames) {
                 waves.emplace_back();
@@ -123,7 +124,7 @@ private:
             }
             return kExitOk;
         }
-        if (!input.LoadWaveOrReport())
+        if (ReadNotes notes; !Reported(input.LoadWave(notes), notes))
             return kExitFileError;
         waves.emplace_back();
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());
