@@ -1,5 +1,6 @@
 #include "InputFile.h"
 
+#include "LoadMessages.h"
 #include "WaveFitLoader.h"
 
 #include <cerrno>
@@ -32,18 +33,33 @@ std::string WhyNotOpened(const LoadFacts& facts)
     }
 }
 
+// Whether the first bytes of a file that is no RIFF WAVE file name another
+// audio format that libsndfile, and so the fit, reads.
+bool IsOtherAudio(const std::uint8_t* head, std::size_t size)
+{
+    const auto starts = [&](const char* magic, std::size_t at = 0) {
+        const std::size_t length = std::strlen(magic);
+        return size >= at + length && std::memcmp(head + at, magic, length) == 0;
+    };
+    return starts("fLaC") || starts("OggS") || starts("RF64") || starts("RIFX") || starts("riff") || starts("caff") ||
+           starts(".snd") || starts("ID3") ||
+           (starts("FORM") && (starts("AIFF", 8) || starts("AIFC", 8) || starts("8SVX", 8)));
+}
+
 }  // namespace
 
 InputFile::InputFile(std::string path) : m_path(std::move(path)), m_fd(OpenWaveFile(m_path.c_str(), m_facts))
 {
     // Read in place, so that every reader still starts at the beginning.
-    std::uint8_t first = 0;
-    m_syx = m_fd >= 0 && ::pread(m_fd, &first, 1, 0) == 1 && first == 0xF0;
+    const ssize_t got = m_fd >= 0 ? ::pread(m_fd, m_head, sizeof m_head, 0) : -1;
+    m_headSize = got > 0 ? static_cast<std::size_t>(got) : 0;
+    m_syx = m_headSize > 0 && m_head[0] == 0xF0;
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : m_path(other.m_path), m_facts(other.m_facts), m_fd(other.Take()), m_syx(other.m_syx)
+    : m_path(other.m_path), m_facts(other.m_facts), m_fd(other.Take()), m_syx(other.m_syx), m_headSize(other.m_headSize)
 {
+    std::memcpy(m_head, other.m_head, sizeof m_head);
 }
 
 InputFile::~InputFile()
@@ -65,8 +81,16 @@ bool InputFile::LoadWave(ReadNotes& notes)
                                     "-bit samples; its bytes are read as 16-bit pairs (qwdump fit converts it)");
         return true;
     }
-    const std::string reason = WhyNotOpened(m_facts);
-    notes.failure = m_path + ": " + s_Engine.m_pszError + (reason.empty() ? "" : " (" + reason + ")");
+    // Beside the loader's own words (its fixed texts, by address): where
+    // audio it does not take is read.
+    const char* error = s_Engine.m_pszError;
+    const bool fitReadsIt = error == LoadMessages::kNotMonoPcm || error == LoadMessages::kTooMany ||
+                            error == LoadMessages::kTooFew ||
+                            (error == LoadMessages::kNotWav && IsOtherAudio(m_head, m_headSize));
+    const std::string reason = fitReadsIt ? "qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, "
+                                            "send and play do with --fit harmonic"
+                                          : WhyNotOpened(m_facts);
+    notes.failure = m_path + ": " + error + (reason.empty() ? "" : " (" + reason + ")");
     return false;
 }
 
@@ -110,6 +134,12 @@ bool FitFile(const std::string& path, const FitRequest& request, FittedTable& ta
         char db[32];
         std::snprintf(db, sizeof db, "%.1f", -20.0 * std::log10(table.gain));
         notes.notices.push_back(path + ": scaled down by " + db + " dB to fit the 16-bit range");
+    }
+    if (table.proposedFrameSize != 0) {
+        const std::string size = std::to_string(table.proposedFrameSize);
+        notes.notices.push_back(path + ": this looks like " +
+                                std::to_string(table.sourceFrames / table.proposedFrameSize) + " cycles of " + size +
+                                " frames; try --frame-size " + size);
     }
     return true;
 }

@@ -6,6 +6,8 @@
 #include "Engine.h"
 #include "SyxFile.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct ReadNotes
 {
     std::vector<std::string> notices;
     std::string failure;
+    // A first wave number was given for .syx files alone, which keep their
+    // own: it is not used.
+    bool firstWaveUnused = false;
 };
 
 class InputFile
@@ -38,7 +43,9 @@ public:
     // called; each says what it has to in `notes`.
     //
     // Into s_Engine with the window's loader, with the system's reason in
-    // parentheses when it gave one. A loaded file that declares other than
+    // parentheses when it gave one, or, for audio the loader does not take
+    // (FLAC, AIFF, float or stereo WAV, ...), where the fit reads it. A
+    // loaded file that declares other than
     // 16-bit samples gets a notice: the loader reads them as 16-bit pairs.
     bool LoadWave(ReadNotes& notes);
     // Through the audio fit module, as FitFile does.
@@ -54,10 +61,13 @@ private:
     LoadFacts m_facts;
     int m_fd;
     bool m_syx = false;
+    std::uint8_t m_head[12] = {};  // the file's first bytes
+    std::size_t m_headSize = 0;
 };
 
 // Fits `path` (read from `fd` when that is already open) into `table`,
 // through the audio fit module, opened on first use. A table scaled down to
-// fit the 16-bit range gets a notice. The request's `stopped`, when set,
+// fit the 16-bit range gets a notice, and so does the frame size a file
+// fitted as one cycle looks like a table of. The request's `stopped`, when set,
 // ends a long fit between its pieces.
 bool FitFile(const std::string& path, const FitRequest& request, FittedTable& table, ReadNotes& notes, int fd = -1);

@@ -36,6 +36,8 @@ Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<in
         notes.failure = "WAV files need a first wave number";
         return Gathered::kFirstWaveMissing;
     }
+    if (wavFiles == 0 && firstWave)
+        notes.firstWaveUnused = true;
     // Each WAV file is one wave at least: too many are refused unread.
     if (wavFiles > 0 && !(notes.failure = BankOverflow(*firstWave, *firstWave + wavFiles)).empty())
         return Gathered::kPastLastWave;

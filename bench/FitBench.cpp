@@ -5,6 +5,7 @@
 // fresh process.
 
 #include "CycleFit.h"
+#include "FrameSizeGuess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -63,8 +64,25 @@ void BM_DirectTwoLanes(benchmark::State& state)
         static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// What the frame-size guess adds to the fit of a file without a chunk that a
+// frame size divides, fed in the fit's pieces.
+void BM_FrameSizeGuess(benchmark::State& state)
+{
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const std::vector<double> cycle = Noise(n);
+    for (auto _ : state) {
+        FrameSizeGuess guess(static_cast<std::int64_t>(n));
+        for (std::size_t at = 0; at < n; at += HarmonicFitter::kPiece)
+            guess.Add(cycle.data() + at, std::min(HarmonicFitter::kPiece, n - at));
+        benchmark::DoNotOptimize(guess.Proposal(0.0));
+    }
+    state.counters["ns/sample"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 BENCHMARK(BM_Direct)->Arg(128)->Arg(600)->Arg(2048)->Arg(10007)->Arg(65535)->Arg(65536)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DirectTwoLanes)->Arg(2048)->Arg(65535)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameSizeGuess)->Arg(2048)->Arg(32768)->Arg(65536)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Fftw)->Arg(128)->Arg(600)->Arg(2048)->Arg(65536)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -46,3 +46,5 @@ std::unique_ptr<Command> AddFitCommand(CLI::App& app);
 std::unique_ptr<Command> AddReceiveCommand(CLI::App& app);
 std::unique_ptr<Command> AddUnpackCommand(CLI::App& app);
 std::unique_ptr<Command> AddPlayCommand(CLI::App& app);
+std::unique_ptr<Command> AddShapeCommand(CLI::App& app);
+std::unique_ptr<Command> AddMorphCommand(CLI::App& app);

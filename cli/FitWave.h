@@ -36,5 +36,6 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
 
 // Fits `path` into `table` as FitFile does, stopped by Ctrl-C between its
 // pieces. On failure writes one line, "qwdump: PATH: reason", to stderr and
-// returns false; a notice (a table scaled down) goes there too.
+// returns false; notices (a table scaled down, the frame size a file fitted
+// as one cycle looks like a table of) go there too.
 bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table);

@@ -1,4 +1,4 @@
-// qwdump pack FILE... --wave N [-o OUT.syx]: the wave dump messages of the
+// qwdump pack FILE... [--wave N] [-o OUT.syx]: the wave dump messages of the
 // files for consecutive wave numbers, written one after another to a .syx
 // file (a bank that qwdump send or amidi -s sends later), or printed as one
 // line of hex each.
@@ -27,8 +27,7 @@ public:
     void AddOptions() override
     {
         AddFilesArgument(m_files);
-        AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones follow")
-            ->required();
+        m_wave = AddWaveNumberOption(m_waveNumber, kFirstWaveHelp);
         m_subcommand
             ->add_option("--output,-o", m_output,
                          "Write the messages to this .syx file instead of printing each as a line of hex")
@@ -46,7 +45,8 @@ public:
             }
         }
         std::vector<BankMessage> bank;
-        if (const int status = GatherWaveDumpsOrReport(m_files, m_waveNumber, FitOption(m_fit, m_request), bank);
+        const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
+        if (const int status = GatherWaveDumpsOrReport(m_files, firstWave, FitOption(m_fit, m_request), bank);
             status != kExitOk)
             return status;
         std::vector<SysexMessage> messages;
@@ -63,6 +63,7 @@ public:
 private:
     std::vector<std::string> m_files;
     int m_waveNumber = 0;
+    CLI::Option* m_wave = nullptr;
     std::string m_output;
     std::string m_fit;
     FitRequest m_request;

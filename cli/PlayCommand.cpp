@@ -42,12 +42,17 @@ public:
     {
         m_subcommand->add_option("FILE", m_file, "Mono 16-bit PCM WAV file, or .syx file of wave dump messages")
             ->required();
-        auto* note = m_subcommand
-                         ->add_option("--note,-n", m_note,
-                                      "Pitch as a note name: C3 (the default), A4 = 440 Hz, F#2, Bb5; C-1 to G9")
-                         ->check([](const std::string& name) {
-                             return NoteFrequency(name) ? "" : "not a note name from C-1 to G9: " + name;
-                         });
+        auto* note =
+            m_subcommand
+                ->add_option("--note,-n", m_note,
+                             "Pitch as a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the "
+                             "octave, from C-1 to G9: C3 (the default), F#2, Bb5; A4 is 440 Hz, C4 middle C")
+                ->check([](const std::string& name) {
+                    return NoteFrequency(name) ? ""
+                                               : name + " is not a note name: a letter from A to G, a "
+                                                        "sharp (#) or flat (b) if any, then the octave, "
+                                                        "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)";
+                });
         m_subcommand->add_option("--hz", m_hz, "Pitch in Hz, 8 to 12544")
             ->transform(NumberIn(8, 12544, "Hz"))
             ->excludes(note);

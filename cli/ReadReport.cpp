@@ -18,6 +18,8 @@ int GatherWaveDumpsOrReport(const std::vector<std::string>& files, std::optional
 {
     ReadNotes notes;
     const Gathered gathered = GatherWaveDumps(files, firstWave, fit, bank, notes);
+    if (notes.firstWaveUnused)
+        std::fprintf(stderr, "qwdump: --wave %d is not used: .syx messages keep their own wave numbers\n", *firstWave);
     if (gathered == Gathered::kFirstWaveMissing) {
         std::fprintf(stderr, "qwdump: --wave is required for WAV files: the first one goes to that wave number\n");
         return kExitUsage;

@@ -117,9 +117,7 @@ public:
                          "Destination: its exact title as 'qwdump ports' lists it, or its address "
                          "(ALSA CLIENT:PORT such as 14:0, JACK client:port)")
             ->required();
-        m_wave = AddWaveNumberOption(m_waveNumber, "Wave number of the first WAV file, 97 to 128; the next ones "
-                                                   "follow in order. Required with WAV files; .syx messages "
-                                                   "keep their own");
+        m_wave = AddWaveNumberOption(m_waveNumber, kFirstWaveHelp);
         m_subcommand
             ->add_option("--gap,-g", m_gapMs, "Pause in milliseconds after each message's wire time, 0 to 10000")
             ->transform(WholeNumberIn(0, kMaxGapMs, "milliseconds"))

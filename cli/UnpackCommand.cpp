@@ -7,20 +7,14 @@
 #include "ExitStatus.h"
 #include "InputFile.h"
 #include "MonoWav.h"
-#include "OutputSet.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveDump.h"
+#include "WaveFolder.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
-#include <system_error>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -63,33 +57,14 @@ public:
             std::fprintf(stderr, "qwdump: no wave dump message in %s; nothing written\n", FileList().c_str());
             return kExitFileError;
         }
+        std::vector<WaveFile> files;
         for (const auto& [wave, message] : waves) {
-            struct stat info;
-            const bool exists = ::lstat(WavPath(wave).c_str(), &info) == 0;
-            // A folder that is not one is said so when it is to be made.
-            if (!exists && errno != ENOENT && errno != ENOTDIR) {
-                std::fprintf(stderr, "qwdump: cannot look at %s: %s; nothing written\n", WavPath(wave).c_str(),
-                             std::strerror(errno));
-                return kExitFileError;
-            }
-            if (exists && !m_force) {
-                std::fprintf(stderr, "qwdump: %s exists; nothing written (--force replaces it)\n",
-                             WavPath(wave).c_str());
-                return kExitFileError;
-            }
+            std::int16_t samples[128];
+            WaveDump::Unpack(message.first.data(), samples);
+            files.push_back({WavPath(wave), MonoWavBytes(samples, 128)});
         }
-        // The whole set, or nothing: not even the folders made for it.
-        const std::vector<std::string> made = MissingFolders();
-        std::error_code failed;
-        if (!std::filesystem::create_directories(m_folder, failed) && failed) {
-            std::fprintf(stderr, "qwdump: cannot make the folder %s: %s\n", m_folder.c_str(), failed.message().c_str());
-            return kExitFileError;
-        }
-        std::string error;
-        if (!WriteSet(waves, error)) {
-            std::fprintf(stderr, "qwdump: %s; nothing written\n", error.c_str());
-            for (const std::string& folder : made)
-                ::rmdir(folder.c_str());
+        if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
+            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
             return kExitFileError;
         }
         for (const auto& [wave, message] : waves)
@@ -99,37 +74,6 @@ public:
 
 private:
     using Waves = std::map<int, std::pair<SysexMessage, std::string>>;  // by wave number: message, file
-
-    // Every wave's file, or (its temporary files gone) none.
-    bool WriteSet(const Waves& waves, std::string& error) const
-    {
-        OutputSet set;
-        for (const auto& [wave, message] : waves) {
-            std::int16_t samples[128];
-            WaveDump::Unpack(message.first.data(), samples);
-            if (!set.Add(WavPath(wave), MonoWavBytes(samples, 128), error)) {
-                error = "cannot write " + WavPath(wave) + ": " + error;
-                return false;
-            }
-        }
-        return set.PutInPlace(error);
-    }
-
-    // The folder and those of its parents that are missing, deepest first.
-    std::vector<std::string> MissingFolders() const
-    {
-        std::vector<std::string> missing;
-        std::filesystem::path folder = std::filesystem::path(m_folder).lexically_normal();
-        if (!folder.has_filename())
-            folder = folder.parent_path();
-        for (; !folder.empty(); folder = folder.parent_path()) {
-            struct stat info;
-            if (::lstat(folder.c_str(), &info) == 0 || errno != ENOENT)
-                break;
-            missing.push_back(folder.string());
-        }
-        return missing;
-    }
 
     std::string FileList() const
     {

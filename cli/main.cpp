@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "HelpFormatter.h"
 #include "MidiExit.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
@@ -22,6 +23,8 @@ int main(int argc, char** argv)
 
     CLI::App app("Quarven Wave Dump: pack a 128-sample wave from a WAV file into a MIDI wave dump and send it",
                  "qwdump");
+    // Before the commands are added: each takes its parent's formatter.
+    app.formatter(std::make_shared<HelpFormatter>());
     app.require_subcommand(1);
     app.set_version_flag("--version", "qwdump " QWD_VERSION, "Print the version and exit");
     // Global options may also follow the command's own.
@@ -39,6 +42,8 @@ int main(int argc, char** argv)
     commands.push_back(AddReceiveCommand(app));
     commands.push_back(AddUnpackCommand(app));
     commands.push_back(AddPlayCommand(app));
+    commands.push_back(AddShapeCommand(app));
+    commands.push_back(AddMorphCommand(app));
 
     // Only the command on the command line gets its options: the first
     // argument that is not an option names it. Without one, or with a name no

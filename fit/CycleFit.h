@@ -1,16 +1,15 @@
 // The arithmetic of fitting cycles to the engine's 128 samples. Waves are in
-// 16-bit units, unrounded until RoundWave.
+// 16-bit units, unrounded until RoundWave (WaveLevel.h).
 #pragma once
 
 #include "HarmonicKernels.h"
 #include "SiblingModule.h"
+#include "WaveLevel.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-using Wave128 = std::array<double, 128>;
 
 struct HarmonicFit
 {
@@ -75,22 +74,3 @@ private:
 // rounded to whole 16-bit steps as a file would hold them: waves that round
 // alike differ by -inf dB.
 double DifferenceDb(const Wave128& wave, const Wave128& reference);
-
-struct Level
-{
-    double gain = 1.0;
-    bool scaledToFit = false;
-};
-
-// The one gain of a table whose waves peak at `peak` (in magnitude), with
-// `outside` when one of them rounds past the 16-bit range. With `normalize`
-// the peak becomes 32767; otherwise a table that would pass the range is
-// scaled down as a whole until its peak is 32767, never wrapped or clipped.
-Level TableLevel(double peak, bool outside, bool normalize);
-
-// Whether `wave` rounds past the 16-bit range; its peak magnitude.
-bool RoundsOutside(const Wave128& wave);
-double Peak(const Wave128& wave);
-
-// `wave` times `gain`, rounded to 16-bit samples.
-void RoundWave(const Wave128& wave, double gain, std::int16_t samples[128]);

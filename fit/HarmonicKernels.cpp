@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #if __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
@@ -95,7 +96,50 @@ QWD_FOUR_LANES void AccumulateFour(const double* x, std::size_t count, std::size
 
 #endif
 
+// The sum of a[q] b[q]: four vectors of sums, so that no addition waits for
+// the one before.
+template <typename V>
+QWD_INLINE double Dot(const double* a, const double* b, std::size_t count)
+{
+    constexpr std::size_t kStride = 4 * kLanes<V>;
+    V sums[4] = {};
+    std::size_t q = 0;
+    for (; q + kStride <= count; q += kStride) {
+#pragma GCC unroll 4
+        for (std::size_t k = 0; k < 4; ++k) {
+            V x;
+            V y;
+            std::memcpy(&x, a + q + k * kLanes<V>, sizeof x);
+            std::memcpy(&y, b + q + k * kLanes<V>, sizeof y);
+            sums[k] += x * y;
+        }
+    }
+    const V all = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    double sum = 0.0;
+    for (int lane = 0; lane < kLanes<V>; ++lane)
+        sum += all[lane];
+    for (; q < count; ++q)
+        sum += a[q] * b[q];
+    return sum;
+}
+
+#ifdef QWD_HAS_FOUR_LANES
+QWD_FOUR_LANES double DotFour(const double* a, const double* b, std::size_t count)
+{
+    return Dot<V4>(a, b, count);
+}
+#endif
+
 }  // namespace
+
+double DotProduct(const double* a, const double* b, std::size_t count)
+{
+#ifdef QWD_HAS_FOUR_LANES
+    if (DirectHarmonics::Vectorised())
+        return DotFour(a, b, count);
+#endif
+    return Dot<V2>(a, b, count);
+}
 
 DirectHarmonics::DirectHarmonics(std::size_t n, bool fourLanes)
     : m_n(n), m_fourLanes(fourLanes && Vectorised()), m_rows(std::min(n, kBlock)), m_table(m_rows * 32), m_step(32),

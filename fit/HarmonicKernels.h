@@ -1,7 +1,8 @@
 // The arithmetic of the fit: harmonics 0 to 63 of a cycle, computed directly
 // (128 multiply-adds a sample, vectorised: four lanes with AVX2 and FMA where
 // the processor has them, two lanes (SSE2, NEON) elsewhere), and their
-// synthesis at 128 points.
+// synthesis at 128 points; and the plain sums of products that tell how
+// closely a file repeats.
 #pragma once
 
 #include <cstddef>
@@ -45,3 +46,6 @@ private:
 // wave[i] = a[0] + sum over k of a[k] cos(2 pi k i / 128) + b[k] sin(2 pi k i / 128),
 // k from 1 to 63, for i < 128.
 void Synthesise128(const double* a, const double* b, double* wave);
+
+// The sum of a[q] b[q] for q below `count`.
+double DotProduct(const double* a, const double* b, std::size_t count);

@@ -62,6 +62,10 @@ struct FittedTable
     std::int64_t frameSize = 0;
     std::int64_t frameCount = 0;
     FrameSizeFrom frameSizeFrom = FrameSizeFrom::kWholeFile;
+    // A file fitted as one cycle because nothing said otherwise may look like
+    // a table of frames of a usual size (256 to 4096): that size, else 0.
+    // Only a proposal: the file was fitted as one cycle all the same.
+    std::int64_t proposedFrameSize = 0;
 };
 
 // What crosses into and out of the module.
@@ -91,6 +95,7 @@ struct QwdFitResult
     std::int64_t tableFrames;
     int frameSizeFrom;  // FrameSizeFrom
     char error[1024];   // why, when it returned 0
+    std::int64_t proposedFrameSize;
 };
 
 // Reads `path` and fits the frames `request` asks for. With `fd` at 0 or
@@ -137,6 +142,7 @@ inline bool FitThroughModule(FitTableFileFn fit, FreeFitResultFn release, const 
         table.frameSize = result.frameSize;
         table.frameCount = result.tableFrames;
         table.frameSizeFrom = static_cast<FrameSizeFrom>(result.frameSizeFrom);
+        table.proposedFrameSize = result.proposedFrameSize;
     }
     release(&result);
     return fitted;

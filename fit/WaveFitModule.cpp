@@ -2,6 +2,7 @@
 // ways, and level the table as a whole.
 
 #include "CycleFit.h"
+#include "FrameSizeGuess.h"
 #include "SiblingModule.h"
 #include "WavFile.h"
 #include "WaveFit.h"
@@ -191,6 +192,10 @@ bool FitTable(const char* path, int fd, const FitRequest& request, FittedTable& 
     std::vector<Wave128> waves(chosen.size());
     table.frames.resize(chosen.size());
     HarmonicFitter fitter(size, table.frameCount);
+    // A file taken as one cycle only because it says nothing else may be a
+    // table all the same: the guess reads along, to propose a frame size.
+    FrameSizeGuess guess(table.frameSizeFrom == FrameSizeFrom::kWholeFile ? table.frameSize : 0);
+    double wholeAboveHarmonic63Db = 0.0;
     double peak = 0.0;
     bool outside = false;
     for (std::int64_t frame = 0; frame < table.frameCount; ++frame) {
@@ -216,8 +221,10 @@ bool FitTable(const char* path, int fd, const FitRequest& request, FittedTable& 
             }
             fitter.Add(piece.data(), count);
             picker.Add(piece.data(), count, offset);
+            guess.Add(piece.data(), count);
         }
         const HarmonicFit harmonic = fitter.Finish();
+        wholeAboveHarmonic63Db = harmonic.aboveHarmonic63Db;
         const Wave128& nearest = picker.Wave();
         const Wave128& wave = request.method == FitMethod::kHarmonic ? harmonic.wave : nearest;
         peak = std::max(peak, Peak(wave));
@@ -230,6 +237,7 @@ bool FitTable(const char* path, int fd, const FitRequest& request, FittedTable& 
             fitted.nearestVsHarmonicDb = DifferenceDb(nearest, harmonic.wave);
         }
     }
+    table.proposedFrameSize = guess.Looking() ? guess.Proposal(wholeAboveHarmonic63Db) : 0;
     const Level level = TableLevel(peak, outside, request.normalize);
     table.gain = level.gain;
     table.scaledToFit = level.scaledToFit;
@@ -280,6 +288,7 @@ extern "C" int QwdFitTableFile(const char* path, int fd, const QwdFitRequest* as
     result->frameSize = table.frameSize;
     result->tableFrames = table.frameCount;
     result->frameSizeFrom = static_cast<int>(table.frameSizeFrom);
+    result->proposedFrameSize = table.proposedFrameSize;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, skipping those already
-# present; through sudo when not run as root.
+# present; through sudo when not run as root. librsvg2-bin's rsvg-convert
+# draws the window's icon at build time.
 #
 #   scripts/install-deps.sh run      what building and running needs
 #   scripts/install-deps.sh package  that, plus what building the .deb needs
@@ -12,7 +13,7 @@ build_packages=(
   g++ make cmake pkg-config
   qt6-base-dev libasound2-dev libjack-jackd2-dev libcli11-dev
   libsndfile1-dev libfftw3-dev
-  fonts-dejavu-core help2man
+  fonts-dejavu-core help2man librsvg2-bin
 )
 # CPack's DEB generator reads the binaries' dependencies with file and
 # dpkg-shlibdeps; the launcher entry and the metainfo are validated, the

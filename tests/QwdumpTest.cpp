@@ -6,11 +6,14 @@
 #include "MidiRig.h"
 #include "WavBytes.h"
 #include "WaveDump.h"
+#include "WaveMorph.h"
 #include "Wavetables.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <sstream>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -29,6 +32,16 @@ ProcessResult Qwdump(Args args, const std::string& script = "exec \"$@\"")
 {
     args.insert(args.begin(), {"/bin/bash", "-c", script, "bash", QWDUMP_PATH});
     return RunProcess(args);
+}
+
+// The wave of a WAV file as the window loads it.
+Wave16 Loaded(const std::string& path)
+{
+    CEngine engine;
+    Wave16 wave{};
+    if (engine.LoadWaveFile(path.c_str()))
+        std::copy(std::begin(engine.m_anWave), std::end(engine.m_anWave), wave.begin());
+    return wave;
 }
 
 std::string Text(const std::vector<std::uint8_t>& bytes)
@@ -69,9 +82,22 @@ TEST_F(QwdumpTest, SaysHowAFileWasReadAndWhatWentWrong)
                                  ": declares 24-bit samples; its bytes are read as 16-bit pairs "
                                  "(qwdump fit converts it)\n"}));
 
+    // Audio the loader does not take is pointed to the fit, beside the loader's words.
+    const std::string fitIt = " (qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, send and "
+                              "play do with --fit harmonic)\n";
     const std::string stereo = dir.Write("stereo.wav", WavBytes::Riff().Format(1, 2).Chunk("data", "ab").str());
-    EXPECT_EQ(Qwdump({"pack", stereo, "--wave", "100"}),
-              (ProcessResult{1, "", "qwdump: " + stereo + ": " + LoadMessages::kNotMonoPcm + "\n"}));
+    const std::string flac = dir.Write("x.flac", std::string("fLaC\0\0\0\x22", 8)), text = dir.Write("x.txt", "x\n");
+    for (const auto& [args, err] : std::vector<std::pair<Args, std::string>>{
+             {{"pack", stereo, "--wave", "100"}, stereo + ": " + LoadMessages::kNotMonoPcm + fitIt},
+             {{"show", flac}, flac + ": " + LoadMessages::kNotWav + fitIt},
+             {{"show", text}, text + ": " + LoadMessages::kNotWav + "\n"}})
+        EXPECT_EQ(Qwdump(args), (ProcessResult{1, "", "qwdump: " + err}));
+    // .syx files alone need no --wave; one given is said to be unused.
+    const std::string bank = dir.File("bank.syx"), hex = Qwdump({"pack", kSquare, "-w", "100"}).out;
+    ASSERT_EQ(Qwdump({"pack", kSquare, "-w", "100", "-o", bank}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"pack", bank}), (ProcessResult{0, hex, ""}));
+    EXPECT_EQ(Qwdump({"pack", bank, "-w", "97"}),
+              (ProcessResult{0, hex, "qwdump: --wave 97 is not used: .syx messages keep their own wave numbers\n"}));
     const std::string missing = dir.File("missing.wav");
     const std::string err = "qwdump: " + missing + ": " + LoadMessages::kOpenFailed + " (No such file or directory)\n";
     for (const Args& args : {Args{"show", missing}, Args{"send", missing, "--port", kMonitor, "--wave", "100"}})
@@ -94,7 +120,9 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
                                               {"play", kSquare, "--gain", "-inf"},
                                               {"receive", "--port", "x", "--wait", "nan"},
                                               {"receive", "--port", "x", "--idle", "inf"},
-                                              {"fit", kSaw, "-o", dir.File("x.wav"), "--frame-size", "1e3"}}) {
+                                              {"fit", kSaw, "-o", dir.File("x.wav"), "--frame-size", "1e3"},
+                                              {"shape", kSaw, "-o", dir.File("x.wav"), "--smooth", "0"},
+                                              {"morph", kSaw, kSquare, "-o", dir.File("x"), "--steps", "31"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -105,11 +133,34 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
              {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
              {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             {{"play", kSquare, "--note", "H3"},
+              "--note: H3 is not a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the octave, "
+              "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)"},
              {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
               "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
              {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
               "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
+}
+
+// Off a terminal (help2man, pipes) help wraps at 80 columns, the same each time.
+TEST_F(QwdumpTest, HelpOfEveryCommandWrapsAtEightyColumnsOffATerminal)
+{
+    // The program's, then each command's that it lists.
+    std::vector<std::string> commands = {""};
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const ProcessResult help = Qwdump(commands[i].empty() ? Args{"--help"} : Args{commands[i], "--help"});
+        EXPECT_EQ(help.exitStatus, 0);
+        std::istringstream lines(help.out);
+        bool listed = false;
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_LE(line.size(), 80u) << commands[i] << ": " << line;
+            listed = i == 0 && (listed || line == "Subcommands:");
+            if (listed && line.rfind("  ", 0) == 0 && line[2] != ' ')
+                commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+        }
+    }
+    EXPECT_EQ(commands.size(), 11u);
 }
 
 TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)
@@ -333,6 +384,11 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
                       dir.File("64.syx")}),
               (ProcessResult{0, "", ""}));
     expectBank(dir.File("64.syx"), spread(64));
+    // An untagged table of usual frames is fitted as one cycle, with its frame size proposed.
+    const std::string morph = dir.Write("morph.wav", WavBytes::Mono(SampleBytes(MorphingTable(8, 2048))).str());
+    const ProcessResult proposed = Qwdump({"fit", morph, "-o", dir.File("morph-128.wav")});
+    EXPECT_EQ(proposed.exitStatus, 0);
+    EXPECT_EQ(proposed.err, "qwdump: " + morph + ": this looks like 8 cycles of 2048 frames; try --frame-size 2048\n");
     // A folder gets files named by frame number, each loaded as is, and
     // never has one replaced.
     const std::string hundred = dir.Write("100.wav", WavetableBytes(100, 1000, "uhWT"));
@@ -369,6 +425,80 @@ TEST_F(QwdumpTest, EachTakenFrameOfAWavetableIsFittedIntoItsOwnSlot)
     EXPECT_EQ(Qwdump({"fit", four, "--wave", "126", "-o", dir.File("late.syx")}),
               (ProcessResult{2, "", "qwdump: 4 waves from wave 126 would end at wave 129, past 128; nothing done\n"}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("late.syx")));
+}
+
+TEST_F(QwdumpTest, ShapeTakesItsStepsInTheOrderGivenAndNeverReplacesItsInput)
+{
+    const std::string out = dir.File("out.wav");
+    const std::vector<std::pair<Args, std::function<void(Wave16&)>>> steps = {
+        {{"--smooth", "2"}, [](Wave16& w) { Smooth(w, 2); }},
+        {{"--reverse"}, Reverse},
+        {{"--shift-right", "5"}, [](Wave16& w) { Shift(w, 5); }},
+        {{"--invert"}, Invert},
+        {{"--remove-dc"}, [](Wave16& w) { RemoveDc(w); }},
+        {{"--shift-left", "1"}, [](Wave16& w) { Shift(w, -1); }},
+        {{"--normalize"}, Normalize},
+        {{"--smooth", "1"}, [](Wave16& w) { Smooth(w, 1); }},
+    };
+    std::vector<Wave16> shaped;
+    for (const bool backwards : {false, true}) {
+        Args args = {"shape", kSaw, "-o", out};
+        Wave16 expected = Loaded(kSaw);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const auto& [options, shape] = steps[backwards ? steps.size() - 1 - i : i];
+            args.insert(args.end(), options.begin(), options.end());
+            shape(expected);
+        }
+        EXPECT_EQ(Qwdump(args).exitStatus, 0);
+        EXPECT_EQ(ReadWholeFile(out).size(), 44u + 256u) << "128 samples, taken as is";
+        shaped.push_back(Loaded(out));
+        EXPECT_EQ(shaped.back(), expected) << backwards;
+    }
+    EXPECT_NE(shaped[0], shaped[1]);
+
+    // Lopsided, it is scaled down once the mean is gone, and says so.
+    std::vector<std::int16_t> lopsided(128, -32768);
+    lopsided[0] = 32767;
+    const std::string loud = dir.Write("loud.wav", WavBytes::Mono(SampleBytes(lopsided)).str());
+    EXPECT_EQ(Qwdump({"shape", loud, "-o", out, "--remove-dc"}),
+              (ProcessResult{0, "",
+                             "qwdump: " + loud +
+                                 ": scaled down by 6 dB after --remove-dc to fit the 16-bit "
+                                 "range\n"}));
+    EXPECT_EQ(Qwdump({"shape", loud, "-o", dir.path() + "/./loud.wav", "--invert"}),
+              (ProcessResult{2, "",
+                             "qwdump: " + dir.path() +
+                                 "/./loud.wav: the output would replace the input file; nothing written\n"}));
+    EXPECT_EQ(Qwdump({"shape", loud, "-o", out}).exitStatus, 2) << "no step";
+    EXPECT_EQ(ReadWholeFile(loud), WavBytes::Mono(SampleBytes(lopsided)).str());
+}
+
+TEST_F(QwdumpTest, MorphWritesTheWholeTableFromAToBOrNothing)
+{
+    const std::string table = dir.File("table");
+    const auto file = [&](int n) { return table + "/morph-00" + std::to_string(n) + ".wav"; };
+    EXPECT_EQ(Qwdump({"morph", kSquare, kSaw, "--steps", "2", "-o", table}),
+              (ProcessResult{0,
+                             "Morphed " + kSquare + " to " + kSaw + " sample by sample: " + file(1) + " to " + file(4) +
+                                 ", 2 waves between\n",
+                             ""}));
+    for (const MorphMethod method : {MorphMethod::kSamples, MorphMethod::kHarmonics}) {
+        const std::vector<Wave16> between = WavesBetween(Loaded(kSquare), Loaded(kSaw), 2, method);
+        EXPECT_EQ(Loaded(file(1)), Loaded(kSquare));
+        EXPECT_EQ(Loaded(file(2)), between[0]);
+        EXPECT_EQ(Loaded(file(3)), between[1]);
+        EXPECT_EQ(Loaded(file(4)), Loaded(kSaw));
+        // Nothing is replaced but with --force.
+        Args again = {"morph", kSquare, kSaw, "--steps", "2", "-o", table, "--harmonic"};
+        EXPECT_EQ(Qwdump(again),
+                  (ProcessResult{1, "", "qwdump: " + file(1) + " exists; nothing written (--force replaces it)\n"}));
+        again.push_back("--force");
+        EXPECT_EQ(Qwdump(again).exitStatus, 0);
+    }
+    // A wave that does not load writes nothing, not even the folder.
+    EXPECT_EQ(Qwdump({"morph", kSquare, dir.File("missing.wav"), "--steps", "2", "-o", dir.File("none")}).exitStatus,
+              1);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
 }
 
 // With no audio output at all, play names what is missing, for a build with

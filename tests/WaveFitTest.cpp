@@ -5,6 +5,7 @@
 #include "CycleFit.h"
 #include "TempDir.h"
 #include "WavBytes.h"
+#include "Wavetables.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -142,6 +143,61 @@ TEST(WaveFitTest, BothDirectKernelsGiveTheDiscreteFourierTransformAtAnyLength)
                 ASSERT_NEAR(im[k], exactIm, n * 1e-5) << n << " " << fourLanes << " " << k;
             }
         }
+    }
+}
+
+// An untagged file fitted as one cycle gets a frame size proposed only when
+// it is a table of one; it is fitted as one cycle all the same.
+TEST(WaveFitTest, ProposesTheFrameSizeOfAnUntaggedTableAndNoneForWhatIsNoTable)
+{
+    TempDir dir;
+    std::vector<std::int16_t> naiveSaw(4096), square(2048), noise(16384), tones[2];
+    std::mt19937 random(1);
+    for (std::size_t j = 0; j < noise.size(); ++j) {
+        naiveSaw[j % 4096] = static_cast<std::int16_t>(j % 4096 * 8 - 16384);
+        square[j % 2048] = j % 2048 < 1024 ? 15000 : -15000;
+        noise[j] = static_cast<std::int16_t>(std::uniform_int_distribution<int>(-20000, 20000)(random));
+    }
+    // 937.66 Hz at 48 kHz: 5 periods to 256 samples, repeating after each
+    // 256 but with no fundamental there; 168.55 Hz repeats best past 256.
+    for (std::size_t j = 0; j < 65536; ++j)
+        for (int t = 0; t < 2; ++t)
+            tones[t].push_back(static_cast<std::int16_t>(
+                std::lround(15000 * std::sin(2 * M_PI * (t == 0 ? 937.66 : 168.55) * static_cast<double>(j) / 48000))));
+    const std::pair<std::vector<std::int16_t>, std::int64_t> files[] = {
+        {MorphingTable(8, 2048), 2048},
+        {MorphingTable(32, 1024, 1.0, 300.0), 1024},
+        {MorphingTable(64, 256, 0.0), 256},
+        {MorphingTable(2, 4096, 0.0, 300.0), 4096},
+        {MorphingTable(4, 512, 0.3), 512},
+        {MorphingTable(2, 512, 0.5), 0},  // two frames must be all but alike
+        {naiveSaw, 0},
+        {square, 0},
+        {noise, 0},
+        {tones[0], 0},
+        {tones[1], 0},
+    };
+    for (const auto& [samples, proposed] : files) {
+        SCOPED_TRACE(::testing::Message() << samples.size() << " samples, " << proposed);
+        const std::string path = dir.Write("untagged.wav", WavBytes::Mono(SampleBytes(samples)).str());
+        FittedFrame frame;
+        FittedTable table;
+        std::string error;
+        ASSERT_TRUE(Fit(path, FitMethod::kHarmonic, frame, error, &table)) << error;
+        EXPECT_EQ(table.frameCount, 1);
+        EXPECT_EQ(table.proposedFrameSize, proposed);
+    }
+    // Split as asked, or as its chunk says, a table needs no proposal.
+    FitRequest split;
+    split.frameSize = 2048;
+    FittedTable table;
+    std::string error;
+    for (const auto& [bytes, request] : {std::pair{WavBytes::Mono(SampleBytes(MorphingTable(8, 2048))).str(), split},
+                                         {WavetableBytes(8, 2048, "clm "), FitRequest()}}) {
+        const std::string path = dir.Write("table.wav", bytes);
+        ASSERT_TRUE(FitThroughModule(QwdFitTableFile, QwdFreeFitResult, path.c_str(), -1, request, table, error));
+        EXPECT_EQ(table.frameCount, 8);
+        EXPECT_EQ(table.proposedFrameSize, 0);
     }
 }
 

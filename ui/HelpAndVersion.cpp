@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "Usage: quarven-wave-dump [OPTION]...\n"
+constexpr char kUsage[] = "Usage: quarven-wave-dump [OPTION]... [FILE]\n"
                           "Send a 128-sample wave from a WAV file to a synthesizer as a MIDI wave dump.\n"
                           "\n"
                           "Opens the window. Drop a mono 16-bit PCM WAV file onto it, or choose one\n"
@@ -14,6 +14,9 @@ constexpr char kUsage[] = "Usage: quarven-wave-dump [OPTION]...\n"
                           "red mark when the wave was fitted from another length. Pick the MIDI port\n"
                           "and the wave number (97 to 128), then press Send. Reload reads the file\n"
                           "again from disk.\n"
+                          "\n"
+                          "With FILE, the window opens it as a drop of it would, once it is shown\n"
+                          "(a file manager's Open With names one); only the first FILE is taken.\n"
                           "\n"
                           "Options:\n"
                           "  -h, --help     print this help and exit\n"

@@ -36,6 +36,9 @@ public:
     Qt::DropAction draggingEntered(const QMimeData* info);
     bool performDragOperation(const QMimeData* info);
     void concludeDragOperation(const QMimeData* info);
+    // A file list as a drop brings it (text/uri-list), taken as its drop
+    // would be: the command line's files end here.
+    void takeDroppedFileList(const QByteArray& uriList) { takeFileList(uriList); }
 
 public slots:
     void reloadClicked();

@@ -1,15 +1,19 @@
-// quarven-wave-dump: the window. Of its own it takes only --help and
-// --version, which work without a display; Qt takes its usual options.
+// quarven-wave-dump [FILE]: the window. Of its own it takes only --help and
+// --version, which work without a display, and a file to open as a drop of
+// it; Qt takes its usual options.
 
+#include "CommandLineFiles.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
 #include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
 #include "Termination.h"
+#include "WindowIcon.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +64,7 @@ int main(int argc, char* argv[])
     g_qtHandler = qInstallMessageHandler(StartUpMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtHandler);
+    SetApplicationIcon();
 
     InstallMessageBoxAlerts();
     // A signal quits as the Quit command does.
@@ -70,6 +75,11 @@ int main(int argc, char* argv[])
         // Filled before it first shows: no event loop runs while it is made.
         QuarWindow window;
         window.show();
+        // Qt has taken its options out of argv: a file left is taken as
+        // dropped, once the window is up.
+        const QByteArray files = CommandLineUriList(argc, argv);
+        if (!files.isEmpty())
+            QTimer::singleShot(0, &window, [&window, files] { window.takeDroppedFileList(files); });
         if (TerminationSignal() == 0)
             status = app.exec();
     }

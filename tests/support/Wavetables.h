@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 // Frame f: a sine of harmonic 1 + f % 50 whose phase and level change with
 // f, so that every frame differs; at `position` 0 to 1 in the cycle.
@@ -40,4 +41,30 @@ inline int DistanceFromFrame(const std::int16_t* samples, int f)
     for (int i = 0; i < 128; ++i)
         distance = std::max(distance, std::abs(samples[i] - static_cast<int>(std::lround(FrameValue(f, i / 128.0)))));
     return distance;
+}
+
+// `frames` frames of `size` samples as synths draw them: a band-limited saw
+// (harmonics below size / 4) turned frame by frame into a square, by `morph`
+// of the way at the last frame (0: all alike); with white noise of `noise`
+// steps at most.
+inline std::vector<std::int16_t> MorphingTable(int frames, int size, double morph = 1.0, double noise = 0.0)
+{
+    std::vector<double> saw(static_cast<std::size_t>(size)), square(saw.size());
+    for (int j = 0; j < size; ++j) {
+        for (int k = 1; k < size / 4; ++k) {
+            const double partial = 9000.0 * std::sin(2.0 * M_PI * k * j / size) / k;
+            saw[static_cast<std::size_t>(j)] += partial;
+            square[static_cast<std::size_t>(j)] += k % 2 == 1 ? 2.0 * partial : 0.0;
+        }
+    }
+    std::mt19937 random(static_cast<unsigned>(size));
+    std::uniform_real_distribution<double> added(-noise, noise);
+    std::vector<std::int16_t> samples;
+    for (int f = 0; f < frames; ++f) {
+        const double t = frames > 1 ? morph * f / (frames - 1) : 0.0;
+        for (std::size_t j = 0; j < saw.size(); ++j)
+            samples.push_back(
+                static_cast<std::int16_t>(std::lround((1.0 - t) * saw[j] + t * square[j] + added(random))));
+    }
+    return samples;
 }

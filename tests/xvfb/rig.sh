@@ -7,7 +7,7 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-for tool in Xvfb xwininfo xdotool import convert; do
+for tool in Xvfb xwininfo xprop xdotool import convert; do
   command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh test"
 done
 

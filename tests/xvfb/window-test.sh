@@ -3,7 +3,8 @@
 # offering only a move leaves the file and the window alone; a copy loads the
 # fitted wave, drawn with its red mark. File > Open..., with keys only, takes
 # another file, then the dropped one exactly as its drop did; Ctrl+Q quits
-# at once. It must appear within APPEAR_LIMIT_MS (default 10000).
+# at once. Named on the command line, the file opens as its drop did. It
+# must appear within APPEAR_LIMIT_MS (default 10000).
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR
 set -euo pipefail
@@ -87,5 +88,18 @@ xdotool windowfocus --sync "$window" key ctrl+q
 quit() { ! kill -0 "${rig_pids[0]}" 2>/dev/null; }
 poll 20 quit || fail "the window did not quit within a second: $(cat "$work/app.err")"
 wait "${rig_pids[0]}" || fail "the window quit with status $?: $(cat "$work/app.err")"
+quit_ms=$(($(ms) - start))
+
+# A file named on the command line, from the working directory, opens as
+# its drop did, and a second is ignored as a drop ignores it; the window
+# wears the launcher's icon.
+(cd "$work" && exec "$app" "$(basename "$wav")" "$(basename "$other_wav")" >"$work/named.out" 2>"$work/named.err") &
+rig_pids+=($!)
+wait_viewable "$title"
+window=$(window_id "$title")
+xdotool windowfocus --sync "$window"
+poll 60 looks_like "$drop_shot" "$work/named.png" || fail "quarven-wave-dump $(basename "$wav") looks other than its drop"
+icon=$(xprop -id "$window" _NET_WM_ICON)
+[[ "$icon" == *"Icon (64 x 64)"* ]] || fail "no icon: ${icon:0:80}"
 echo "PASS: appeared in $appeared ms; a move-only drag left $wav alone; its drop, then File > Open... with keys," \
-  "loaded and drew it; quit in $(($(ms) - start)) ms"
+  "loaded and drew it; quit in $quit_ms ms; opened it when named on the command line, with its icon"
