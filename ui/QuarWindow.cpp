@@ -9,6 +9,7 @@
 #include "DroppedPath.h"
 #include "DumpSender.h"
 #include "Engine.h"
+#include "MidiPump.h"
 #include "SystemLog.h"
 #include "WavePreview.h"
 
@@ -63,6 +64,9 @@ QuarWindow::QuarWindow(QWidget* parent)
     // Play lasts while its shortcut is held: the release may reach any widget.
     qApp->installEventFilter(this);
     awakeFromNib();
+    // From here on a send's lookup and hand-over are answered in the event
+    // loop: the window goes on meanwhile.
+    new MidiPump(this);
 }
 
 QuarWindow::~QuarWindow() = default;

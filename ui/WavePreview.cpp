@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-std::atomic<bool> WavePreview::s_leftBehind{false};
-
 namespace {
 
 constexpr double kC3 = 130.8128;
@@ -41,11 +39,8 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
         PlayReport report;
         // Loaded here, off the window's thread: libjack and libasound take
         // milliseconds to load.
-        if (const PlayWavesFn play = PlayWavesEntry(error)) {
-            play(request, {}, report);
+        if (PlayWaves(request, {}, report, error))
             error = report.outcome == PlayOutcome::kPlayed ? "" : report.error;
-            s_leftBehind.store(s_leftBehind.load() || report.threadLeftBehind);
-        }
         m_playing.store(false);
         QMetaObject::invokeMethod(
             this, [this, error] { emit finished(QString::fromStdString(error)); }, Qt::QueuedConnection);

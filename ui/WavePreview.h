@@ -24,10 +24,6 @@ public:
     void Stop() { m_stop.store(true); }
     bool Playing() const { return m_playing.load(); }
 
-    // True once a preview left a thread waiting inside an audio system on a
-    // server that does not answer: the program must then end with _Exit.
-    static bool LeftThreadBehind() { return s_leftBehind.load(); }
-
 signals:
     // On the window's thread, once it has ended; `error` empty when it played.
     void finished(const QString& error);
@@ -36,5 +32,4 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_playing{false};
-    static std::atomic<bool> s_leftBehind;
 };

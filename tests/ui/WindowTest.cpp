@@ -127,19 +127,24 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     QComboBox& waves = Child<QComboBox>("popWaveNum");
     EXPECT_EQ(waves.currentText(), "97");
 
+    // Each send carries the wave and the choices of its press: a drop while
+    // the first is being looked up changes neither, and the second waits.
     const std::string path = WriteWave("wave.wav", 0x35);
+    const std::string other = WriteWave("other.wav", 0x12);
     ASSERT_TRUE(DropFile(path));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(1);
     waves.setCurrentIndex(3);
     Child<QPushButton>("btnSend").click();
+    ASSERT_TRUE(DropFile(other));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(2);
     waves.setCurrentIndex(31);
     Child<QPushButton>("btnSend").click();
-    ASSERT_EQ(midi->Sends().size(), 2u);
+    EXPECT_EQ(midi->Taken(), 0u) << "the window waited for its sends";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 2; }, 3000));
     EXPECT_EQ(midi->Sends()[0].address, portB);
     EXPECT_EQ(midi->Sends()[0].bytes, Message(path, 100));
     EXPECT_EQ(midi->Sends()[1].address, odd);
-    EXPECT_EQ(midi->Sends()[1].bytes, Message(path, 128));
+    EXPECT_EQ(midi->Sends()[1].bytes, Message(other, 128));
     EXPECT_TRUE(alerts.empty());
 }
 
