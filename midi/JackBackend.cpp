@@ -243,6 +243,15 @@ void JackBackend::Open()
             ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
         },
         this);
+    // Set on every client, since callbacks can't be set once it is active;
+    // it only records the fact, for the lane's thread to pass on.
+    jack_set_port_registration_callback(
+        client,
+        [](jack_port_id_t, int, void* self) {
+            static_cast<JackBackend*>(self)->m_portsRegistered.store(true);
+            ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
+        },
+        this);
     const auto process = [](jack_nframes_t frames, void* self) {
         static_cast<JackBackend*>(self)->RunCycle(frames);
         return 0;
@@ -356,8 +365,12 @@ void JackBackend::OnWake()
         else if (m_read)
             m_read.bytes(m_event.data(), size);
     }
+    // A server gone takes its ports with it.
+    const bool gone = m_serverGone.load() && m_client != nullptr;
     if (m_serverGone.load())
         Close();
+    if ((m_portsRegistered.exchange(false) || gone) && m_portsChanged)
+        m_portsChanged();
 }
 
 // Realtime: no allocation, no locks, no printing; the lane's thread is woken

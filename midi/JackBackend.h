@@ -34,6 +34,9 @@ public:
     // kMIDIServerGone when there is no server (any more).
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
+    // Through JACK's port registration callback, which every client it
+    // opens sets: its notification thread wakes this one.
+    void WatchPorts(std::function<void()> changed) override { m_portsChanged = std::move(changed); }
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
 
@@ -90,6 +93,7 @@ private:
     std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
     std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
     MIDIReadProc m_read;
+    std::function<void()> m_portsChanged;
     std::vector<std::uint8_t> m_event;  // one received event, sized on the first receive
 
     // Shared with the process callback. m_ports[i] is written before
@@ -97,6 +101,8 @@ private:
     std::array<jack_port_t*, kMaxPorts> m_ports{};
     std::atomic<std::size_t> m_portCount{0};
     std::atomic<bool> m_serverGone{false};
+    // Set by JACK's notification thread when a port came or went.
+    std::atomic<bool> m_portsRegistered{false};
     std::atomic<bool> m_inCycle{false};    // the process callback is running
     jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane

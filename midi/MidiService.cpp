@@ -44,6 +44,8 @@ struct Key
 struct Service
 {
     int returned = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    int portsChanged = -1;  // made when ports are first watched
+    bool watching = false;  // the lanes in use were asked to watch
     std::future<Lanes> preparing;
     std::optional<Lanes> lanes;
     MidiWaiter waiter;
@@ -293,6 +295,31 @@ MIDIListing::~MIDIListing()
         TheService().snapshot[0] = TheService().snapshot[1] = std::nullopt;
 }
 
+void MIDIServiceWatchPorts()
+{
+    Service& service = TheService();
+    if (service.watching)
+        return;
+    if (service.portsChanged < 0)
+        service.portsChanged = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    service.watching = true;
+    // Not waited for: nothing comes back but the word that ports changed.
+    for (const auto& lane : TheLanes())
+        lane->Post([fd = service.portsChanged](MidiBackend* backend) {
+            if (backend)
+                backend->WatchPorts([fd] { ::eventfd_write(fd, 1); });
+            return LaneReply{};
+        });
+}
+
+int MIDIServicePortsChangedFd()
+{
+    Service& service = TheService();
+    if (service.portsChanged < 0)
+        service.portsChanged = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return service.portsChanged;
+}
+
 void MIDIServicePrepare()
 {
     Service& service = TheService();
@@ -335,6 +362,7 @@ bool MIDIServiceShutDown()
         closed = closed && wait == LaneWait::kDone;
     }
     service.lanes.reset();
+    service.watching = false;
     service.reported.clear();
     service.snapshot[0] = service.snapshot[1] = std::nullopt;
     service.keys.clear();

@@ -46,6 +46,13 @@ struct MIDIListing
     MIDIListing& operator=(const MIDIListing&) = delete;
 };
 
+// From now on MIDIServicePortsChangedFd, an eventfd, turns readable
+// whenever a system says its ports came, went or changed (the ALSA
+// sequencer's announce port, JACK's port registration callback), on its
+// lane: nothing is polled. Asks each system once; later calls do nothing.
+void MIDIServiceWatchPorts();
+int MIDIServicePortsChangedFd();
+
 // Starts loading the system backends and opening each system on its lane,
 // overlapping the program's own start-up; otherwise the first call does it.
 void MIDIServicePrepare();
