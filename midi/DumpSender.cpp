@@ -23,7 +23,8 @@ struct SendBlock
 
 }  // namespace
 
-WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle)
+WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
+                          std::shared_ptr<SysexOutcome> outcome)
 {
     const MIDIEndpointRef destination = FindMIDIPortByTitle(portTitle);
     if (destination == 0) {
@@ -32,7 +33,7 @@ WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std
     }
     const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
     std::uint32_t length = 0;
-    const OSStatus status = StartSysexSend(destination, s_Engine.PackWavToSysex(index, length));
+    const OSStatus status = StartSysexSend(destination, s_Engine.PackWavToSysex(index, length), std::move(outcome));
     LogLine("MIDISendSysex = %d", static_cast<int>(status));
     if (status != noErr)
         LogLine("MIDI send refused: %s", MIDISendSysexRefusalReason());
@@ -65,6 +66,8 @@ void SyxSendDone(MIDISysexSendRequest* request)
         outcome.m_failure = MIDISysexFailureReason();
         outcome.m_finished.notify_all();
     }
+    if (block->outcome && block->outcome->m_onFinished)
+        block->outcome->m_onFinished();
     delete block;
 }
 
