@@ -2,15 +2,18 @@
 
 #include "ui_QuarWindow.h"
 
+#include "AboutBox.h"
 #include "Alert.h"
 #include "AudioImport.h"
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
 #include "DumpSender.h"
-#include "Engine.h"
+#include "SendToMenu.h"
+#include "StatusLine.h"
 #include "SystemLog.h"
 #include "WavePreview.h"
+#include "WaveReadout.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -25,7 +28,6 @@
 #include <QTimer>
 
 #include <cstring>
-#include <string>
 #include <string_view>
 
 char s_szFileName[300];
@@ -54,9 +56,24 @@ QuarWindow::QuarWindow(QWidget* parent)
     m_ui->setupUi(this);
     // Above the layout's margins, as a main window's menu bar sits.
     layout()->setMenuBar(m_ui->menuBar);
-    connect(m_preview.get(), &WavePreview::finished, this, [](const QString& error) {
-        if (error.isEmpty())
+    m_sendTo = new SendToMenu(m_ui->menuWave);
+    m_sendTo->setEnabled(false);
+    m_ui->menuWave->addMenu(m_sendTo);
+    connect(m_sendTo, &SendToMenu::chosen, this, [this](const std::string& title) { sendTo(title); });
+    m_readout = new WaveReadout(*m_ui->viewWave, *m_ui->statusLine);
+    connect(m_ui->actionPlaySettings, &QAction::triggered, this, [this] { AskPlaySettings(this, m_playSettings); });
+    connect(m_ui->actionAbout, &QAction::triggered, this, [this] { ShowAboutBox(this); });
+    connect(m_preview.get(), &WavePreview::started, this, [this](const QString& output) {
+        m_ui->statusLine->say(QStringLiteral("Playing at %1 through %2, %3 dB")
+                                  .arg(m_playSettings.pitch(), output)
+                                  .arg(m_playSettings.levelDb, 0, 'f', 1));
+    });
+    connect(m_preview.get(), &WavePreview::finished, this, [this](const QString& error) {
+        if (error.isEmpty()) {
+            m_ui->statusLine->say(QStringLiteral("Played at %1").arg(m_playSettings.pitch()));
             return;
+        }
+        m_ui->statusLine->say("Not played: " + error);
         LogLine("Play: %s", error.toLocal8Bit().constData());
         RunAlertPanel(("The wave could not be played: " + error).toLocal8Bit().constData());
     });
@@ -159,16 +176,20 @@ void QuarWindow::openTriggered()
 
 void QuarWindow::importTriggered()
 {
-    const QString saved = ImportAudio(this, lastFolder());
-    if (!saved.isEmpty())
-        takePath(saved);
+    QString report;
+    const QString saved = ImportAudio(this, lastFolder(), report);
+    if (saved.isEmpty())
+        return;
+    takePath(saved);
+    if (s_Engine.m_bLoaded != 0)
+        m_ui->statusLine->say(report);
 }
 
 void QuarWindow::playTriggered()
 {
     if (!s_Engine.m_bLoaded || m_preview->Playing())
         return;
-    m_preview->Start(s_Engine.m_anWave);
+    m_preview->Start(s_Engine.m_anWave, m_playSettings.frequency(), m_playSettings.levelDb);
     m_playing.start();
     // From the menu, or Ctrl+P: then it plays on while the keys are held.
     m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
@@ -203,24 +224,61 @@ void QuarWindow::reloadClicked()
 
 void QuarWindow::sendClicked()
 {
-    SendWaveDump(TitleOfSelectedItem(*m_ui->popMIDIPort),
-                 TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string()));
+    sendTo(TitleOfSelectedItem(*m_ui->popMIDIPort));
+}
+
+// Send and Send To alike: the same send, its outcome in the status line.
+void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
+{
+    const std::string wave = TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string());
+    const QString waveText = QString::fromStdString(wave);
+    const QString port = QString::fromStdString(portTitle.value_or(std::string()));
+    if (!SendWaveDump(portTitle, wave, m_ui->statusLine->sendOutcome(waveText, port)).portFound)
+        m_ui->statusLine->say(
+            portTitle ? QStringLiteral("Wave %1 was not sent: %2 is no longer available").arg(waveText, port)
+                      : QStringLiteral("Wave %1 was not sent: no MIDI port is chosen").arg(waveText));
 }
 
 void QuarWindow::loadRememberedFile()
 {
-    if (s_Engine.LoadWaveFile(s_szFileName)) {
+    LoadFacts facts;
+    if (LoadWaveFileTelling(s_Engine, s_szFileName, facts)) {
         m_ui->lblWaveInfo->setText(QFile::decodeName(s_szFileName));
         m_ui->btnSend->setEnabled(true);
         m_ui->btnReload->setEnabled(true);
         m_ui->actionPlay->setEnabled(true);
+        m_sendTo->setEnabled(true);
     } else {
         RunAlertPanel(s_Engine.m_pszError);
         m_ui->lblWaveInfo->setText(QStringLiteral(" "));
         m_ui->btnSend->setEnabled(false);
         m_ui->btnReload->setEnabled(false);
         m_ui->actionPlay->setEnabled(false);
+        m_sendTo->setEnabled(false);
     }
+    sayLoaded(facts);
+}
+
+// The load's word: what was taken, or why not, with the system's reason
+// when the file could not be opened (the alert's text stays as it is).
+void QuarWindow::sayLoaded(const LoadFacts& facts)
+{
+    const QString name = QFileInfo(QFile::decodeName(s_szFileName)).fileName();
+    const unsigned samples = facts.dataBytes / 2;
+    m_readout->setFittedFrom(s_Engine.m_bResampled != 0 ? samples : 0);
+    if (s_Engine.m_bLoaded != 0) {
+        m_ui->statusLine->say(s_Engine.m_bResampled != 0
+                                  ? QStringLiteral("Loaded %1: %2 samples fitted to 128").arg(name).arg(samples)
+                                  : QStringLiteral("Loaded %1: 128 samples").arg(name));
+        return;
+    }
+    QString why = QString::fromUtf8(s_Engine.m_pszError);
+    if (facts.openErrno != 0) {
+        const char* cause = std::strerror(facts.openErrno);
+        LogLine("%s: %s", s_szFileName, cause);
+        why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(cause));
+    }
+    m_ui->statusLine->say(QStringLiteral("%1 did not load: %2").arg(name, why));
 }
 
 // The window only ever copies a dropped file. A drag whose source offers no

@@ -1,0 +1,49 @@
+#include "SendToMenu.h"
+
+#include "DestinationDirectory.h"
+
+#include <QSocketNotifier>
+
+#include <sys/eventfd.h>
+
+SendToMenu::SendToMenu(QWidget* parent) : QMenu(QStringLiteral("Send &To"), parent)
+{
+    setToolTipsVisible(true);
+    connect(this, &QMenu::aboutToShow, this, [this] {
+        watch();
+        list();
+    });
+}
+
+SendToMenu::~SendToMenu() = default;
+
+// Watching starts the first time the menu opens: the window's start-up
+// never pays for it.
+void SendToMenu::watch()
+{
+    if (m_changed)
+        return;
+    MIDIServiceWatchPorts();
+    m_changed = std::make_unique<QSocketNotifier>(MIDIServicePortsChangedFd(), QSocketNotifier::Read);
+    connect(m_changed.get(), &QSocketNotifier::activated, this, [this] {
+        eventfd_t ignored;
+        ::eventfd_read(MIDIServicePortsChangedFd(), &ignored);
+        if (isVisible())
+            list();
+    });
+}
+
+void SendToMenu::list()
+{
+    clear();
+    for (const ListedPort& port : ListMIDIPorts()) {
+        QString text = QString::fromStdString(port.title);
+        // An ampersand in a name is shown, not taken as a shortcut.
+        QAction* action = addAction(text.replace('&', QStringLiteral("&&")));
+        action->setToolTip(QStringLiteral("%1: the loaded wave goes there as the wave number chosen in the Wave popup")
+                               .arg(QString::fromStdString(port.address)));
+        connect(action, &QAction::triggered, this, [this, title = port.title] { emit chosen(title); });
+    }
+    if (actions().isEmpty())
+        addAction(QStringLiteral("No MIDI destinations"))->setEnabled(false);
+}
