@@ -56,6 +56,8 @@ QuarWindow::QuarWindow(QWidget* parent)
     m_ui->setupUi(this);
     // Above the layout's margins, as a main window's menu bar sits.
     layout()->setMenuBar(m_ui->menuBar);
+    // Never smaller than its controls need, whatever the desktop's font.
+    setMinimumSize(minimumSize().expandedTo(layout()->totalMinimumSize()));
     m_sendTo = new SendToMenu(m_ui->menuWave);
     m_sendTo->setEnabled(false);
     m_ui->menuWave->addMenu(m_sendTo);
