@@ -184,8 +184,16 @@ jack_port_t* JackBackend::OthersPort(const std::string& address, unsigned long f
     return port;
 }
 
-// Activation waits for the first send or receive: listing doesn't need it,
-// and it would add several milliseconds to start-up.
+void JackBackend::WatchPorts(std::function<void()> changed)
+{
+    m_portsChanged = std::move(changed);
+    if (std::string ignored; Usable(ignored))
+        Activated(ignored);
+}
+
+// Activation waits for the first send or receive, or for ports to be
+// watched: listing doesn't need it, and it would add several milliseconds
+// to start-up.
 bool JackBackend::Activated(std::string& reason)
 {
     if (!m_active) {
@@ -264,6 +272,9 @@ void JackBackend::Open()
     m_openFailure.clear();
     m_client = client;
     m_active = false;
+    // A client opened again, after its server came back, goes on watching.
+    if (std::string ignored; m_portsChanged)
+        Activated(ignored);
 }
 
 // Once the client is closed (or its server is gone and its last cycle has

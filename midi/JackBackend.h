@@ -35,8 +35,9 @@ public:
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
     // Through JACK's port registration callback, which every client it
-    // opens sets: its notification thread wakes this one.
-    void WatchPorts(std::function<void()> changed) override { m_portsChanged = std::move(changed); }
+    // opens sets: its notification thread wakes this one. JACK tells only
+    // an active client, so watching activates it, as a send does.
+    void WatchPorts(std::function<void()> changed) override;
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
 
