@@ -268,6 +268,7 @@ void QuarWindow::sayLoaded(const LoadFacts& facts)
     const QString name = QFileInfo(QFile::decodeName(s_szFileName)).fileName();
     const unsigned samples = facts.dataBytes / 2;
     m_readout->setFittedFrom(s_Engine.m_bResampled != 0 ? samples : 0);
+    m_ui->statusLine->showPointer(QString());  // of the wave before, until the pointer moves
     if (s_Engine.m_bLoaded != 0) {
         m_ui->statusLine->say(s_Engine.m_bResampled != 0
                                   ? QStringLiteral("Loaded %1: %2 samples fitted to 128").arg(name).arg(samples)

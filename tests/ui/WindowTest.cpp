@@ -7,6 +7,7 @@
 #include "MessageBoxAlert.h"
 #include "MidiRig.h"
 #include "MonoWav.h"
+#include "NoteName.h"
 #include "Process.h"
 #include "QuarWindow.h"
 #include "SendToMenu.h"
@@ -223,12 +224,26 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
         return ReadWholeFile("/proc/self/maps").find("libqwd-wave-play") != std::string::npos;
     };
     EXPECT_FALSE(moduleLoaded());
+    // Play Settings...: a name that is no note is refused, saying how one is
+    // written; what is taken is kept for every Play after.
+    QString refused;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = QApplication::activeModalWidget();
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        dialog->findChild<QLineEdit*>("note")->setText("H3");
+        refused = dialog->findChild<QLabel*>("refusal")->text() + (ok->isEnabled() ? " (taken)" : "");
+        dialog->findChild<QLineEdit*>("note")->setText("A4");
+        dialog->findChild<QDoubleSpinBox*>("level")->setValue(-6);
+        ok->click();
+    });
+    Child<QAction>("actionPlaySettings").trigger();
+    EXPECT_EQ(refused.toStdString(), std::string("H3 is not a note name: ") + kNoteNameRule);
     QElapsedTimer played;
     played.start();
     play.trigger();
     EXPECT_TRUE(QTest::qWaitFor(connected, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status().rfind("Playing", 0) == 0; }, 1000));
-    EXPECT_EQ(Status(), "Playing at C3 (130.81 Hz) through JACK (system:playback_1, system:playback_2), -12.0 dB");
+    EXPECT_EQ(Status(), "Playing at A4 (440.00 Hz) through JACK (system:playback_1, system:playback_2), -6.0 dB");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !connected(); }, 5000));
     // The dummy driver runs late cycles back to back to catch up, so its
     // 2 s of frames can pass in a little less wall time.
