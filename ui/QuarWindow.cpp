@@ -236,9 +236,7 @@ void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
     const QString waveText = QString::fromStdString(wave);
     const QString port = QString::fromStdString(portTitle.value_or(std::string()));
     if (!SendWaveDump(portTitle, wave, m_ui->statusLine->sendOutcome(waveText, port)).portFound)
-        m_ui->statusLine->say(
-            portTitle ? QStringLiteral("Wave %1 was not sent: %2 is no longer available").arg(waveText, port)
-                      : QStringLiteral("Wave %1 was not sent: no MIDI port is chosen").arg(waveText));
+        m_ui->statusLine->sayNotFound(waveText, portTitle ? port : QString());
 }
 
 void QuarWindow::loadRememberedFile()
@@ -261,27 +259,14 @@ void QuarWindow::loadRememberedFile()
     sayLoaded(facts);
 }
 
-// The load's word: what was taken, or why not, with the system's reason
-// when the file could not be opened (the alert's text stays as it is).
+// The load's word, and the reason a file could not be opened, which the
+// alert's fixed text leaves out, in a log line as qwdump says it.
 void QuarWindow::sayLoaded(const LoadFacts& facts)
 {
-    const QString name = QFileInfo(QFile::decodeName(s_szFileName)).fileName();
-    const unsigned samples = facts.dataBytes / 2;
-    m_readout->setFittedFrom(s_Engine.m_bResampled != 0 ? samples : 0);
-    m_ui->statusLine->showPointer(QString());  // of the wave before, until the pointer moves
-    if (s_Engine.m_bLoaded != 0) {
-        m_ui->statusLine->say(s_Engine.m_bResampled != 0
-                                  ? QStringLiteral("Loaded %1: %2 samples fitted to 128").arg(name).arg(samples)
-                                  : QStringLiteral("Loaded %1: 128 samples").arg(name));
-        return;
-    }
-    QString why = QString::fromUtf8(s_Engine.m_pszError);
-    if (facts.openErrno != 0) {
-        const char* cause = std::strerror(facts.openErrno);
-        LogLine("%s: %s", s_szFileName, cause);
-        why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(cause));
-    }
-    m_ui->statusLine->say(QStringLiteral("%1 did not load: %2").arg(name, why));
+    m_readout->setFittedFrom(s_Engine.m_bResampled != 0 ? facts.dataBytes / 2 : 0);
+    m_ui->statusLine->sayLoaded(QFile::decodeName(s_szFileName), s_Engine, facts);
+    if (s_Engine.m_bLoaded == 0 && facts.openErrno != 0)
+        LogLine("%s: %s (%s)", s_szFileName, s_Engine.m_pszError, std::strerror(facts.openErrno));
 }
 
 // The window only ever copies a dropped file. A drag whose source offers no

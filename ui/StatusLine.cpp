@@ -1,10 +1,13 @@
 #include "StatusLine.h"
 
 #include "DumpSender.h"
+#include "Engine.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QMetaObject>
 
+#include <cstring>
 #include <mutex>
 
 // What a completion on another thread reaches the status line through: it
@@ -38,6 +41,28 @@ void StatusLine::showPointer(const QString& text)
 QString StatusLine::pointer() const
 {
     return m_pointer->text();
+}
+
+void StatusLine::sayLoaded(const QString& path, const CEngine& engine, const LoadFacts& facts)
+{
+    showPointer(QString());
+    const QString name = QFileInfo(path).fileName();
+    if (engine.m_bLoaded != 0) {
+        say(engine.m_bResampled != 0
+                ? QStringLiteral("Loaded %1: %2 samples fitted to 128").arg(name).arg(facts.dataBytes / 2)
+                : QStringLiteral("Loaded %1: 128 samples").arg(name));
+        return;
+    }
+    QString why = QString::fromUtf8(engine.m_pszError);
+    if (facts.openErrno != 0)
+        why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(facts.openErrno)));
+    say(QStringLiteral("%1 did not load: %2").arg(name, why));
+}
+
+void StatusLine::sayNotFound(const QString& wave, const QString& port)
+{
+    say(port.isEmpty() ? QStringLiteral("Wave %1 was not sent: no MIDI port is chosen").arg(wave)
+                       : QStringLiteral("Wave %1 was not sent: %2 is no longer available").arg(wave, port));
 }
 
 std::shared_ptr<SysexOutcome> StatusLine::sendOutcome(const QString& wave, const QString& port)

@@ -8,8 +8,10 @@
 
 #include <memory>
 
+class CEngine;
 class QLabel;
 class SysexOutcome;
+struct LoadFacts;
 
 class StatusLine : public QStatusBar
 {
@@ -25,9 +27,16 @@ public:
     void showPointer(const QString& text);
     QString pointer() const;
 
+    // What the load of `path` into `engine` came to, with the system's
+    // reason when the file could not be opened. The pointer's readout, of
+    // the wave before, is cleared.
+    void sayLoaded(const QString& path, const CEngine& engine, const LoadFacts& facts);
+
     // For a send of wave `wave` to `port`: it says that the send is under
     // way, and what became of it once `outcome` learns.
     std::shared_ptr<SysexOutcome> sendOutcome(const QString& wave, const QString& port);
+    // The send of wave `wave` found no port `port` (none chosen when empty).
+    void sayNotFound(const QString& wave, const QString& port);
 
 private:
     struct Bridge;
