@@ -210,7 +210,9 @@ bool AlsaBackend::PrepareInput(std::string& reason)
 
 void AlsaBackend::WatchPorts(std::function<void()> changed)
 {
-    if (m_announcePort < 0) {
+    // The announce port, once made, stays: its events come only when ports
+    // change, and are dropped while nobody watches.
+    if (changed && m_announcePort < 0) {
         const int port = snd_seq_create_simple_port(
             m_seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT, SND_SEQ_PORT_TYPE_APPLICATION);
         if (port < 0)

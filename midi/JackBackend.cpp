@@ -187,8 +187,20 @@ jack_port_t* JackBackend::OthersPort(const std::string& address, unsigned long f
 void JackBackend::WatchPorts(std::function<void()> changed)
 {
     m_portsChanged = std::move(changed);
-    if (std::string ignored; Usable(ignored))
-        Activated(ignored);
+    if (std::string ignored; m_portsChanged && Usable(ignored))
+        ActivateToWatch();
+    // Active only to watch, the client takes part in every cycle of the
+    // server for nothing: it stops once nobody watches.
+    if (!m_portsChanged && m_active && m_onlyToWatch && jack_deactivate(m_client) == 0)
+        m_active = false;
+}
+
+void JackBackend::ActivateToWatch()
+{
+    if (m_active)
+        return;
+    if (std::string ignored; Activated(ignored))
+        m_onlyToWatch = true;
 }
 
 // Activation waits for the first send or receive, or for ports to be
@@ -196,6 +208,7 @@ void JackBackend::WatchPorts(std::function<void()> changed)
 // to start-up.
 bool JackBackend::Activated(std::string& reason)
 {
+    m_onlyToWatch = false;
     if (!m_active) {
         if (const int error = jack_activate(m_client); error != 0) {
             reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
@@ -273,8 +286,8 @@ void JackBackend::Open()
     m_client = client;
     m_active = false;
     // A client opened again, after its server came back, goes on watching.
-    if (std::string ignored; m_portsChanged)
-        Activated(ignored);
+    if (m_portsChanged)
+        ActivateToWatch();
 }
 
 // Once the client is closed (or its server is gone and its last cycle has

@@ -36,7 +36,8 @@ public:
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
     // Through JACK's port registration callback, which every client it
     // opens sets: its notification thread wakes this one. JACK tells only
-    // an active client, so watching activates it, as a send does.
+    // an active client, so watching activates it, as a send does, until it
+    // stops (unless a send or receive has needed it since).
     void WatchPorts(std::function<void()> changed) override;
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
@@ -70,6 +71,7 @@ private:
 
     bool Usable(std::string& reason);
     bool Activated(std::string& reason);
+    void ActivateToWatch();
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
     void Open();
     void Close();
@@ -87,7 +89,8 @@ private:
 
     // The lane's thread's own.
     jack_client_t* m_client = nullptr;
-    bool m_active = false;  // activated on the first send
+    bool m_active = false;       // activated on the first send
+    bool m_onlyToWatch = false;  // activated for WatchPorts alone
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
     std::string m_openFailure;                    // why the last open failed

@@ -30,7 +30,8 @@ public:
     virtual OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) = 0;
 
     // From now on calls `changed`, on this thread, whenever the system says
-    // that ports came, went or changed; the default never calls it.
+    // that ports came, went or changed; an empty one stops. The default
+    // never calls it.
     virtual void WatchPorts(std::function<void()> changed) { (void)changed; }
 
     // A descriptor that turns readable when the backend has something to

@@ -45,7 +45,7 @@ struct Service
 {
     int returned = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     int portsChanged = -1;  // made when ports are first watched
-    bool watching = false;  // the lanes in use were asked to watch
+    bool watching = false;  // the lanes in use were last asked to watch
     std::future<Lanes> preparing;
     std::optional<Lanes> lanes;
     MidiWaiter waiter;
@@ -295,19 +295,17 @@ MIDIListing::~MIDIListing()
         TheService().snapshot[0] = TheService().snapshot[1] = std::nullopt;
 }
 
-void MIDIServiceWatchPorts()
+void MIDIServiceWatchPorts(bool watch)
 {
     Service& service = TheService();
-    if (service.watching)
+    if (service.watching == watch)
         return;
-    if (service.portsChanged < 0)
-        service.portsChanged = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    service.watching = true;
+    service.watching = watch;
     // Not waited for: nothing comes back but the word that ports changed.
     for (const auto& lane : TheLanes())
-        lane->Post([fd = service.portsChanged](MidiBackend* backend) {
+        lane->Post([watch, fd = MIDIServicePortsChangedFd()](MidiBackend* backend) {
             if (backend)
-                backend->WatchPorts([fd] { ::eventfd_write(fd, 1); });
+                backend->WatchPorts(watch ? std::function<void()>([fd] { ::eventfd_write(fd, 1); }) : nullptr);
             return LaneReply{};
         });
 }

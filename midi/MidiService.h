@@ -46,11 +46,11 @@ struct MIDIListing
     MIDIListing& operator=(const MIDIListing&) = delete;
 };
 
-// From now on MIDIServicePortsChangedFd, an eventfd, turns readable
+// While watching, MIDIServicePortsChangedFd, an eventfd, turns readable
 // whenever a system says its ports came, went or changed (the ALSA
 // sequencer's announce port, JACK's port registration callback), on its
-// lane: nothing is polled. Asks each system once; later calls do nothing.
-void MIDIServiceWatchPorts();
+// lane: nothing is polled. Each system is told only of a change.
+void MIDIServiceWatchPorts(bool watch);
 int MIDIServicePortsChangedFd();
 
 // Starts loading the system backends and opening each system on its lane,

@@ -10,20 +10,21 @@ SendToMenu::SendToMenu(QWidget* parent) : QMenu(QStringLiteral("Send &To"), pare
 {
     setToolTipsVisible(true);
     connect(this, &QMenu::aboutToShow, this, [this] {
-        watch();
+        watch(true);
         list();
     });
+    connect(this, &QMenu::aboutToHide, this, [this] { watch(false); });
 }
 
 SendToMenu::~SendToMenu() = default;
 
-// Watching starts the first time the menu opens: the window's start-up
-// never pays for it.
-void SendToMenu::watch()
+// Only while the menu is open: the window's start-up never pays for it,
+// and the idle window is told of nothing.
+void SendToMenu::watch(bool open)
 {
+    MIDIServiceWatchPorts(open);
     if (m_changed)
         return;
-    MIDIServiceWatchPorts();
     m_changed = std::make_unique<QSocketNotifier>(MIDIServicePortsChangedFd(), QSocketNotifier::Read);
     connect(m_changed.get(), &QSocketNotifier::activated, this, [this] {
         eventfd_t ignored;

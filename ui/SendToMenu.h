@@ -26,7 +26,7 @@ signals:
 
 private:
     void list();
-    void watch();
+    void watch(bool open);
 
     std::unique_ptr<QSocketNotifier> m_changed;
 };
