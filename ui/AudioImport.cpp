@@ -106,6 +106,7 @@ int ChooseFrame(QWidget* parent, const WaveFitModule& module, const QString& sou
         const bool ok = Fit(module, source, size, fitted, error);
         refusal->setText(ok ? QString() : QString::fromStdString(error));
         buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
+        dialog.adjustSize();  // the refusal's lines, or none
         if (ok) {
             table = std::move(fitted);
             showTable();

@@ -38,6 +38,8 @@ bool AskPlaySettings(QWidget* parent, PlaySettings& settings)
     refusal->setObjectName(QStringLiteral("refusal"));
     refusal->setTextFormat(Qt::PlainText);
     refusal->setWordWrap(true);
+    // Room for the refusal's rule in a few lines.
+    refusal->setMinimumWidth(refusal->fontMetrics().averageCharWidth() * 48);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto* form = new QFormLayout(&dialog);
     form->addRow(QStringLiteral("&Note:"), note);
@@ -49,6 +51,7 @@ bool AskPlaySettings(QWidget* parent, PlaySettings& settings)
         const bool valid = NoteFrequency(name.toStdString()).has_value();
         refusal->setText(valid ? QString() : name + " is not a note name: " + kNoteNameRule);
         buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
+        dialog.adjustSize();  // the rule's lines, or none
     };
     QObject::connect(note, &QLineEdit::textChanged, &dialog, check);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
