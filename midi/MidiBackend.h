@@ -1,5 +1,5 @@
 // What the MIDI service needs of one MIDI system's backend. Every call is
-// made on that system's own thread (SystemLane), one at a time.
+// made on that system's own thread, its lane (Lane.h), one at a time.
 #pragma once
 
 #include "MidiTypes.h"
@@ -39,15 +39,15 @@ public:
     virtual int WakeFd() const { return -1; }
     virtual void OnWake() {}
 
-    // The lane hands the backend the program's CompleteSysexRequest: a
-    // backend in a module has no copy of its own.
-    using Completion = void (*)(MIDISysexSendRequest*, bool delivered, const char* reason, bool logged);
+    // How the backend ends a send it took: the program's own way, which
+    // the service hands it (a backend in a module has no copy of its own).
+    using Completion = void (*)(MIDISysexSendRequest*, bool delivered, const char* reason);
     void SetCompletion(Completion completion) { m_completion = completion; }
 
 protected:
     void Complete(MIDISysexSendRequest* request, bool delivered, const char* reason) const
     {
-        m_completion(request, delivered, reason, true);
+        m_completion(request, delivered, reason);
     }
 
 private:

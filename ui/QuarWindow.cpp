@@ -9,6 +9,7 @@
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
 #include "DumpSender.h"
+#include "MidiPump.h"
 #include "SendToMenu.h"
 #include "StatusLine.h"
 #include "SystemLog.h"
@@ -82,6 +83,9 @@ QuarWindow::QuarWindow(QWidget* parent)
     // Play lasts while its shortcut is held: the release may reach any widget.
     qApp->installEventFilter(this);
     awakeFromNib();
+    // From here on a send's lookup and hand-over are answered in the event
+    // loop: the window goes on meanwhile.
+    new MidiPump(this);
 }
 
 QuarWindow::~QuarWindow() = default;
@@ -235,8 +239,14 @@ void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
     const std::string wave = TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string());
     const QString waveText = QString::fromStdString(wave);
     const QString port = QString::fromStdString(portTitle.value_or(std::string()));
-    if (!SendWaveDump(portTitle, wave, m_ui->statusLine->sendOutcome(waveText, port)).portFound)
-        m_ui->statusLine->sayNotFound(waveText, portTitle ? port : QString());
+    StatusLine* status = m_ui->statusLine;
+    SendWaveDump(
+        portTitle, wave,
+        [status, waveText, port = portTitle ? port : QString()](const WaveDumpSend& sent) {
+            if (!sent.portFound)
+                status->sayNotFound(waveText, port);
+        },
+        status->sendOutcome(waveText, port));
 }
 
 void QuarWindow::loadRememberedFile()

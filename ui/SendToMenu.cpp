@@ -2,6 +2,7 @@
 
 #include "DestinationDirectory.h"
 
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <sys/eventfd.h>
@@ -14,6 +15,8 @@ SendToMenu::SendToMenu(QWidget* parent) : QMenu(QStringLiteral("Send &To"), pare
         list();
     });
     connect(this, &QMenu::aboutToHide, this, [this] { watch(false); });
+    // An empty menu would not open at all.
+    addAction(QStringLiteral("Listing…"))->setEnabled(false);
 }
 
 SendToMenu::~SendToMenu() = default;
@@ -34,10 +37,21 @@ void SendToMenu::watch(bool open)
     });
 }
 
+// Asked afresh and answered from the event loop, so a system that is slow
+// to answer never holds the window up: until then the menu shows what it
+// showed before.
 void SendToMenu::list()
 {
+    MIDIListThen(false, [menu = QPointer<SendToMenu>(this)] {
+        if (menu)
+            menu->fill(ListMIDIPorts());
+    });
+}
+
+void SendToMenu::fill(const std::vector<ListedPort>& ports)
+{
     clear();
-    for (const ListedPort& port : ListMIDIPorts()) {
+    for (const ListedPort& port : ports) {
         QString text = QString::fromStdString(port.title);
         // An ampersand in a name is shown, not taken as a shortcut.
         QAction* action = addAction(text.replace('&', QStringLiteral("&&")));

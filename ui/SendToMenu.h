@@ -5,10 +5,13 @@
 // later is reached without a restart.
 #pragma once
 
+#include "DestinationDirectory.h"
+
 #include <QMenu>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -26,6 +29,7 @@ signals:
 
 private:
     void list();
+    void fill(const std::vector<ListedPort>& ports);
     void watch(bool open);
 
     std::unique_ptr<QSocketNotifier> m_changed;

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-std::atomic<bool> WavePreview::s_leftBehind{false};
-
 WavePreview::~WavePreview()
 {
     Stop();
@@ -36,16 +34,13 @@ void WavePreview::Start(const std::int16_t (&wave)[128], double frequency, doubl
         PlayReport report;
         // Loaded here, off the window's thread: libjack and libasound take
         // milliseconds to load.
-        if (const PlayWavesFn play = PlayWavesEntry(error)) {
-            const auto opened = [this](const PlayReport& opened) {
-                QMetaObject::invokeMethod(
-                    this, [this, output = QString::fromStdString(opened.output)] { emit started(output); },
-                    Qt::QueuedConnection);
-            };
-            play(request, opened, report);
+        const auto opened = [this](const PlayReport& opened) {
+            QMetaObject::invokeMethod(
+                this, [this, output = QString::fromStdString(opened.output)] { emit started(output); },
+                Qt::QueuedConnection);
+        };
+        if (PlayWaves(request, opened, report, error))
             error = report.outcome == PlayOutcome::kPlayed ? "" : report.error;
-            s_leftBehind.store(s_leftBehind.load() || report.threadLeftBehind);
-        }
         m_playing.store(false);
         QMetaObject::invokeMethod(
             this, [this, error] { emit finished(QString::fromStdString(error)); }, Qt::QueuedConnection);

@@ -25,10 +25,6 @@ public:
     void Stop() { m_stop.store(true); }
     bool Playing() const { return m_playing.load(); }
 
-    // True once a preview left a thread waiting inside an audio system on a
-    // server that does not answer: the program must then end with _Exit.
-    static bool LeftThreadBehind() { return s_leftBehind.load(); }
-
 signals:
     // On the window's thread, once the output is open: where the sound goes
     // ("JACK (system:playback_1, system:playback_2)").
@@ -40,5 +36,4 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_playing{false};
-    static std::atomic<bool> s_leftBehind;
 };

@@ -134,19 +134,24 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     QComboBox& waves = Child<QComboBox>("popWaveNum");
     EXPECT_EQ(waves.currentText(), "97");
 
+    // Each send carries the wave and the choices of its press: a drop while
+    // the first is being looked up changes neither, and the second waits.
     const std::string path = WriteWave("wave.wav", 0x35);
+    const std::string other = WriteWave("other.wav", 0x12);
     ASSERT_TRUE(DropFile(path));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(1);
     waves.setCurrentIndex(3);
     Child<QPushButton>("btnSend").click();
+    ASSERT_TRUE(DropFile(other));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(2);
     waves.setCurrentIndex(31);
     Child<QPushButton>("btnSend").click();
-    ASSERT_EQ(midi->Sends().size(), 2u);
+    EXPECT_EQ(midi->Taken(), 0u) << "the window waited for its sends";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 2; }, 3000));
     EXPECT_EQ(midi->Sends()[0].address, portB);
     EXPECT_EQ(midi->Sends()[0].bytes, Message(path, 100));
     EXPECT_EQ(midi->Sends()[1].address, odd);
-    EXPECT_EQ(midi->Sends()[1].bytes, Message(path, 128));
+    EXPECT_EQ(midi->Sends()[1].bytes, Message(other, 128));
     EXPECT_TRUE(alerts.empty());
 }
 
@@ -368,9 +373,11 @@ TEST_F(WindowTest, StatusLineSaysWhatEachLoadAndSendCameToAndReadsTheWaveOut)
     Child<QComboBox>("popWaveNum").setCurrentIndex(4);
     Child<QPushButton>("btnSend").click();
     EXPECT_EQ(Status(), "Sending wave 101 to Synth A (X-1)…");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 1; }, 3000));
     midi->Complete(0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "Sent wave 101 to Synth A (X-1)"; }, 1000)) << Status();
     Child<QPushButton>("btnSend").click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 2; }, 3000));
     midi->Complete(1, false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status().rfind("Wave 101 was not sent", 0) == 0; }, 1000));
     EXPECT_EQ(Status(), "Wave 101 was not sent to Synth A (X-1): dropped by the in-memory backend");
@@ -380,10 +387,10 @@ TEST_F(WindowTest, StatusLineSaysWhatEachLoadAndSendCameToAndReadsTheWaveOut)
     const std::string later = midi->AddDestination("Synth \u00c9 & Co", "Z-9");
     QMenu& sendTo = *Window().findChild<SendToMenu*>();
     emit sendTo.aboutToShow();
-    ASSERT_EQ(sendTo.actions().size(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sendTo.actions().size() == 2; }, 3000));
     EXPECT_EQ(sendTo.actions()[1]->text(), "Synth \u00c9 && Co (Z-9)");
     sendTo.actions()[1]->trigger();
-    ASSERT_EQ(midi->Sends().size(), 3u);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 3; }, 3000));
     EXPECT_EQ(midi->Sends()[2].address, later);
     EXPECT_EQ(midi->Sends()[2].bytes, Message(path, 101));
     EXPECT_EQ(Child<QComboBox>("popMIDIPort").count(), 1) << "the port popup keeps its first list";
