@@ -48,10 +48,7 @@ public:
                              "Pitch as a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the "
                              "octave, from C-1 to G9: C3 (the default), F#2, Bb5; A4 is 440 Hz, C4 middle C")
                 ->check([](const std::string& name) {
-                    return NoteFrequency(name) ? ""
-                                               : name + " is not a note name: a letter from A to G, a "
-                                                        "sharp (#) or flat (b) if any, then the octave, "
-                                                        "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)";
+                    return NoteFrequency(name) ? "" : name + " is not a note name: " + kNoteNameRule;
                 });
         m_subcommand->add_option("--hz", m_hz, "Pitch in Hz, 8 to 12544")
             ->transform(NumberIn(8, 12544, "Hz"))
@@ -66,7 +63,7 @@ public:
             ->add_option("--gain,-g", m_gainDb,
                          "Level in dB, -96 to 0 (full scale: a wave whose band-limited peak would pass it is "
                          "scaled down to reach it)")
-            ->transform(NumberIn(-96, 0, "dB"))
+            ->transform(NumberIn(kLowestLevelDb, kHighestLevelDb, "dB"))
             ->capture_default_str();
         m_subcommand->add_option("--port,-p", m_port,
                                  "A JACK audio input port to play to, e.g. system:playback_1 (default: every "

@@ -29,6 +29,7 @@ struct AskedSend
     std::optional<std::string> portTitle;
     std::uint8_t message[WaveDump::kBytes];
     std::function<void(const WaveDumpSend&)> done;
+    std::shared_ptr<SysexOutcome> outcome;
 };
 
 std::deque<AskedSend>& AskedSends()
@@ -60,7 +61,7 @@ void StartFirstAskedSend()
             FinishFirstAskedSend({false, kMIDIUnknownEndpoint});
             return;
         }
-        StartSysexSendThen(destination, AskedSends().front().message, nullptr,
+        StartSysexSendThen(destination, AskedSends().front().message, AskedSends().front().outcome,
                            [](OSStatus status, const std::string& refusal) {
                                LogLine("MIDISendSysex = %d", static_cast<int>(status));
                                if (status != noErr)
@@ -84,11 +85,11 @@ SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message
 }  // namespace
 
 void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
-                  std::function<void(const WaveDumpSend&)> done)
+                  std::function<void(const WaveDumpSend&)> done, std::shared_ptr<SysexOutcome> outcome)
 {
     const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
     std::uint32_t length = 0;
-    AskedSends().push_back({portTitle, {}, std::move(done)});
+    AskedSends().push_back({portTitle, {}, std::move(done), std::move(outcome)});
     std::memcpy(AskedSends().back().message, s_Engine.PackWavToSysex(index, length), WaveDump::kBytes);
     if (!g_sending)
         StartFirstAskedSend();
@@ -120,6 +121,8 @@ void SyxSendDone(MIDISysexSendRequest* request)
         outcome.m_failure = MIDISysexFailureReason();
         outcome.m_finished.notify_all();
     }
+    if (block->outcome && block->outcome->m_onFinished)
+        block->outcome->m_onFinished();
     delete block;
 }
 

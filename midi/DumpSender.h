@@ -22,14 +22,17 @@ struct WaveDumpSend
     OSStatus status;  // what MIDISendSysex returned (logged either way)
 };
 
+class SysexOutcome;
+
 // `portTitle` is the selected port title, none when the port popup is empty;
 // `waveTitle` is the selected wave number, "97" to "128". The engine's wave
 // is packed at once, so what goes out is what the user saw. The destination
 // is looked up and the send handed over from the pump (MidiService.h), after
 // the sends asked for before this one; `done` then learns how it went. The
-// window needs no answer: the log line and the alert tell.
+// log line and the alert tell what happened; `outcome`, when given, learns
+// how the send ended (the window's status line says it).
 void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
-                  std::function<void(const WaveDumpSend&)> done = {});
+                  std::function<void(const WaveDumpSend&)> done = {}, std::shared_ptr<SysexOutcome> outcome = nullptr);
 
 // The completion procedure: frees the send block that starts with `request`.
 // Safe on any thread; does nothing for null.
@@ -44,9 +47,13 @@ public:
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);
     bool Delivered() const { return m_delivered; }
     const std::string& FailureReason() const { return m_failure; }
+    // Called once the send has ended, on the thread that ended it, for a
+    // caller that does not wait. Set it before the send starts.
+    void OnFinished(std::function<void()> finished) { m_onFinished = std::move(finished); }
 
 private:
     friend void SyxSendDone(MIDISysexSendRequest* request);
+    std::function<void()> m_onFinished;
     std::mutex m_mutex;
     std::condition_variable m_finished;
     bool m_done = false;

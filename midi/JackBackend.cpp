@@ -197,10 +197,31 @@ jack_port_t* JackBackend::OthersPort(const std::string& address, unsigned long f
     return port;
 }
 
-// Activation waits for the first send or receive: listing doesn't need it,
-// and it would add several milliseconds to start-up.
+void JackBackend::WatchPorts(std::function<void()> changed)
+{
+    m_portsChanged = std::move(changed);
+    if (std::string ignored; m_portsChanged && Usable(ignored))
+        ActivateToWatch();
+    // Active only to watch, the client takes part in every cycle of the
+    // server for nothing: it stops once nobody watches.
+    if (!m_portsChanged && m_active && m_onlyToWatch && jack_deactivate(m_client) == 0)
+        m_active = false;
+}
+
+void JackBackend::ActivateToWatch()
+{
+    if (m_active)
+        return;
+    if (std::string ignored; Activated(ignored))
+        m_onlyToWatch = true;
+}
+
+// Activation waits for the first send or receive, or for ports to be
+// watched: listing doesn't need it, and it would add several milliseconds
+// to start-up.
 bool JackBackend::Activated(std::string& reason)
 {
+    m_onlyToWatch = false;
     if (!m_active) {
         if (const int error = jack_activate(m_client); error != 0) {
             reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
@@ -246,6 +267,15 @@ void JackBackend::Open()
             ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
         },
         this);
+    // Set on every client, since callbacks can't be set once it is active;
+    // it only records the fact, for the lane's thread to pass on.
+    jack_set_port_registration_callback(
+        client,
+        [](jack_port_id_t, int, void* self) {
+            static_cast<JackBackend*>(self)->m_portsRegistered.store(true);
+            ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
+        },
+        this);
     const auto process = [](jack_nframes_t frames, void* self) {
         static_cast<JackBackend*>(self)->RunCycle(frames);
         return 0;
@@ -258,6 +288,9 @@ void JackBackend::Open()
     m_openFailure.clear();
     m_client = client;
     m_active = false;
+    // A client opened again, after its server came back, goes on watching.
+    if (m_portsChanged)
+        ActivateToWatch();
 }
 
 // Once the client is closed (or its server is gone and its last cycle has
@@ -371,8 +404,12 @@ void JackBackend::OnWake()
         else if (m_read)
             m_read.bytes(m_event.data(), size);
     }
+    // A server gone takes its ports with it.
+    const bool gone = m_serverGone.load() && m_client != nullptr;
     if (m_serverGone.load())
         Close();
+    if ((m_portsRegistered.exchange(false) || gone) && m_portsChanged)
+        m_portsChanged();
 }
 
 // Realtime: no allocation, no locks, no printing; the lane's thread is woken

@@ -37,6 +37,11 @@ public:
     // kMIDIServerGone when there is no server (any more).
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
+    // Through JACK's port registration callback, which every client it
+    // opens sets: its notification thread wakes this one. JACK tells only
+    // an active client, so watching activates it, as a send does, until it
+    // stops (unless a send or receive has needed it since).
+    void WatchPorts(std::function<void()> changed) override;
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
 
@@ -68,6 +73,7 @@ private:
 
     bool Usable(std::string& reason);
     bool Activated(std::string& reason);
+    void ActivateToWatch();
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
     void Open();
     void Close();
@@ -87,7 +93,8 @@ private:
 
     // The lane's thread's own.
     jack_client_t* m_client = nullptr;
-    bool m_active = false;  // activated on the first send
+    bool m_active = false;       // activated on the first send
+    bool m_onlyToWatch = false;  // activated for WatchPorts alone
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
     std::string m_openFailure;      // why the last open failed
@@ -95,12 +102,15 @@ private:
     std::deque<Waiting> m_waiting;  // behind sends in flight to another destination
     std::size_t m_outstanding = 0;  // queued or in flight: bounds both rings, which never overflow
     MIDIReadProc m_read;
+    std::function<void()> m_portsChanged;
     std::vector<std::uint8_t> m_event;  // one received event, sized on the first receive
 
     // Shared with the process callback. The output port is registered on
     // the first send and stays put while the client lives.
     std::atomic<jack_port_t*> m_out{nullptr};
     std::atomic<bool> m_serverGone{false};
+    // Set by JACK's notification thread when a port came or went.
+    std::atomic<bool> m_portsRegistered{false};
     std::atomic<bool> m_inCycle{false};    // the process callback is running
     jack_ringbuffer_t* const m_toProcess;  // requests: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane

@@ -29,6 +29,11 @@ public:
     // stops receiving. On failure `reason` says why.
     virtual OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) = 0;
 
+    // From now on calls `changed`, on this thread, whenever the system says
+    // that ports came, went or changed; an empty one stops. The default
+    // never calls it.
+    virtual void WatchPorts(std::function<void()> changed) { (void)changed; }
+
     // A descriptor that turns readable when the backend has something to
     // finish on its thread (OnWake); -1 for none.
     virtual int WakeFd() const { return -1; }

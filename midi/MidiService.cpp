@@ -69,6 +69,8 @@ struct Step
 struct Service
 {
     int returned = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    int portsChanged = -1;  // made when ports are first watched
+    bool watching = false;  // the systems in use were last asked to watch
     std::future<Systems> preparing;
     std::optional<Systems> systems;
     std::set<std::size_t> reported;  // lanes whose overrun has been said
@@ -411,6 +413,28 @@ MIDIListing::~MIDIListing()
         TheService().snapshot[0] = TheService().snapshot[1] = std::nullopt;
 }
 
+void MIDIServiceWatchPorts(bool watch)
+{
+    Service& service = TheService();
+    if (service.watching == watch)
+        return;
+    service.watching = watch;
+    // Not waited for: nothing comes back but the word that ports changed.
+    for (const auto& system : TheSystems())
+        system->lane->Post([watch, fd = MIDIServicePortsChangedFd(), backend = system->backend] {
+            if (MidiBackend* opened = backend->get())
+                opened->WatchPorts(watch ? std::function<void()>([fd] { ::eventfd_write(fd, 1); }) : nullptr);
+        });
+}
+
+int MIDIServicePortsChangedFd()
+{
+    Service& service = TheService();
+    if (service.portsChanged < 0)
+        service.portsChanged = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return service.portsChanged;
+}
+
 void MIDIListThen(bool sources, std::function<void()> ready)
 {
     StartListing(sources, [sources, ready = std::move(ready)](std::vector<Listed> all) {
@@ -524,6 +548,7 @@ void MIDIServiceShutDown()
     MIDIServicePump();
     service.steps.clear();
     service.systems.reset();
+    service.watching = false;
     service.reported.clear();
     service.snapshot[0] = service.snapshot[1] = std::nullopt;
     service.keys.clear();

@@ -63,6 +63,13 @@ struct MIDIListing
 // listing that holds what they said: the lookups it makes ask no more.
 void MIDIListThen(bool sources, std::function<void()> ready);
 
+// While watching, MIDIServicePortsChangedFd, an eventfd, turns readable
+// whenever a system says its ports came, went or changed (the ALSA
+// sequencer's announce port, JACK's port registration callback), on its
+// lane: nothing is polled. Each system is told only of a change.
+void MIDIServiceWatchPorts(bool watch);
+int MIDIServicePortsChangedFd();
+
 // Starts loading the system backends and opening each system on its lane,
 // overlapping the program's own start-up; otherwise the first call does it.
 void MIDIServicePrepare();

@@ -6,12 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr double kC3 = 130.8128;
-
-}  // namespace
-
 WavePreview::~WavePreview()
 {
     Stop();
@@ -19,7 +13,7 @@ WavePreview::~WavePreview()
         m_thread.join();
 }
 
-void WavePreview::Start(const std::int16_t (&wave)[128])
+void WavePreview::Start(const std::int16_t (&wave)[128], double frequency, double gainDb)
 {
     if (m_playing.load())
         return;
@@ -30,7 +24,8 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
     PlayRequest request;
     request.waves.emplace_back();
     std::copy(std::begin(wave), std::end(wave), request.waves.back().begin());
-    request.frequency = kC3;
+    request.frequency = frequency;
+    request.gainDb = gainDb;
     request.secondsEach = 0;
     request.stop = &m_stop;
     request.clientName = "quarven-wave-dump-play";
@@ -39,7 +34,12 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
         PlayReport report;
         // Loaded here, off the window's thread: libjack and libasound take
         // milliseconds to load.
-        if (PlayWaves(request, {}, report, error))
+        const auto opened = [this](const PlayReport& opened) {
+            QMetaObject::invokeMethod(
+                this, [this, output = QString::fromStdString(opened.output)] { emit started(output); },
+                Qt::QueuedConnection);
+        };
+        if (PlayWaves(request, opened, report, error))
             error = report.outcome == PlayOutcome::kPlayed ? "" : report.error;
         m_playing.store(false);
         QMetaObject::invokeMethod(
