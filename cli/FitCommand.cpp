@@ -133,8 +133,10 @@ private:
             std::vector<BankMessage> bank;
             int nextWave = m_waveNumber;
             PackFittedFrames(table, m_input, nextWave, bank);
-            if (!BankFits(m_waveNumber, nextWave))
+            if (const std::string overflow = BankOverflow(m_waveNumber, nextWave); !overflow.empty()) {
+                std::fprintf(stderr, "qwdump: %s\n", overflow.c_str());
                 return kExitUsage;
+            }
             const SysexMessage syx = SyxBytes(bank);
             bytes.assign(syx.begin(), syx.end());
         } else if (output == Output::kWav) {

@@ -1,13 +1,9 @@
 #include "FitWave.h"
 
+#include "InputFile.h"
 #include "NumberOption.h"
+#include "ReadReport.h"
 #include "Termination.h"
-#include "WaveFitLoader.h"
-
-#include <cmath>
-#include <cstdio>
-
-#include <unistd.h>
 
 void AddFrameOptions(CLI::App& command, FitRequest& request)
 {
@@ -45,6 +41,7 @@ const FitRequest* FitOption(const std::string& method, FitRequest& request)
     if (method.empty())
         return nullptr;
     request.method = kFitMethods.at(method);
+    request.stopped = TerminationSignal;
     return &request;
 }
 
@@ -86,29 +83,11 @@ std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& f
     }
 }
 
-bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd)
+bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table)
 {
-    std::string error;
-    const WaveFitModule* module = WaveFitEntry(error);
-    if (module == nullptr) {
-        if (fd >= 0)
-            ::close(fd);
-        std::fprintf(stderr, "qwdump: can't fit audio files: %s\n", error.c_str());
-        return false;
-    }
     // Ctrl-C ends a long fit between its pieces.
     FitRequest stoppable = request;
     stoppable.stopped = TerminationSignal;
-    if (!FitThroughModule(module->fit, module->release, path.c_str(), fd, stoppable, table, error)) {
-        std::fprintf(stderr, "qwdump: %s: %s\n", path.c_str(), error.c_str());
-        return false;
-    }
-    if (table.scaledToFit)
-        std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB to fit the 16-bit range\n", path.c_str(),
-                     -20.0 * std::log10(table.gain));
-    if (table.proposedFrameSize != 0)
-        std::fprintf(stderr, "qwdump: %s: this looks like %lld cycles of %lld frames; try --frame-size %lld\n",
-                     path.c_str(), static_cast<long long>(table.sourceFrames / table.proposedFrameSize),
-                     static_cast<long long>(table.proposedFrameSize), static_cast<long long>(table.proposedFrameSize));
-    return true;
+    ReadNotes notes;
+    return Reported(FitFile(path, stoppable, table, notes), notes);
 }

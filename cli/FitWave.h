@@ -25,7 +25,8 @@ void AddFrameOptions(CLI::App& command, FitRequest& request);
 // the window's loader.
 void AddFitOptions(CLI::App& command, std::string& method, FitRequest& request);
 
-// What pack's or send's --fit METHOD asks for: null without it.
+// What pack's or send's --fit METHOD asks for, stopped by Ctrl-C between
+// its pieces: null without it.
 const FitRequest* FitOption(const std::string& method, FitRequest& request);
 
 // Reads "1,5,9-12" into frame numbers, in order. Returns "" or why it is
@@ -33,9 +34,8 @@ const FitRequest* FitOption(const std::string& method, FitRequest& request);
 // of 32 frames.
 std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames);
 
-// Fits `path` (read from `fd` when that is already open) into `table`. On
-// failure writes one line, "qwdump: PATH: reason", to stderr and returns
-// false. A table scaled down to fit the 16-bit range is reported on stderr
-// too, and so is the frame size a file fitted as one cycle looks like a
-// table of.
-bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table, int fd = -1);
+// Fits `path` into `table` as FitFile does, stopped by Ctrl-C between its
+// pieces. On failure writes one line, "qwdump: PATH: reason", to stderr and
+// returns false; notices (a table scaled down, the frame size a file fitted
+// as one cycle looks like a table of) go there too.
+bool FitTableOrReport(const std::string& path, const FitRequest& request, FittedTable& table);

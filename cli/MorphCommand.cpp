@@ -9,6 +9,7 @@
 #include "InputFile.h"
 #include "MonoWav.h"
 #include "NumberOption.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveFolder.h"
 #include "WaveMorph.h"
@@ -83,7 +84,7 @@ private:
 
     static bool Load(const std::string& path, Wave16& wave)
     {
-        if (!InputFile(path).LoadWaveOrReport())
+        if (ReadNotes notes; !Reported(InputFile(path).LoadWave(notes), notes))
             return false;
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.begin());
         return true;

@@ -7,9 +7,8 @@
 #include "ExitStatus.h"
 #include "FitWave.h"
 #include "OutputFile.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
-#include "SyxFile.h"
-#include "WaveDumpBank.h"
 
 #include <cstdio>
 #include <string>
@@ -47,7 +46,7 @@ public:
         }
         std::vector<BankMessage> bank;
         const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
-        if (const int status = GatherWaveDumps(m_files, firstWave, FitOption(m_fit, m_request), bank);
+        if (const int status = GatherWaveDumpsOrReport(m_files, firstWave, FitOption(m_fit, m_request), bank);
             status != kExitOk)
             return status;
         std::vector<SysexMessage> messages;
@@ -58,7 +57,7 @@ public:
                 PrintHexLine(message);
             return FinishStandardOutput(kExitOk);
         }
-        return WriteSyxFile(m_output, messages) ? kExitOk : kExitFileError;
+        return WriteSyxFileOrReport(m_output, messages) ? kExitOk : kExitFileError;
     }
 
 private:

@@ -9,6 +9,7 @@
 #include "InputFile.h"
 #include "NoteName.h"
 #include "NumberOption.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
 #include "SyxFile.h"
@@ -47,10 +48,7 @@ public:
                              "Pitch as a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the "
                              "octave, from C-1 to G9: C3 (the default), F#2, Bb5; A4 is 440 Hz, C4 middle C")
                 ->check([](const std::string& name) {
-                    return NoteFrequency(name) ? ""
-                                               : name + " is not a note name: a letter from A to G, a "
-                                                        "sharp (#) or flat (b) if any, then the octave, "
-                                                        "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)";
+                    return NoteFrequency(name) ? "" : name + " is not a note name: " + kNoteNameRule;
                 });
         m_subcommand->add_option("--hz", m_hz, "Pitch in Hz, 8 to 12544")
             ->transform(NumberIn(8, 12544, "Hz"))
@@ -65,7 +63,7 @@ public:
             ->add_option("--gain,-g", m_gainDb,
                          "Level in dB, -96 to 0 (full scale: a wave whose band-limited peak would pass it is "
                          "scaled down to reach it)")
-            ->transform(NumberIn(-96, 0, "dB"))
+            ->transform(NumberIn(kLowestLevelDb, kHighestLevelDb, "dB"))
             ->capture_default_str();
         m_subcommand->add_option("--port,-p", m_port,
                                  "A JACK audio input port to play to, e.g. system:playback_1 (default: every "
@@ -83,27 +81,18 @@ public:
                          m_file.c_str(), request.waves.size());
             return kExitUsage;
         }
-        std::string error;
-        const PlayWavesFn play = PlayWavesEntry(error);
-        if (play == nullptr) {
-            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
-            return kExitFileError;
-        }
         request.frequency = m_hz > 0 ? m_hz : *NoteFrequency(m_note);
         request.gainDb = m_gainDb;
         request.secondsEach = m_seconds;
         request.jackPort = m_port;
         request.stopFd = TerminationFd();
         PlayReport report;
-        play(
-            request, [&](const PlayReport& opened) { Announce(request, opened); }, report);
-        const int status = Outcome(report);
-        if (report.threadLeftBehind) {
-            // Exit handlers must not run beside a thread inside libjack.
-            std::fflush(stdout);
-            std::fflush(stderr);
-            std::_Exit(ExitStatusAfterSignals(status));
+        if (std::string error; !PlayWaves(
+                request, [&](const PlayReport& opened) { Announce(request, opened); }, report, error)) {
+            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            return kExitFileError;
         }
+        const int status = Outcome(report);
         return FinishStandardOutput(status);
     }
 
@@ -113,7 +102,7 @@ private:
         InputFile input(m_file);
         if (input.IsSyx()) {
             std::vector<SysexMessage> messages;
-            if (!input.ReadSyxOrReport(messages))
+            if (ReadNotes notes; !Reported(input.ReadSyx(messages, notes), notes))
                 return kExitFileError;
             for (const SysexMessage& message : messages) {
                 std::int16_t samples[128];
@@ -129,7 +118,7 @@ private:
         // Fitted, a wavetable's frames play one after another.
         if (const FitRequest* fit = FitOption(m_fit, m_request)) {
             FittedTable table;
-            if (!input.FitOrReport(*fit, table))
+            if (ReadNotes notes; !Reported(input.Fit(*fit, table, notes), notes))
                 return kExitFileError;
             for (const FittedFrame& frame : table.frames) {
                 waves.emplace_back();
@@ -137,7 +126,7 @@ private:
             }
             return kExitOk;
         }
-        if (!input.LoadWaveOrReport())
+        if (ReadNotes notes; !Reported(input.LoadWave(notes), notes))
             return kExitFileError;
         waves.emplace_back();
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());

@@ -11,18 +11,90 @@
 #include "FitWave.h"
 #include "NumberOption.h"
 #include "PrintableText.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
-#include "WaveDumpBank.h"
+#include "Termination.h"
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int kDefaultGapMs = 150;
 constexpr int kMaxGapMs = 10000;
+
+// A line per message that went out on stdout, a progress line on a
+// terminal's stderr, an account of a failure, and the exit status.
+class SendReport : public BankSender::Listener
+{
+public:
+    SendReport(const std::string& port, const std::vector<BankMessage>& bank)
+        : m_port(EscapeControlCharacters(port)), m_bank(bank), m_progress(::isatty(STDERR_FILENO) == 1)
+    {
+    }
+    int Status() const { return m_status; }
+
+    void Going(const SendProgress& at) override
+    {
+        if (!m_progress)
+            return;
+        constexpr int kBarWidth = 20;
+        const int filled = at.StepsDone(kBarWidth);
+        std::fprintf(stderr, "\r\033[K%zu/%zu  wave %d  %s  [%.*s%*s]  %.1f s left", at.index + 1, at.total,
+                     at.waveNumber, at.file.c_str(), filled, "####################", kBarWidth - filled, "",
+                     std::chrono::duration<double>(at.left).count());
+        std::fflush(stderr);
+        m_shown = true;
+    }
+    void Sent(const BankMessage& message) override
+    {
+        ClearProgress();
+        Print("Sent wave %d (%s) to %s\n", message.waveNumber, message.file.c_str(), m_port.c_str());
+        std::fflush(stdout);  // as it happens, for whoever follows the run
+    }
+    void Ended(const BankSender::Ending& ending) override
+    {
+        ClearProgress();
+        m_status = kExitOk;
+        if (ending.kind == BankSender::Ending::kCancelled) {
+            std::fprintf(stderr, "qwdump: interrupted: %zu of %zu messages went out\n", ending.sent, m_bank.size());
+            m_status = ExitStatusAfterSignals(kExitOk);
+        } else if (ending.kind != BankSender::Ending::kSent) {
+            const BankMessage& message = m_bank[ending.sent];
+            if (ending.kind == BankSender::Ending::kTimedOut)
+                std::fprintf(stderr, "qwdump: wave %d (%s) did not finish going to %s within %d seconds\n",
+                             message.waveNumber, message.file.c_str(), m_port.c_str(),
+                             static_cast<int>(BankSender::kSendTimeout.count()));
+            else
+                std::fprintf(stderr, "qwdump: wave %d (%s) was not sent to %s: %s\n", message.waveNumber,
+                             message.file.c_str(), m_port.c_str(), ending.reason.c_str());
+            // A lone message needs no account.
+            if (m_bank.size() > 1)
+                std::fprintf(stderr, "qwdump: %zu of %zu messages went out before it\n", ending.sent, m_bank.size());
+            m_status = ending.portGone ? kExitNoSuchPort : kExitSendFailed;
+        }
+    }
+
+private:
+    void ClearProgress()
+    {
+        if (!m_shown)
+            return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_shown = false;
+    }
+
+    const std::string m_port;
+    const std::vector<BankMessage>& m_bank;
+    const bool m_progress;
+    bool m_shown = false;
+    int m_status = kExitOk;
+};
 
 class SendCommand : public Command
 {
@@ -59,7 +131,7 @@ public:
         // out: a bad file late in a bank must not leave half of it sent.
         std::vector<BankMessage> bank;
         const std::optional<int> firstWave = m_wave->count() > 0 ? std::optional<int>(m_waveNumber) : std::nullopt;
-        if (const int status = GatherWaveDumps(m_files, firstWave, FitOption(m_fit, m_request), bank);
+        if (const int status = GatherWaveDumpsOrReport(m_files, firstWave, FitOption(m_fit, m_request), bank);
             status != kExitOk)
             return status;
         const MIDIEndpointRef destination = FindMIDIPortByTitleOrAddress(m_port);
@@ -69,8 +141,18 @@ public:
                          EscapeControlCharacters(m_port).c_str());
             return kExitNoSuchPort;
         }
-        const int status = SendBank(bank, destination, m_port, std::chrono::milliseconds(m_gapMs));
-        return FinishStandardOutput(status);
+        // Ctrl-C, SIGTERM or SIGHUP lets the message in flight finish and
+        // sends no more.
+        SendReport report(m_port, bank);
+        BankSender sender(bank, destination, m_port, std::chrono::milliseconds(m_gapMs), report);
+        MIDIServiceWaitFor(
+            [&sender] {
+                if (TerminationSignal() != 0)
+                    sender.Cancel();
+                return sender.Finished();
+            },
+            TerminationFd());
+        return FinishStandardOutput(report.Status());
     }
 
 private:

@@ -11,6 +11,7 @@
 #include "MonoWav.h"
 #include "NumberOption.h"
 #include "OutputFile.h"
+#include "ReadReport.h"
 #include "WaveShapes.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ public:
                                  "--smooth N, --invert, --reverse, --shift-left N, --shift-right N\n");
             return kExitUsage;
         }
-        if (!InputFile(m_input).LoadWaveOrReport())
+        if (ReadNotes notes; !Reported(InputFile(m_input).LoadWave(notes), notes))
             return kExitFileError;
         Wave16 wave;
         std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.begin());

@@ -6,6 +6,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
 #include "SyxFile.h"
 #include "WaveDump.h"
@@ -72,7 +73,7 @@ public:
         InputFile input(m_file);
         if (input.IsSyx())
             return ShowSyx(input);
-        if (!input.LoadWaveOrReport())
+        if (ReadNotes notes; !Reported(input.LoadWave(notes), notes))
             return kExitFileError;
         Print("%s: %s\n", m_file.c_str(),
               s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
@@ -85,8 +86,7 @@ private:
     int ShowSyx(InputFile& input) const
     {
         std::vector<SysexMessage> messages;
-        std::vector<std::string> skipped;
-        if (!input.ReadSyxOrReport(messages, &skipped))
+        if (ReadNotes notes; !Reported(input.ReadSyx(messages, notes, true), notes))
             return kExitFileError;
         if (messages.empty()) {
             std::fprintf(stderr, "qwdump: %s: holds no wave dump message\n", m_file.c_str());

@@ -51,3 +51,17 @@ int FinishStandardOutput(int status)
     std::fprintf(stderr, "qwdump: write error on standard output: %s\n", std::strerror(g_firstError));
     return kExitFileError;
 }
+
+void PrintHexLine(const SysexMessage& message)
+{
+    Print("%s\n", HexLine(message).c_str());
+}
+
+bool WriteSyxFileOrReport(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered)
+{
+    std::string error;
+    if (WriteSyxFile(path, messages, error, signalsAnswered))
+        return true;
+    std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}

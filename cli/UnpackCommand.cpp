@@ -7,6 +7,7 @@
 #include "ExitStatus.h"
 #include "InputFile.h"
 #include "MonoWav.h"
+#include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveDump.h"
 #include "WaveFolder.h"
@@ -40,8 +41,7 @@ public:
         Waves waves;
         for (const std::string& file : m_files) {
             std::vector<SysexMessage> messages;
-            std::vector<std::string> skipped;
-            if (!InputFile(file).ReadSyxOrReport(messages, &skipped))
+            if (ReadNotes notes; !Reported(InputFile(file).ReadSyx(messages, notes, true), notes))
                 return kExitFileError;
             for (SysexMessage& message : messages) {
                 const int wave = WaveDump::WaveNumberOf(message.data());

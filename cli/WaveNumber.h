@@ -12,6 +12,11 @@
 using WaveDump::kFirstWaveNumber;
 using WaveDump::kLastWaveNumber;
 
+// --wave's help for pack and send, which hand it to GatherWaveDumps.
+inline constexpr char kFirstWaveHelp[] =
+    "Wave number of the first WAV file, 97 to 128; the next ones follow in order. Required with WAV files; .syx "
+    "messages keep their own, so with only .syx files it is not used (and a notice says so)";
+
 // Reads `text` into `number`. Returns "" or why it is refused, e.g.
 // "0x61 is not a whole number" or "129 is outside 97–128".
 std::string ParseWaveNumber(const std::string& text, int& number);

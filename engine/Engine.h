@@ -37,6 +37,8 @@ struct LoadFacts
     int openErrno = 0;      // the open's errno, when the file could not be opened
     unsigned fileType = 0;  // its S_IFMT bits, when it is not a regular file
     int declaredBits = -1;  // bits per sample, once the format chunk was read
+    // The data chunk's size, once it was found.
+    std::uint32_t dataBytes = 0;
 };
 
 // engine.LoadWaveFile(path), also filling `facts`, in the same one reading

@@ -139,6 +139,7 @@ bool LoadWaveFileFrom(CEngine& engine, int fd, LoadFacts& facts)
             SkipPadded(f, format.size - 16);
 
         const std::uint32_t dataBytes = FindChunk(f, "data", LoadMessages::kNoData).size;
+        facts.dataBytes = dataBytes;
         if (dataBytes == kDirectBytes) {
             if (!ReadItem(f, engine.m_anWave, kDirectBytes))
                 Fail(LoadMessages::kShort256);

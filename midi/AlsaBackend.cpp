@@ -208,6 +208,25 @@ bool AlsaBackend::PrepareInput(std::string& reason)
     return true;
 }
 
+void AlsaBackend::WatchPorts(std::function<void()> changed)
+{
+    // The announce port, once made, stays: its events come only when ports
+    // change, and are dropped while nobody watches.
+    if (changed && m_announcePort < 0) {
+        const int port = snd_seq_create_simple_port(
+            m_seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT, SND_SEQ_PORT_TYPE_APPLICATION);
+        if (port < 0)
+            return;
+        if (const int err = snd_seq_connect_from(m_seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+            err < 0) {
+            snd_seq_delete_simple_port(m_seq, port);
+            return;
+        }
+        m_announcePort = port;
+    }
+    m_portsChanged = std::move(changed);
+}
+
 // What has arrived, back to bytes: a System Exclusive piece as it stands,
 // anything else as the sequencer's decoder writes it out. An overrun
 // (-ENOSPC: the kernel dropped events and then cleared what it held) is
@@ -229,6 +248,15 @@ void AlsaBackend::OnWake()
         }
         if (err < 0 || ev == nullptr)
             return;
+        if (ev->dest.port == m_announcePort && m_announcePort >= 0) {
+            // Subscriptions (our own sends make them) change no port.
+            const bool ports = ev->type == SND_SEQ_EVENT_CLIENT_START || ev->type == SND_SEQ_EVENT_CLIENT_EXIT ||
+                               ev->type == SND_SEQ_EVENT_CLIENT_CHANGE || ev->type == SND_SEQ_EVENT_PORT_START ||
+                               ev->type == SND_SEQ_EVENT_PORT_EXIT || ev->type == SND_SEQ_EVENT_PORT_CHANGE;
+            if (ports && m_portsChanged)
+                m_portsChanged();
+            continue;
+        }
         if (!m_read || ev->dest.port != m_inPort)
             continue;
         if (ev->type == SND_SEQ_EVENT_SYSEX) {

@@ -22,6 +22,8 @@ public:
     std::vector<MidiPort> Ports(bool sources) override;
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
+    // Through the sequencer's announce port: its events wake the thread.
+    void WatchPorts(std::function<void()> changed) override;
     int WakeFd() const override { return m_fd; }
     void OnWake() override;
 
@@ -47,4 +49,7 @@ private:
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
     RawMidiOverruns m_rawOverruns;        // of the source's card, while receiving
+    // Made when ports are first watched.
+    int m_announcePort = -1;
+    std::function<void()> m_portsChanged;
 };

@@ -49,3 +49,18 @@ MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port, bool sourc
     }
     return 0;
 }
+
+void FindMIDIPortByTitleThen(const std::optional<std::string>& title, FoundMIDIPort found)
+{
+    if (!title) {
+        found(0);
+        return;
+    }
+    MIDIListThen(false, [title = *title, found = std::move(found)] { found(FindMIDIPortByTitle(title)); });
+}
+
+void FindMIDIPortByTitleOrAddressThen(const std::string& port, bool sources, FoundMIDIPort found)
+{
+    MIDIListThen(sources,
+                 [port, sources, found = std::move(found)] { found(FindMIDIPortByTitleOrAddress(port, sources)); });
+}

@@ -29,6 +29,13 @@ MIDIEndpointRef FindMIDIPortByTitle(const std::optional<std::string>& title);
 // none. Every title keeps working, since titles are tried first.
 MIDIEndpointRef FindMIDIPortByTitleOrAddress(const std::string& port, bool sources = false);
 
+// FindMIDIPortByTitle and FindMIDIPortByTitleOrAddress answered from the
+// pump (MidiService.h): `found` gets the endpoint, or 0, once the systems have
+// answered; at once when there is no title.
+using FoundMIDIPort = std::function<void(MIDIEndpointRef)>;
+void FindMIDIPortByTitleThen(const std::optional<std::string>& title, FoundMIDIPort found);
+void FindMIDIPortByTitleOrAddressThen(const std::string& port, bool sources, FoundMIDIPort found);
+
 struct ListedPort
 {
     std::string title;  // "Name (Model)"; an empty model still shows its parentheses

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace {
 
@@ -21,25 +22,56 @@ struct SendBlock
     std::shared_ptr<SysexOutcome> outcome;
 };
 
-}  // namespace
-
-WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle)
+// A send the user asked for: the wave as it was packed then, for the port
+// selected then. The first is under way; the others wait their turn.
+struct AskedSend
 {
-    const MIDIEndpointRef destination = FindMIDIPortByTitle(portTitle);
-    if (destination == 0) {
-        RunAlertPanel(kPortGoneAlert);
-        return {false, kMIDIUnknownEndpoint};
-    }
-    const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
-    std::uint32_t length = 0;
-    const OSStatus status = StartSysexSend(destination, s_Engine.PackWavToSysex(index, length));
-    LogLine("MIDISendSysex = %d", static_cast<int>(status));
-    if (status != noErr)
-        LogLine("MIDI send refused: %s", MIDISendSysexRefusalReason());
-    return {true, status};
+    std::optional<std::string> portTitle;
+    std::uint8_t message[WaveDump::kBytes];
+    std::function<void(const WaveDumpSend&)> done;
+    std::shared_ptr<SysexOutcome> outcome;
+};
+
+std::deque<AskedSend>& AskedSends()
+{
+    static auto* asked = new std::deque<AskedSend>;
+    return *asked;
+}
+bool g_sending = false;  // the first asked send is under way
+
+void StartFirstAskedSend();
+
+void FinishFirstAskedSend(const WaveDumpSend& sent)
+{
+    const auto done = std::move(AskedSends().front().done);
+    AskedSends().pop_front();
+    if (done)
+        done(sent);
+    StartFirstAskedSend();
 }
 
-OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
+void StartFirstAskedSend()
+{
+    g_sending = !AskedSends().empty();
+    if (!g_sending)
+        return;
+    FindMIDIPortByTitleThen(AskedSends().front().portTitle, [](MIDIEndpointRef destination) {
+        if (destination == 0) {
+            RunAlertPanel(kPortGoneAlert);
+            FinishFirstAskedSend({false, kMIDIUnknownEndpoint});
+            return;
+        }
+        StartSysexSendThen(destination, AskedSends().front().message, AskedSends().front().outcome,
+                           [](OSStatus status, const std::string& refusal) {
+                               LogLine("MIDISendSysex = %d", static_cast<int>(status));
+                               if (status != noErr)
+                                   LogLine("MIDI send refused: %s", refusal.c_str());
+                               FinishFirstAskedSend({true, status});
+                           });
+    });
+}
+
+SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
 {
     auto* block = new SendBlock{{}, {}, std::move(outcome)};
     std::memcpy(block->message, message, sizeof block->message);
@@ -47,9 +79,33 @@ OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message
     block->request.data = block->message;
     block->request.bytesToSend = sizeof block->message;
     block->request.completionProc = SyxSendDone;
-    // The block belongs to the service from here on: it may already be freed
-    // when MIDISendSysex returns.
-    return MIDISendSysex(&block->request);
+    return block;
+}
+
+}  // namespace
+
+void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
+                  std::function<void(const WaveDumpSend&)> done, std::shared_ptr<SysexOutcome> outcome)
+{
+    const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
+    std::uint32_t length = 0;
+    AskedSends().push_back({portTitle, {}, std::move(done), std::move(outcome)});
+    std::memcpy(AskedSends().back().message, s_Engine.PackWavToSysex(index, length), WaveDump::kBytes);
+    if (!g_sending)
+        StartFirstAskedSend();
+}
+
+// The block belongs to the service from MIDISendSysex on: it may already be
+// freed when that returns.
+OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
+{
+    return MIDISendSysex(&NewSendBlock(destination, message, std::move(outcome))->request);
+}
+
+void StartSysexSendThen(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome,
+                        MIDIHandedOver handedOver)
+{
+    MIDISendSysexThen(&NewSendBlock(destination, message, std::move(outcome))->request, std::move(handedOver));
 }
 
 void SyxSendDone(MIDISysexSendRequest* request)
@@ -65,7 +121,15 @@ void SyxSendDone(MIDISysexSendRequest* request)
         outcome.m_failure = MIDISysexFailureReason();
         outcome.m_finished.notify_all();
     }
+    if (block->outcome && block->outcome->m_onFinished)
+        block->outcome->m_onFinished();
     delete block;
+}
+
+bool SysexOutcome::Done()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_done;
 }
 
 bool SysexOutcome::WaitUntil(std::chrono::steady_clock::time_point deadline)

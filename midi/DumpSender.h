@@ -1,13 +1,14 @@
 // Sends wave dump messages, each in a send block of its own that holds the
 // request and a private copy of the message, freed by the send's completion.
 // The window sends the engine's wave to the destination with the selected
-// title; qwdump sends banks, waiting for each message's own outcome.
+// title; a bank's sender sends its messages, waiting for each one's outcome.
 #pragma once
 
-#include "MidiTypes.h"
+#include "MidiService.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,10 +22,17 @@ struct WaveDumpSend
     OSStatus status;  // what MIDISendSysex returned (logged either way)
 };
 
+class SysexOutcome;
+
 // `portTitle` is the selected port title, none when the port popup is empty;
-// `waveTitle` is the selected wave number, "97" to "128". The window ignores
-// the result (the log line and the alert tell).
-WaveDumpSend SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle);
+// `waveTitle` is the selected wave number, "97" to "128". The engine's wave
+// is packed at once, so what goes out is what the user saw. The destination
+// is looked up and the send handed over from the pump (MidiService.h), after
+// the sends asked for before this one; `done` then learns how it went. The
+// log line and the alert tell what happened; `outcome`, when given, learns
+// how the send ended (the window's status line says it).
+void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
+                  std::function<void(const WaveDumpSend&)> done = {}, std::shared_ptr<SysexOutcome> outcome = nullptr);
 
 // The completion procedure: frees the send block that starts with `request`.
 // Safe on any thread; does nothing for null.
@@ -34,13 +42,18 @@ void SyxSendDone(MIDISysexSendRequest* request);
 class SysexOutcome
 {
 public:
+    bool Done();
     // False when the deadline came before the completion.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);
     bool Delivered() const { return m_delivered; }
     const std::string& FailureReason() const { return m_failure; }
+    // Called once the send has ended, on the thread that ended it, for a
+    // caller that does not wait. Set it before the send starts.
+    void OnFinished(std::function<void()> finished) { m_onFinished = std::move(finished); }
 
 private:
     friend void SyxSendDone(MIDISysexSendRequest* request);
+    std::function<void()> m_onFinished;
     std::mutex m_mutex;
     std::condition_variable m_finished;
     bool m_done = false;
@@ -50,6 +63,8 @@ private:
 
 // Sends the 300-byte wave dump `message` to `destination` in a send block of
 // its own; `outcome`, when given, learns how it ended. Returns what
-// MIDISendSysex returned.
+// MIDISendSysex returned; the ...Then form hands it over from the pump.
 OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message,
                         std::shared_ptr<SysexOutcome> outcome = nullptr);
+void StartSysexSendThen(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome,
+                        MIDIHandedOver handedOver);

@@ -1,5 +1,6 @@
 #include "JackBackend.h"
 
+#include "JackClient.h"
 #include "JackServerPresence.h"
 
 #include <jack/jack.h>
@@ -15,27 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// jack_status_t's bits in words, e.g. "unable to connect to the JACK server
-// (JackServerFailed), overall operation failed (JackFailure)".
-std::string StatusInWords(jack_status_t status)
-{
-    static const std::pair<int, const char*> kBits[] = {
-        {JackServerFailed, "unable to connect to the JACK server (JackServerFailed)"},
-        {JackServerError, "communication error with the JACK server (JackServerError)"},
-        {JackShmFailure, "unable to access the shared memory (JackShmFailure)"},
-        {JackVersionError, "the client's protocol version does not match the server's (JackVersionError)"},
-        {JackInitFailure, "unable to initialise the client (JackInitFailure)"},
-        {JackNameNotUnique, "the client name is not unique (JackNameNotUnique)"},
-        {JackFailure, "overall operation failed (JackFailure)"},
-    };
-    std::string words;
-    for (const auto& [bit, text] : kBits) {
-        if ((status & bit) != 0)
-            words += (words.empty() ? "" : ", ") + std::string(text);
-    }
-    return words.empty() ? "failed with status " + std::to_string(status) : words;
-}
 
 jack_ringbuffer_t* MakeRing(std::size_t bytes)
 {
@@ -58,6 +38,13 @@ void Put(jack_ringbuffer_t* ring, const Item& item)
     jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&item), sizeof item);
 }
 
+// The output port's name, the one scripts and patchbays know it by.
+constexpr char kOutName[] = "out-1";
+
+// How long a disconnected output port may take to let go of its old
+// destination, in steps of a millisecond.
+constexpr int kLetGoSteps = 1000;
+
 // Clients whose server went away: closing one can deadlock inside libjack
 // (the close waits for a lock its own notification thread keeps), so they
 // are left open, idle, and kept here to stay reachable.
@@ -71,8 +58,8 @@ std::vector<jack_client_t*>& AbandonedClients()
 
 JackBackend::JackBackend(std::string clientName)
     : m_clientName(std::move(clientName)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_toProcess(MakeRing(kMaxOutstanding * sizeof(Queued))), m_finished(MakeRing(kMaxOutstanding * sizeof(Done))),
-      m_received(MakeRing(kReceiveRingBytes - 1))
+      m_toProcess(MakeRing(kMaxOutstanding * sizeof(MIDISysexSendRequest*))),
+      m_finished(MakeRing(kMaxOutstanding * sizeof(Done))), m_received(MakeRing(kReceiveRingBytes - 1))
 {
     std::string ignored;
     Usable(ignored);
@@ -126,21 +113,47 @@ OSStatus JackBackend::Send(const std::string& address, MIDISysexSendRequest* req
         return kMIDIServerGone;
     if (OthersPort(address, JackPortIsInput, reason) == nullptr)
         return kMIDIUnknownEndpoint;
-    if (m_outstanding >= kMaxOutstanding) {
+    if (m_outstanding + m_waiting.size() >= kMaxOutstanding) {
         reason = std::to_string(kMaxOutstanding) + " sends are already waiting to go out";
         return kMIDIMessageSendErr;
     }
     if (!Activated(reason))
         return kMIDIMessageSendErr;
-    Queued queued{request, 0};
-    if (const OSStatus status = PortFor(address, queued.port, reason); status != noErr)
+    // Behind what is in flight to another destination it waits its turn.
+    if (!m_waiting.empty() || (m_outstanding > 0 && address != m_outTo)) {
+        m_waiting.push_back({request, address});
+        return noErr;
+    }
+    if (const OSStatus status = ConnectOut(address, reason); status != noErr)
         return status;
+    Queue(request);
+    return noErr;
+}
+
+void JackBackend::Queue(MIDISysexSendRequest* request)
+{
     ++m_outstanding;
     // The request's fields were written on this thread; the process
     // callback reads them after taking the pointer from the ring.
     std::atomic_thread_fence(std::memory_order_release);
-    Put(m_toProcess, queued);
-    return noErr;
+    Put(m_toProcess, request);
+}
+
+// Once nothing is in flight to another destination, the sends that waited
+// for it go, in order.
+void JackBackend::SendWaiting()
+{
+    while (!m_waiting.empty() && m_client != nullptr) {
+        const Waiting next = m_waiting.front();
+        if (m_outstanding > 0 && next.address != m_outTo)
+            return;
+        m_waiting.pop_front();
+        std::string reason;
+        if (OthersPort(next.address, JackPortIsInput, reason) == nullptr || ConnectOut(next.address, reason) != noErr)
+            Complete(next.request, false, reason.c_str());
+        else
+            Queue(next.request);
+    }
 }
 
 OSStatus JackBackend::Receive(const std::string& address, MIDIReadProc read, std::string& reason)
@@ -184,10 +197,31 @@ jack_port_t* JackBackend::OthersPort(const std::string& address, unsigned long f
     return port;
 }
 
-// Activation waits for the first send or receive: listing doesn't need it,
-// and it would add several milliseconds to start-up.
+void JackBackend::WatchPorts(std::function<void()> changed)
+{
+    m_portsChanged = std::move(changed);
+    if (std::string ignored; m_portsChanged && Usable(ignored))
+        ActivateToWatch();
+    // Active only to watch, the client takes part in every cycle of the
+    // server for nothing: it stops once nobody watches.
+    if (!m_portsChanged && m_active && m_onlyToWatch && jack_deactivate(m_client) == 0)
+        m_active = false;
+}
+
+void JackBackend::ActivateToWatch()
+{
+    if (m_active)
+        return;
+    if (std::string ignored; Activated(ignored))
+        m_onlyToWatch = true;
+}
+
+// Activation waits for the first send or receive, or for ports to be
+// watched: listing doesn't need it, and it would add several milliseconds
+// to start-up.
 bool JackBackend::Activated(std::string& reason)
 {
+    m_onlyToWatch = false;
     if (!m_active) {
         if (const int error = jack_activate(m_client); error != 0) {
             reason = "jack_activate: the server refused to activate the client (error " + std::to_string(error) + ")";
@@ -216,19 +250,9 @@ bool JackBackend::Usable(std::string& reason)
 
 void JackBackend::Open()
 {
-    // libjack sets up its shared database on every open: not without a server.
-    if (!JackServerMayBeRunning()) {
-        m_openFailure = "no JACK server is running";
+    jack_client_t* client = OpenJackClient(m_clientName, m_openFailure);
+    if (client == nullptr)
         return;
-    }
-    // Never starts a server: that takes seconds, and fails without a sound card.
-    const std::string name = m_clientName.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-    if (client == nullptr) {
-        m_openFailure = "jack_client_open: " + StatusInWords(status);
-        return;
-    }
     m_serverGone.store(false);
     m_waitedCycles = 0;
     m_maxWaitCycles =
@@ -240,6 +264,15 @@ void JackBackend::Open()
         client,
         [](void* self) {
             static_cast<JackBackend*>(self)->m_serverGone.store(true);
+            ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
+        },
+        this);
+    // Set on every client, since callbacks can't be set once it is active;
+    // it only records the fact, for the lane's thread to pass on.
+    jack_set_port_registration_callback(
+        client,
+        [](jack_port_id_t, int, void* self) {
+            static_cast<JackBackend*>(self)->m_portsRegistered.store(true);
             ::eventfd_write(static_cast<JackBackend*>(self)->m_wake, 1);
         },
         this);
@@ -255,6 +288,9 @@ void JackBackend::Open()
     m_openFailure.clear();
     m_client = client;
     m_active = false;
+    // A client opened again, after its server came back, goes on watching.
+    if (m_portsChanged)
+        ActivateToWatch();
 }
 
 // Once the client is closed (or its server is gone and its last cycle has
@@ -280,47 +316,58 @@ void JackBackend::Close()
     for (std::size_t i = 0; i < m_writtenCount; ++i)
         Finish({m_written[i].request, failure});
     m_writtenCount = 0;
-    Queued queued{};
+    MIDISysexSendRequest* queued = nullptr;
     while (Take(m_toProcess, queued))
-        Finish({queued.request, failure});
-    m_portCount.store(0);
-    m_portDestinations.clear();
+        Finish({queued, failure});
+    for (const Waiting& waiting : m_waiting)
+        Complete(waiting.request, false, failure);
+    m_waiting.clear();
+    m_out.store(nullptr);
+    m_outTo.clear();
     m_input.store(nullptr);
 }
 
-// One output port per destination, connected to it and nothing else (a
-// patchbay may have added connections), so a send reaches exactly the
-// chosen port. Registered here, never in the callback.
-OSStatus JackBackend::PortFor(const std::string& address, std::size_t& index, std::string& reason)
+// The output port, registered on the first send (never in the callback),
+// connected to `address` and nothing else (a patchbay may have added
+// connections), so a send reaches exactly the chosen port. Called only
+// while nothing is in flight to another destination.
+OSStatus JackBackend::ConnectOut(const std::string& address, std::string& reason)
 {
-    const auto known = std::find(m_portDestinations.begin(), m_portDestinations.end(), address);
-    index = static_cast<std::size_t>(known - m_portDestinations.begin());
-    if (known == m_portDestinations.end()) {
-        if (index >= kMaxPorts) {
-            reason = "this client already sends to " + std::to_string(kMaxPorts) + " destinations";
+    jack_port_t* out = m_out.load();
+    if (out == nullptr) {
+        out = jack_port_register(m_client, kOutName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (out == nullptr) {
+            reason = std::string("jack_port_register ") + kOutName + ": the server refused the port";
             return kMIDIMessageSendErr;
         }
-        const std::string name = "out-" + std::to_string(index + 1);
-        jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (port == nullptr) {
-            reason = "jack_port_register " + name + ": the server refused the port";
-            return kMIDIMessageSendErr;
-        }
-        m_ports[index] = port;
-        m_portDestinations.push_back(address);
-        m_portCount.store(index + 1, std::memory_order_release);
+        m_out.store(out, std::memory_order_release);
     }
-    jack_port_t* port = m_ports[index];
-    if (jack_port_connected(port) == 1 && jack_port_connected_to(port, address.c_str()))
+    if (jack_port_connected(out) == 1 && jack_port_connected_to(out, address.c_str())) {
+        m_outTo = address;
         return noErr;
-    jack_port_disconnect(m_client, port);
+    }
+    m_outTo.clear();
+    // A connection changes at a cycle boundary: the process callback must
+    // see the old one gone before it takes the new one for this send's.
+    if (jack_port_connected(out) > 0) {
+        jack_port_disconnect(m_client, out);
+        for (int step = 0; jack_port_connected(out) > 0; ++step) {
+            if (step == kLetGoSteps) {
+                reason = std::string("jack_port_disconnect ") + jack_port_name(out) +
+                         ": the server kept its connections for 1 s";
+                return kMIDIMessageSendErr;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     // The destination was there a moment ago: a refusal is the server's
     // (its self-connect policy, say).
-    if (const int error = jack_connect(m_client, jack_port_name(port), address.c_str()); error != 0) {
-        reason = std::string("jack_connect ") + jack_port_name(port) + " to " + address +
+    if (const int error = jack_connect(m_client, jack_port_name(out), address.c_str()); error != 0) {
+        reason = std::string("jack_connect ") + jack_port_name(out) + " to " + address +
                  ": the server refused the connection (error " + std::to_string(error) + ")";
         return kMIDIMessageSendErr;
     }
+    m_outTo = address;
     return noErr;
 }
 
@@ -339,6 +386,7 @@ void JackBackend::OnWake()
     Done done{};
     while (Take(m_finished, done))
         Finish(done);
+    SendWaiting();
     // An event is taken once all of it is in: the callback writes its size first.
     std::uint32_t size = 0;
     while (jack_ringbuffer_peek(m_received, reinterpret_cast<char*>(&size), sizeof size) == sizeof size) {
@@ -356,8 +404,12 @@ void JackBackend::OnWake()
         else if (m_read)
             m_read.bytes(m_event.data(), size);
     }
+    // A server gone takes its ports with it.
+    const bool gone = m_serverGone.load() && m_client != nullptr;
     if (m_serverGone.load())
         Close();
+    if ((m_portsRegistered.exchange(false) || gone) && m_portsChanged)
+        m_portsChanged();
 }
 
 // Realtime: no allocation, no locks, no printing; the lane's thread is woken
@@ -371,15 +423,12 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         m_inCycle.store(false);
         return;
     }
-    bool report = false;
-    const std::size_t ports = m_portCount.load(std::memory_order_acquire);
-    void* buffers[kMaxPorts];
-    for (std::size_t i = 0; i < ports; ++i) {
-        buffers[i] = jack_port_get_buffer(m_ports[i], frames);
-        jack_midi_clear_buffer(buffers[i]);
-    }
+    jack_port_t* out = m_out.load(std::memory_order_acquire);
+    void* buffer = out != nullptr ? jack_port_get_buffer(out, frames) : nullptr;
+    if (buffer != nullptr)
+        jack_midi_clear_buffer(buffer);
 
-    report = TakeInput(frames) || report;
+    bool report = TakeInput(frames);
 
     // The cycle that wrote these has passed, so the receiver has had them,
     // unless it missed that cycle: an xrun loses a JACK MIDI event for any
@@ -389,20 +438,20 @@ void JackBackend::RunCycle(jack_nframes_t frames)
         Put(m_finished, m_written[i]);
     m_writtenCount = 0;
 
-    Queued queued{};
+    MIDISysexSendRequest* queued = nullptr;
     while (jack_ringbuffer_peek(m_toProcess, reinterpret_cast<char*>(&queued), sizeof queued) == sizeof queued) {
         std::atomic_thread_fence(std::memory_order_acquire);
-        const Outcome outcome = WriteOne(queued, buffers, ports);
+        const Outcome outcome = WriteOne(*queued, out, buffer);
         if (outcome == Outcome::kKeep)
             break;  // in order: the rest wait for the next cycle too
         jack_ringbuffer_read_advance(m_toProcess, sizeof queued);
         m_waitedCycles = 0;
         if (outcome == Outcome::kWritten) {
-            m_written[m_writtenCount++] = {queued.request, nullptr};
+            m_written[m_writtenCount++] = {queued, nullptr};
         } else {
-            Put(m_finished, Done{queued.request, outcome == Outcome::kNoConnection
-                                                     ? "no connection within 1 s"
-                                                     : "the message is larger than a JACK MIDI buffer holds"});
+            Put(m_finished, Done{queued, outcome == Outcome::kNoConnection
+                                             ? "no connection within 1 s"
+                                             : "the message is larger than a JACK MIDI buffer holds"});
             report = true;
         }
     }
@@ -462,16 +511,15 @@ bool JackBackend::PutOwedMark(std::size_t behind)
     return true;
 }
 
-JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* buffers, std::size_t ports)
+JackBackend::Outcome JackBackend::WriteOne(const MIDISysexSendRequest& request, jack_port_t* out, void* buffer)
 {
-    if (queued.port >= ports)
-        return Outcome::kKeep;  // the port was published after this cycle began
+    if (buffer == nullptr)
+        return Outcome::kKeep;  // the port was registered after this cycle began
     // A fresh connection takes effect at a cycle boundary; one that never
     // comes (the destination went away) fails the send after a while.
-    if (jack_port_connected(m_ports[queued.port]) <= 0)
+    if (jack_port_connected(out) <= 0)
         return ++m_waitedCycles < m_maxWaitCycles ? Outcome::kKeep : Outcome::kNoConnection;
-    void* buffer = buffers[queued.port];
-    const std::size_t size = queued.request->bytesToSend;
+    const std::size_t size = request.bytesToSend;
     // What doesn't fit beside this cycle's other events waits for the next
     // cycle; what doesn't fit in an empty buffer never will.
     const bool empty = jack_midi_get_event_count(buffer) == 0;
@@ -480,6 +528,6 @@ JackBackend::Outcome JackBackend::WriteOne(const Queued& queued, void* const* bu
     jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
     if (event == nullptr)
         return empty ? Outcome::kTooLarge : Outcome::kKeep;
-    std::memcpy(event, queued.request->data, size);
+    std::memcpy(event, request.data, size);
     return Outcome::kWritten;
 }

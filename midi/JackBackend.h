@@ -1,10 +1,12 @@
 // MIDI destinations and sources of a running JACK server: the MIDI input,
-// or output, ports of other clients. Never starts a server. A send gets its
-// own output port per destination, connected to that destination only, and
-// goes to the process callback through a ring buffer; the callback writes
-// the whole message as one event and, a cycle later, hands it back through
-// a second ring, waking the lane's thread, which completes it. What arrives
-// at our input port takes a third ring to the lane's thread.
+// or output, ports of other clients. Never starts a server. Sends go out
+// through one output port, connected to their destination only; a send to
+// another destination waits until what is in flight has gone, and the port
+// is then connected anew. Each goes to the process callback through a ring
+// buffer; the callback writes the whole message as one event and, a cycle
+// later, hands it back through a second ring, waking the lane's thread,
+// which completes it. What arrives at our input port takes a third ring to
+// the lane's thread.
 #pragma once
 
 #include "MidiBackend.h"
@@ -15,6 +17,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -34,14 +37,18 @@ public:
     // kMIDIServerGone when there is no server (any more).
     OSStatus Send(const std::string& address, MIDISysexSendRequest* request, std::string& reason) override;
     OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) override;
+    // Through JACK's port registration callback, which every client it
+    // opens sets: its notification thread wakes this one. JACK tells only
+    // an active client, so watching activates it, as a send does, until it
+    // stops (unless a send or receive has needed it since).
+    void WatchPorts(std::function<void()> changed) override;
     int WakeFd() const override { return m_wake; }
     void OnWake() override;
 
     // What a call into libjack that waits on a lock for long means.
     static std::string WhenLocked();
 
-    static constexpr std::size_t kMaxOutstanding = 64;  // sends queued or in flight
-    static constexpr std::size_t kMaxPorts = 32;        // destinations sent to by one client
+    static constexpr std::size_t kMaxOutstanding = 64;  // sends waiting, queued or in flight
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
     // Received: an event as long as the longest message receive joins
     // (64 KiB) is taken; a longer one is lost, and said to be. The ring
@@ -52,10 +59,10 @@ public:
     static constexpr std::size_t kReceiveRingBytes = 1 << 18;
 
 private:
-    struct Queued
+    struct Waiting
     {
         MIDISysexSendRequest* request;
-        std::size_t port;  // index into m_ports
+        std::string address;
     };
     struct Done
     {
@@ -66,39 +73,46 @@ private:
 
     bool Usable(std::string& reason);
     bool Activated(std::string& reason);
+    void ActivateToWatch();
     jack_port_t* OthersPort(const std::string& address, unsigned long flags, std::string& reason);
     void Open();
     void Close();
-    OSStatus PortFor(const std::string& address, std::size_t& index, std::string& reason);
+    OSStatus ConnectOut(const std::string& address, std::string& reason);
+    void Queue(MIDISysexSendRequest* request);
+    void SendWaiting();
     void Finish(const Done& done);
 
     void RunCycle(jack_nframes_t frames);
     bool TakeInput(jack_nframes_t frames);
     void Owe(std::uint32_t mark);
     bool PutOwedMark(std::size_t behind);
-    Outcome WriteOne(const Queued& queued, void* const* buffers, std::size_t ports);
+    Outcome WriteOne(const MIDISysexSendRequest& request, jack_port_t* out, void* buffer);
 
     const std::string m_clientName;
     const int m_wake;  // eventfd: finished sends, or the server gone
 
     // The lane's thread's own.
     jack_client_t* m_client = nullptr;
-    bool m_active = false;  // activated on the first send
+    bool m_active = false;       // activated on the first send
+    bool m_onlyToWatch = false;  // activated for WatchPorts alone
     bool m_triedOpen = false;
     std::chrono::steady_clock::time_point m_lastOpen;
-    std::string m_openFailure;                    // why the last open failed
-    std::vector<std::string> m_portDestinations;  // the destination of m_ports[i]
-    std::size_t m_outstanding = 0;                // bounds both rings: they never overflow
+    std::string m_openFailure;      // why the last open failed
+    std::string m_outTo;            // the destination the output port is connected to
+    std::deque<Waiting> m_waiting;  // behind sends in flight to another destination
+    std::size_t m_outstanding = 0;  // queued or in flight: bounds both rings, which never overflow
     MIDIReadProc m_read;
+    std::function<void()> m_portsChanged;
     std::vector<std::uint8_t> m_event;  // one received event, sized on the first receive
 
-    // Shared with the process callback. m_ports[i] is written before
-    // m_portCount is raised past i and stays put while the client lives.
-    std::array<jack_port_t*, kMaxPorts> m_ports{};
-    std::atomic<std::size_t> m_portCount{0};
+    // Shared with the process callback. The output port is registered on
+    // the first send and stays put while the client lives.
+    std::atomic<jack_port_t*> m_out{nullptr};
     std::atomic<bool> m_serverGone{false};
+    // Set by JACK's notification thread when a port came or went.
+    std::atomic<bool> m_portsRegistered{false};
     std::atomic<bool> m_inCycle{false};    // the process callback is running
-    jack_ringbuffer_t* const m_toProcess;  // Queued: lane -> process callback
+    jack_ringbuffer_t* const m_toProcess;  // requests: lane -> process callback
     jack_ringbuffer_t* const m_finished;   // Done: process callback -> lane
     // Records of a size, then that many bytes: process callback -> lane. A
     // size of 0 marks events lost for want of room, one past

@@ -1,5 +1,5 @@
 // What the MIDI service needs of one MIDI system's backend. Every call is
-// made on that system's own thread (SystemLane), one at a time.
+// made on that system's own thread, its lane (Lane.h), one at a time.
 #pragma once
 
 #include "MidiTypes.h"
@@ -29,20 +29,25 @@ public:
     // stops receiving. On failure `reason` says why.
     virtual OSStatus Receive(const std::string& address, MIDIReadProc read, std::string& reason) = 0;
 
+    // From now on calls `changed`, on this thread, whenever the system says
+    // that ports came, went or changed; an empty one stops. The default
+    // never calls it.
+    virtual void WatchPorts(std::function<void()> changed) { (void)changed; }
+
     // A descriptor that turns readable when the backend has something to
     // finish on its thread (OnWake); -1 for none.
     virtual int WakeFd() const { return -1; }
     virtual void OnWake() {}
 
-    // The lane hands the backend the program's CompleteSysexRequest: a
-    // backend in a module has no copy of its own.
-    using Completion = void (*)(MIDISysexSendRequest*, bool delivered, const char* reason, bool logged);
+    // How the backend ends a send it took: the program's own way, which
+    // the service hands it (a backend in a module has no copy of its own).
+    using Completion = void (*)(MIDISysexSendRequest*, bool delivered, const char* reason);
     void SetCompletion(Completion completion) { m_completion = completion; }
 
 protected:
     void Complete(MIDISysexSendRequest* request, bool delivered, const char* reason) const
     {
-        m_completion(request, delivered, reason, true);
+        m_completion(request, delivered, reason);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "MidiExit.h"
 
+#include "Lane.h"
 #include "MidiService.h"
 #include "Termination.h"
 
@@ -8,10 +9,9 @@
 
 int CloseMidiAndReturn(int status)
 {
-    MIDIServiceSetWaiter(nullptr);
-    const bool closed = MIDIServiceShutDown();
+    MIDIServiceShutDown();
     status = ExitStatusAfterSignals(status);
-    if (closed)
+    if (!Lane::AnyLeftBehind())
         return status;
     std::fflush(stdout);
     std::fflush(stderr);

@@ -1,14 +1,12 @@
 #include "MidiTypes.h"
 
-#include "SystemLog.h"
-
 namespace {
 
 thread_local const char* t_failureReason = "";
 
 }  // namespace
 
-void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason, bool logged)
+void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason)
 {
     if (delivered) {
         request->bytesToSend = 0;
@@ -17,8 +15,6 @@ void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const c
     } else if (reason == nullptr || *reason == '\0') {
         reason = "no reason given";
     }
-    if (!delivered && logged)
-        LogLine("MIDI send not delivered: %s", reason);
     const char* outer = t_failureReason;
     t_failureReason = reason;
     if (request->completionProc != nullptr)

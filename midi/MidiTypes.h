@@ -56,9 +56,8 @@ struct MIDISysexSendRequest
 };
 
 // Ends a request: marks it delivered or not and calls its completion
-// procedure, which may ask MIDISysexFailureReason why. An undelivered one is
-// logged with its reason, unless its sender reports it (a refusal).
-void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason, bool logged = true);
+// procedure, which may ask MIDISysexFailureReason why.
+void CompleteSysexRequest(MIDISysexSendRequest* request, bool delivered, const char* reason);
 
 // Inside a completion procedure: why its send was not delivered ("" when it
 // was).

@@ -16,8 +16,8 @@ constexpr unsigned kRate = 48000;
 // underruns; a preview doesn't need a quicker start.
 constexpr unsigned kLatencyMicroseconds = 200000;
 
-// What the lane's calls share with the watcher; never freed once the lane
-// is abandoned (see JackOutput.cpp).
+// What the lane's calls share with the watcher; never freed once a call is
+// left to the lane (see JackOutput.cpp).
 struct AlsaSide
 {
     snd_pcm_t* pcm = nullptr;
@@ -98,7 +98,6 @@ void PlayThroughAlsa(PlayWatch& watch)
 {
     PlayReport& report = watch.Report();
     const std::string system = std::string("ALSA device '") + kDevice + "'";
-    LanePtr lane(new AudioLane);
     auto owned = std::make_unique<AlsaSide>();
     AlsaSide* side = owned.get();
     const auto keep = [&](bool answered) {
@@ -107,7 +106,7 @@ void PlayThroughAlsa(PlayWatch& watch)
         return answered;
     };
 
-    if (!keep(watch.Call(*lane, system, "snd_pcm_open", [side] { Open(*side); })))
+    if (!keep(watch.Call(system, "snd_pcm_open", [side] { Open(*side); })))
         return;
     if (side->pcm == nullptr) {
         watch.Fail(PlayOutcome::kNoOutput, side->error);
@@ -123,7 +122,7 @@ void PlayThroughAlsa(PlayWatch& watch)
         report.output = "ALSA " + std::string(kDevice);
         watch.Started();
         if (!keep(watch.Stream(
-                *lane, system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
+                system, "snd_pcm_writei", [side] { Stream(*side); }, *side->oscillator)))
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
         report.underruns = side->underruns;
@@ -134,5 +133,5 @@ void PlayThroughAlsa(PlayWatch& watch)
     } else {
         report.outcome = PlayOutcome::kPlayed;
     }
-    keep(watch.Call(*lane, system, "snd_pcm_close", [side] { snd_pcm_close(side->pcm); }));
+    keep(watch.Call(system, "snd_pcm_close", [side] { snd_pcm_close(side->pcm); }));
 }

@@ -1,18 +1,18 @@
 #include "Outputs.h"
 
+#include "JackClient.h"
 #include "JackServerPresence.h"
 #include "PeriodTimer.h"
 
 #include <jack/jack.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
 
-// What the lane's calls and the callbacks share with the watcher. Should the
-// lane be abandoned, its thread may still finish a call and write here, so
-// this is then never freed.
+// What the lane's calls and the callbacks share with the watcher. Should a
+// call be left to the lane, its thread may still finish it and write here,
+// so this is then never freed.
 struct JackSide
 {
     jack_client_t* client = nullptr;
@@ -50,16 +50,9 @@ bool FindDestinations(JackSide& side, const std::string& wanted);
 
 void Open(JackSide& side, const std::string& name, const std::string& wanted)
 {
-    jack_status_t status{};
-    const std::string clientName = name.substr(0, static_cast<std::size_t>(jack_client_name_size() - 1));
-    side.client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-    if (side.client == nullptr) {
-        char text[96];
-        std::snprintf(text, sizeof text, "jack_client_open: the server refused the client (status 0x%x)",
-                      static_cast<unsigned>(status));
-        side.error = text;
+    side.client = OpenJackClient(name, side.error);
+    if (side.client == nullptr)
         return;
-    }
     side.port = jack_port_register(side.client, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (side.port == nullptr)
         side.error = "jack_port_register out: the server refused the port";
@@ -142,11 +135,11 @@ void WatchPeriods(PlayWatch& watch, JackSide& side)
 void PlayThroughJack(PlayWatch& watch)
 {
     PlayReport& report = watch.Report();
-    LanePtr lane(new AudioLane(LibJackIsPipeWires()));
+    watch.SetPrivateLocks(LibJackIsPipeWires());
     auto owned = std::make_unique<JackSide>();
     JackSide* side = owned.get();
     const auto call = [&](const char* name, std::function<void()> work) {
-        if (watch.Call(*lane, kSystem, name, std::move(work)))
+        if (watch.Call(kSystem, name, std::move(work)))
             return true;
         owned.release();  // the lane's thread may still use it
         return false;

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include <poll.h>
+#include <sys/eventfd.h>
 
 namespace {
 
@@ -48,34 +49,45 @@ void PlayWatch::Started() const
 
 void PlayWatch::Sleep(AudioClock::time_point until, Oscillator* oscillator)
 {
+    const int returned = m_request.lane != nullptr ? m_request.lane->ReturnedFd() : -1;
     for (auto now = AudioClock::now(); now < until; now = AudioClock::now()) {
         const auto step = std::min<AudioClock::duration>(until - now, kStopLatency);
         const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count());
         // The signal pipe stays readable once written: watched until then only.
-        pollfd fd{m_stopAsked ? -1 : m_request.stopFd, POLLIN, 0};
-        if (::poll(&fd, 1, ms) > 0 && (fd.revents & POLLIN) != 0)
+        pollfd ready[2] = {{m_stopAsked ? -1 : m_request.stopFd, POLLIN, 0}, {returned, POLLIN, 0}};
+        if (::poll(ready, 2, ms) > 0 && (ready[0].revents & POLLIN) != 0)
             m_stopAsked = true;
         if (m_request.stop != nullptr && m_request.stop->load())
             m_stopAsked = true;
         if (m_stopAsked && oscillator != nullptr)
             oscillator->RequestStop();
+        if ((ready[1].revents & POLLIN) != 0) {
+            eventfd_t ignored;
+            ::eventfd_read(returned, &ignored);
+            return;
+        }
     }
 }
 
-bool PlayWatch::Call(AudioLane& lane, const std::string& system, const std::string& callName,
-                     std::function<void()> call)
+bool PlayWatch::Call(const std::string& system, const std::string& callName, std::function<void()> call)
 {
-    lane.Post(std::move(call));
+    if (m_request.lane == nullptr) {
+        Fail(PlayOutcome::kFailed, "no lane to call " + system + " on");
+        return false;
+    }
     const auto deadline = AudioClock::now() + kAnswerWithin;
-    const LaneVerdict verdict =
-        lane.Await([&] { return deadline; }, [&](AudioClock::time_point until) { Sleep(until); });
-    return Judge(lane, verdict, system, callName);
+    return Await(
+        *m_request.lane->Post(std::move(call)), [deadline] { return deadline; }, nullptr, system, callName);
 }
 
-bool PlayWatch::Stream(AudioLane& lane, const std::string& system, const std::string& callName,
-                       std::function<void()> call, Oscillator& oscillator)
+bool PlayWatch::Stream(const std::string& system, const std::string& callName, std::function<void()> call,
+                       Oscillator& oscillator)
 {
-    lane.Post(std::move(call));
+    if (m_request.lane == nullptr) {
+        Fail(PlayOutcome::kFailed, "no lane to call " + system + " on");
+        return false;
+    }
+    const auto posted = m_request.lane->Post(std::move(call));
     std::uint64_t frames = oscillator.FramesRendered();
     auto moved = AudioClock::now();
     const auto deadline = [&] {
@@ -85,32 +97,31 @@ bool PlayWatch::Stream(AudioLane& lane, const std::string& system, const std::st
         }
         return moved + kAnswerWithin;
     };
-    const LaneVerdict verdict = lane.Await(deadline, [&](AudioClock::time_point until) { Sleep(until, &oscillator); });
-    return Judge(lane, verdict, system, callName);
+    return Await(*posted, deadline, &oscillator, system, callName);
 }
 
-bool PlayWatch::Judge(AudioLane& lane, LaneVerdict verdict, const std::string& system, const std::string& callName)
+bool PlayWatch::Await(const Lane::Call& call, const std::function<AudioClock::time_point()>& deadline,
+                      Oscillator* oscillator, const std::string& system, const std::string& callName)
 {
-    switch (verdict) {
-    case LaneVerdict::kDone:
+    switch (m_request.lane->Wait(call, deadline, m_privateLocks,
+                                 [&](AudioClock::time_point until) { Sleep(until, oscillator); })) {
+    case LaneWait::kDone:
         return true;
-    case LaneVerdict::kNotAnswering:
+    case LaneWait::kNotAnswering:
         Fail(PlayOutcome::kFailed, system + " not answering within 1 s (" + callName + ")");
         break;
-    case LaneVerdict::kLocked:
+    case LaneWait::kLocked:
         Fail(PlayOutcome::kFailed, system.rfind("JACK", 0) == 0
                                        ? "JACK's shared state looks locked by a process that died (remove " +
                                              JackDatabaseFolder() + " to free it)"
                                        : callName + " waited on a lock for " + std::to_string(kLockPatience.count()) +
                                              " s past its deadline");
         break;
-    case LaneVerdict::kBusy:
+    case LaneWait::kBusy:
         Fail(PlayOutcome::kFailed,
              callName + " still busy " + std::to_string(kBusyLimit.count()) + " s past its deadline");
         break;
     }
-    lane.Abandon();
-    m_report.threadLeftBehind = true;
     return false;
 }
 

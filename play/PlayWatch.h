@@ -1,26 +1,16 @@
 // What the JACK and ALSA outputs share: the watching thread's side of a
 // preview. It builds the oscillator for the output's rate, passes a stop
-// request on, makes each call into the system on the lane within its
-// deadline and turns a verdict into the reason the user reads.
+// request on, makes each call into the system on the request's lane within
+// its deadline and turns a verdict into the reason the user reads.
 #pragma once
 
-#include "AudioLane.h"
 #include "Oscillator.h"
 #include "WavePlay.h"
 
 #include <memory>
 #include <string>
 
-// A lane that was abandoned is never destroyed: its thread still runs.
-struct KeepAbandoned
-{
-    void operator()(AudioLane* lane) const
-    {
-        if (!lane->Abandoned())
-            delete lane;
-    }
-};
-using LanePtr = std::unique_ptr<AudioLane, KeepAbandoned>;
+using AudioClock = LaneClock;
 
 // How long a call into an audio system, or a period, may take before the
 // lane's thread is looked at: as long as a MIDI system gets.
@@ -41,27 +31,33 @@ public:
     std::unique_ptr<Oscillator> MakeOscillator(unsigned sampleRate);
     void Started() const;
 
-    // Sleeps until `until` at most; a stop request seen meanwhile is
-    // passed on to `oscillator` (when there is one yet).
+    // Sleeps until `until` at most, or until a call on the lane returns; a
+    // stop request seen meanwhile is passed on to `oscillator` (when there
+    // is one yet).
     void Sleep(AudioClock::time_point until, Oscillator* oscillator = nullptr);
     bool StopAsked() const { return m_stopAsked; }
 
-    // Runs `call` on `lane` and waits for it within kAnswerWithin. On a
-    // verdict other than kDone the lane is abandoned, and the report says
-    // what `system` did not do in `callName`; returns false.
-    bool Call(AudioLane& lane, const std::string& system, const std::string& callName, std::function<void()> call);
-    // The same for a call that runs as long as `progress` keeps changing.
-    bool Stream(AudioLane& lane, const std::string& system, const std::string& callName, std::function<void()> call,
+    // Whether the system's library keeps its locks to itself (JudgeOverdue).
+    void SetPrivateLocks(bool privateLocks) { m_privateLocks = privateLocks; }
+
+    // Runs `call` on the lane and waits for it within kAnswerWithin. On a
+    // verdict other than kDone the call is left to the lane, and the report
+    // says what `system` did not do in `callName`; returns false.
+    bool Call(const std::string& system, const std::string& callName, std::function<void()> call);
+    // The same for a call that runs as long as `oscillator` keeps rendering.
+    bool Stream(const std::string& system, const std::string& callName, std::function<void()> call,
                 Oscillator& oscillator);
 
     // Notes a failure; only the first one counts.
     void Fail(PlayOutcome outcome, std::string error);
 
 private:
-    bool Judge(AudioLane& lane, LaneVerdict verdict, const std::string& system, const std::string& callName);
+    bool Await(const Lane::Call& call, const std::function<AudioClock::time_point()>& deadline, Oscillator* oscillator,
+               const std::string& system, const std::string& callName);
 
     const PlayRequest& m_request;
     const std::function<void(const PlayReport&)>& m_started;
     PlayReport& m_report;
     bool m_stopAsked = false;
+    bool m_privateLocks = false;
 };

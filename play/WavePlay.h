@@ -5,6 +5,8 @@
 // header is all its users see of it.
 #pragma once
 
+#include "Lane.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -26,6 +28,9 @@ struct PlayRequest
     // the descriptor readable (TerminationFd()).
     const std::atomic<bool>* stop = nullptr;
     int stopFd = -1;
+    // The program's lane for the calls into libjack or libasound, which
+    // the program gives up once the play has ended (PlayWaves).
+    Lane* lane = nullptr;
 };
 
 enum class PlayOutcome {
@@ -46,9 +51,6 @@ struct PlayReport
     double limitedDb = 0;           // 0, or how far the loudest wave was scaled down to stay within full scale
     double worstPeriodSeconds = 0;  // the longest the audio callback took for one period
     unsigned underruns = 0;         // times the device ran dry: gaps in the sound (ALSA)
-    // A thread was left inside libjack or libasound, waiting on a server that
-    // does not answer: the process must end with _Exit, with no exit handlers.
-    bool threadLeftBehind = false;
 };
 
 // Plays `request` on the calling thread's watch and returns when it has

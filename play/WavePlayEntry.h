@@ -22,3 +22,20 @@ inline PlayWavesFn PlayWavesEntry(std::string& error)
     error = why;
     return entry;
 }
+
+// Plays `request` through the module, on a lane of the program's own, and
+// gives that lane up afterwards: should the module have stopped waiting for
+// a call that never returned, the lane is left behind (Lane::AnyLeftBehind),
+// which the program's one exit reads. False when the module can't be opened.
+inline bool PlayWaves(PlayRequest request, const std::function<void(const PlayReport&)>& started, PlayReport& report,
+                      std::string& error)
+{
+    const PlayWavesFn play = PlayWavesEntry(error);
+    if (play == nullptr)
+        return false;
+    const std::shared_ptr<Lane> lane = Lane::Start();
+    request.lane = lane.get();
+    play(request, started, report);
+    lane->LetGo();
+    return true;
+}

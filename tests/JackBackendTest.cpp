@@ -47,24 +47,36 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
         monitor = std::make_unique<MidiDump>(*server, dir.File("dump.log"));
     };
     MidiDump::EventList sent;
-    const auto send = [&](int wave) {
+    MIDIEndpointRef toMonitor = 0;
+    const auto send = [&](int wave, MIDIEndpointRef to = 0) {
         s_Engine.m_anWave[0] = static_cast<std::int16_t>(wave * 3001);
         sent.push_back(Message(s_Engine, wave));
         auto outcome = std::make_shared<SysexOutcome>();
-        EXPECT_EQ(StartSysexSend(FindMIDIPortByTitle(std::string("input (midi-monitor)")), sent.back().data(), outcome),
-                  noErr);
+        EXPECT_EQ(StartSysexSend(to != 0 ? to : toMonitor, sent.back().data(), outcome), noErr);
         return outcome;
     };
     startServer();
     UseOnlyBackend<JackBackend>("qwd-test");
 
-    // Ten in a row go out in order, as many to a cycle as fit.
+    // Ten in a row go out in order, as many to a cycle as fit. One to
+    // another destination waits for them, one more to the first for it:
+    // each reaches its own destination alone.
     Outcomes outcomes;
-    for (int i = 0; i < 10; ++i)
-        outcomes.push_back(send(97 + i));
-    EXPECT_TRUE(Ended(outcomes, true));
-    ASSERT_TRUE(monitor->WaitForEvents(10, 5s));
-    EXPECT_EQ(monitor->Events(), sent);
+    {
+        MidiDump other(*server, dir.File("other.log"), "other");
+        toMonitor = FindMIDIPortByTitle(std::string("input (midi-monitor)"));
+        const MIDIEndpointRef toOther = FindMIDIPortByTitle(std::string("input (other)"));
+        for (int i = 0; i < 10; ++i)
+            outcomes.push_back(send(97 + i));
+        outcomes.push_back(send(107, toOther));
+        outcomes.push_back(send(108));
+        EXPECT_TRUE(Ended(outcomes, true));
+        ASSERT_TRUE(monitor->WaitForEvents(11, 5s));
+        ASSERT_TRUE(other.WaitForEvents(1, 5s));
+        EXPECT_EQ(other.Events(), MidiDump::EventList{sent[10]});
+        sent.erase(sent.begin() + 10);
+        EXPECT_EQ(monitor->Events(), sent);
+    }
 
     // Three waiting on a frozen server when it crashes are completed,
     // undelivered, and its destinations vanish.
@@ -80,7 +92,7 @@ TEST_F(JackBackendTest, SendsArriveInOrderAndAServerThatCrashesComesBackOrStopsL
     startServer();
     ASSERT_TRUE(WaitUntil([] { return ListMIDIPorts().size() == 1; }, JackBackend::kReopenInterval + 5s));
     EXPECT_TRUE(Ended({send(100)}, true));
-    ASSERT_TRUE(monitor->WaitForEvents(11, 5s));
+    ASSERT_TRUE(monitor->WaitForEvents(12, 5s));
     EXPECT_EQ(monitor->Events().back(), sent.back()) << "nothing of the crashed server's three went out";
     monitor.reset();
     server->Stop();

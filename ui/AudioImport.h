@@ -11,5 +11,6 @@ class QWidget;
 // frame when it is a wavetable of several, then where to save the fitted
 // wave: beside the source as NAME-128.wav unless the user says otherwise.
 // A failure shows the alert with its reason. Returns the saved file's path,
-// or an empty string when nothing was saved.
-QString ImportAudio(QWidget* parent, const QString& startFolder);
+// with the fit's one-line `report`, or an empty string when nothing was
+// saved.
+QString ImportAudio(QWidget* parent, const QString& startFolder, QString& report);

@@ -2,15 +2,19 @@
 
 #include "ui_QuarWindow.h"
 
+#include "AboutBox.h"
 #include "Alert.h"
 #include "AudioImport.h"
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
 #include "DumpSender.h"
-#include "Engine.h"
+#include "MidiPump.h"
+#include "SendToMenu.h"
+#include "StatusLine.h"
 #include "SystemLog.h"
 #include "WavePreview.h"
+#include "WaveReadout.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -25,7 +29,6 @@
 #include <QTimer>
 
 #include <cstring>
-#include <string>
 #include <string_view>
 
 char s_szFileName[300];
@@ -54,15 +57,35 @@ QuarWindow::QuarWindow(QWidget* parent)
     m_ui->setupUi(this);
     // Above the layout's margins, as a main window's menu bar sits.
     layout()->setMenuBar(m_ui->menuBar);
-    connect(m_preview.get(), &WavePreview::finished, this, [](const QString& error) {
-        if (error.isEmpty())
+    // Never smaller than its controls need, whatever the desktop's font.
+    setMinimumSize(minimumSize().expandedTo(layout()->totalMinimumSize()));
+    m_sendTo = new SendToMenu(m_ui->menuWave);
+    m_sendTo->setEnabled(false);
+    m_ui->menuWave->addMenu(m_sendTo);
+    connect(m_sendTo, &SendToMenu::chosen, this, [this](const std::string& title) { sendTo(title); });
+    m_readout = new WaveReadout(*m_ui->viewWave, *m_ui->statusLine);
+    connect(m_ui->actionPlaySettings, &QAction::triggered, this, [this] { AskPlaySettings(this, m_playSettings); });
+    connect(m_ui->actionAbout, &QAction::triggered, this, [this] { ShowAboutBox(this); });
+    connect(m_preview.get(), &WavePreview::started, this, [this](const QString& output) {
+        m_ui->statusLine->say(QStringLiteral("Playing at %1 through %2, %3 dB")
+                                  .arg(m_playSettings.pitch(), output)
+                                  .arg(m_playSettings.levelDb, 0, 'f', 1));
+    });
+    connect(m_preview.get(), &WavePreview::finished, this, [this](const QString& error) {
+        if (error.isEmpty()) {
+            m_ui->statusLine->say(QStringLiteral("Played at %1").arg(m_playSettings.pitch()));
             return;
+        }
+        m_ui->statusLine->say("Not played: " + error);
         LogLine("Play: %s", error.toLocal8Bit().constData());
         RunAlertPanel(("The wave could not be played: " + error).toLocal8Bit().constData());
     });
     // Play lasts while its shortcut is held: the release may reach any widget.
     qApp->installEventFilter(this);
     awakeFromNib();
+    // From here on a send's lookup and hand-over are answered in the event
+    // loop: the window goes on meanwhile.
+    new MidiPump(this);
 }
 
 QuarWindow::~QuarWindow() = default;
@@ -159,16 +182,20 @@ void QuarWindow::openTriggered()
 
 void QuarWindow::importTriggered()
 {
-    const QString saved = ImportAudio(this, lastFolder());
-    if (!saved.isEmpty())
-        takePath(saved);
+    QString report;
+    const QString saved = ImportAudio(this, lastFolder(), report);
+    if (saved.isEmpty())
+        return;
+    takePath(saved);
+    if (s_Engine.m_bLoaded != 0)
+        m_ui->statusLine->say(report);
 }
 
 void QuarWindow::playTriggered()
 {
     if (!s_Engine.m_bLoaded || m_preview->Playing())
         return;
-    m_preview->Start(s_Engine.m_anWave);
+    m_preview->Start(s_Engine.m_anWave, m_playSettings.frequency(), m_playSettings.levelDb);
     m_playing.start();
     // From the menu, or Ctrl+P: then it plays on while the keys are held.
     m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
@@ -203,24 +230,53 @@ void QuarWindow::reloadClicked()
 
 void QuarWindow::sendClicked()
 {
-    SendWaveDump(TitleOfSelectedItem(*m_ui->popMIDIPort),
-                 TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string()));
+    sendTo(TitleOfSelectedItem(*m_ui->popMIDIPort));
+}
+
+// Send and Send To alike: the same send, its outcome in the status line.
+void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
+{
+    const std::string wave = TitleOfSelectedItem(*m_ui->popWaveNum).value_or(std::string());
+    const QString waveText = QString::fromStdString(wave);
+    const QString port = QString::fromStdString(portTitle.value_or(std::string()));
+    StatusLine* status = m_ui->statusLine;
+    SendWaveDump(
+        portTitle, wave,
+        [status, waveText, port = portTitle ? port : QString()](const WaveDumpSend& sent) {
+            if (!sent.portFound)
+                status->sayNotFound(waveText, port);
+        },
+        status->sendOutcome(waveText, port));
 }
 
 void QuarWindow::loadRememberedFile()
 {
-    if (s_Engine.LoadWaveFile(s_szFileName)) {
+    LoadFacts facts;
+    if (LoadWaveFileTelling(s_Engine, s_szFileName, facts)) {
         m_ui->lblWaveInfo->setText(QFile::decodeName(s_szFileName));
         m_ui->btnSend->setEnabled(true);
         m_ui->btnReload->setEnabled(true);
         m_ui->actionPlay->setEnabled(true);
+        m_sendTo->setEnabled(true);
     } else {
         RunAlertPanel(s_Engine.m_pszError);
         m_ui->lblWaveInfo->setText(QStringLiteral(" "));
         m_ui->btnSend->setEnabled(false);
         m_ui->btnReload->setEnabled(false);
         m_ui->actionPlay->setEnabled(false);
+        m_sendTo->setEnabled(false);
     }
+    sayLoaded(facts);
+}
+
+// The load's word, and the reason a file could not be opened, which the
+// alert's fixed text leaves out, in a log line as qwdump says it.
+void QuarWindow::sayLoaded(const LoadFacts& facts)
+{
+    m_readout->setFittedFrom(s_Engine.m_bResampled != 0 ? facts.dataBytes / 2 : 0);
+    m_ui->statusLine->sayLoaded(QFile::decodeName(s_szFileName), s_Engine, facts);
+    if (s_Engine.m_bLoaded == 0 && facts.openErrno != 0)
+        LogLine("%s: %s (%s)", s_szFileName, s_Engine.m_pszError, std::strerror(facts.openErrno));
 }
 
 // The window only ever copies a dropped file. A drag whose source offers no

@@ -6,14 +6,21 @@
 // trigger come from QuarWindow.ui.
 #pragma once
 
+#include "Engine.h"
+#include "PlaySettings.h"
+
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 class QMimeData;
+class SendToMenu;
 class WavePreview;
+class WaveReadout;
 
 namespace Ui {
 class QuarWindow;
@@ -45,8 +52,9 @@ public slots:
     void sendClicked();
     // File > Open...: the chosen file is taken as a drop of that one path.
     void openTriggered();
-    // Wave > Play: the loaded wave at C3 while Ctrl+P is held, at least 2 s.
-    // It changes nothing the window shows or remembers.
+    // Wave > Play: the loaded wave at the chosen note (C3 unless Play
+    // Settings... says otherwise) while Ctrl+P is held, at least 2 s. It
+    // changes nothing the window shows or remembers but the status line.
     void playTriggered();
     // File > Import Audio...: any audio file, fitted and saved as a 128-sample
     // WAV file, which is then taken as a drop of it.
@@ -67,11 +75,16 @@ private:
     void takePath(const QString& path);
     QString lastFolder() const;
     void loadRememberedFile();
+    void sendTo(const std::optional<std::string>& portTitle);
+    void sayLoaded(const LoadFacts& facts);
 
     std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
     Qt::DropAction m_dragOperation = Qt::IgnoreAction;
     std::unique_ptr<WavePreview> m_preview;
     QElapsedTimer m_playing;
-    bool m_playHeld = false;  // by its shortcut's keys
+    bool m_playHeld = false;      // by its shortcut's keys
+    PlaySettings m_playSettings;  // for the session
+    SendToMenu* m_sendTo;
+    WaveReadout* m_readout;
 };

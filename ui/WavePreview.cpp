@@ -6,14 +6,6 @@
 
 #include <algorithm>
 
-std::atomic<bool> WavePreview::s_leftBehind{false};
-
-namespace {
-
-constexpr double kC3 = 130.8128;
-
-}  // namespace
-
 WavePreview::~WavePreview()
 {
     Stop();
@@ -21,7 +13,7 @@ WavePreview::~WavePreview()
         m_thread.join();
 }
 
-void WavePreview::Start(const std::int16_t (&wave)[128])
+void WavePreview::Start(const std::int16_t (&wave)[128], double frequency, double gainDb)
 {
     if (m_playing.load())
         return;
@@ -32,7 +24,8 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
     PlayRequest request;
     request.waves.emplace_back();
     std::copy(std::begin(wave), std::end(wave), request.waves.back().begin());
-    request.frequency = kC3;
+    request.frequency = frequency;
+    request.gainDb = gainDb;
     request.secondsEach = 0;
     request.stop = &m_stop;
     request.clientName = "quarven-wave-dump-play";
@@ -41,11 +34,13 @@ void WavePreview::Start(const std::int16_t (&wave)[128])
         PlayReport report;
         // Loaded here, off the window's thread: libjack and libasound take
         // milliseconds to load.
-        if (const PlayWavesFn play = PlayWavesEntry(error)) {
-            play(request, {}, report);
+        const auto opened = [this](const PlayReport& opened) {
+            QMetaObject::invokeMethod(
+                this, [this, output = QString::fromStdString(opened.output)] { emit started(output); },
+                Qt::QueuedConnection);
+        };
+        if (PlayWaves(request, opened, report, error))
             error = report.outcome == PlayOutcome::kPlayed ? "" : report.error;
-            s_leftBehind.store(s_leftBehind.load() || report.threadLeftBehind);
-        }
         m_playing.store(false);
         QMetaObject::invokeMethod(
             this, [this, error] { emit finished(QString::fromStdString(error)); }, Qt::QueuedConnection);

@@ -1,4 +1,4 @@
-// The window's Play: the loaded wave at C3 on a thread of its own, through
+// The window's Play: the loaded wave at a pitch and level on a thread of its own, through
 // the audio preview module, which is opened only when Play is first used.
 #pragma once
 
@@ -19,16 +19,16 @@ public:
     // bound the wait when the audio server does not answer.
     ~WavePreview() override;
 
-    // Plays a copy of `wave` until Stop(); ignored while one plays.
-    void Start(const std::int16_t (&wave)[128]);
+    // Plays a copy of `wave` at `frequency` Hz and `gainDb` until Stop();
+    // ignored while one plays.
+    void Start(const std::int16_t (&wave)[128], double frequency, double gainDb);
     void Stop() { m_stop.store(true); }
     bool Playing() const { return m_playing.load(); }
 
-    // True once a preview left a thread waiting inside an audio system on a
-    // server that does not answer: the program must then end with _Exit.
-    static bool LeftThreadBehind() { return s_leftBehind.load(); }
-
 signals:
+    // On the window's thread, once the output is open: where the sound goes
+    // ("JACK (system:playback_1, system:playback_2)").
+    void started(const QString& output);
     // On the window's thread, once it has ended; `error` empty when it played.
     void finished(const QString& error);
 
@@ -36,5 +36,4 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_playing{false};
-    static std::atomic<bool> s_leftBehind;
 };

@@ -3,14 +3,12 @@
 // it; Qt takes its usual options.
 
 #include "CommandLineFiles.h"
-#include "EventLoopMidiWait.h"
 #include "HelpAndVersion.h"
 #include "MessageBoxAlert.h"
 #include "MidiExit.h"
 #include "MidiService.h"
 #include "QuarWindow.h"
 #include "Termination.h"
-#include "WavePreview.h"
 #include "WindowIcon.h"
 
 #include <QApplication>
@@ -76,7 +74,6 @@ int main(int argc, char* argv[])
     {
         // Filled before it first shows: no event loop runs while it is made.
         QuarWindow window;
-        InstallEventLoopMidiWaiter();
         window.show();
         // Qt has taken its options out of argv: a file left is taken as
         // dropped, once the window is up.
@@ -86,12 +83,5 @@ int main(int argc, char* argv[])
         if (TerminationSignal() == 0)
             status = app.exec();
     }
-    status = CloseMidiAndReturn(status);
-    // Exit handlers must not run beside a thread left inside libjack.
-    if (WavePreview::LeftThreadBehind()) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
-    return status;
+    return CloseMidiAndReturn(status);
 }

@@ -6,6 +6,7 @@
 #include "MidiBackend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -39,6 +40,8 @@ public:
     void RefuseSendsWith(OSStatus status) { m_refusal = status; }
 
     const std::vector<Sent>& Sends() const { return m_sends; }
+    // How many sends were taken: another thread may wait for it.
+    std::size_t Taken() const { return m_taken.load(); }
     void Complete(std::size_t index, bool delivered = true)
     {
         if (MIDISysexSendRequest* request = std::exchange(m_sends.at(index).request, nullptr))
@@ -63,6 +66,7 @@ public:
             return m_refusal != noErr ? m_refusal : kMIDIUnknownEndpoint;
         }
         m_sends.push_back({address, {request->data, request->data + request->bytesToSend}, request});
+        m_taken.store(m_sends.size());
         return noErr;
     }
 
@@ -75,6 +79,7 @@ private:
 
     std::vector<MidiPort> m_destinations;
     std::vector<Sent> m_sends;
+    std::atomic<std::size_t> m_taken{0};
     std::size_t m_removed = 0;
     OSStatus m_refusal = noErr;
 };

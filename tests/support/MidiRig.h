@@ -48,13 +48,15 @@ protected:
         SetAlertPresenter(nullptr);
     }
 
-    // A send, its log lines added to `log`.
+    // A send, waited for, its log lines added to `log`.
     WaveDumpSend Send(const std::optional<std::string>& portTitle, const std::string& waveTitle)
     {
         ::testing::internal::CaptureStderr();
-        const WaveDumpSend sent = SendWaveDump(portTitle, waveTitle);
+        std::optional<WaveDumpSend> sent;
+        SendWaveDump(portTitle, waveTitle, [&sent](const WaveDumpSend& done) { sent = done; });
+        MIDIServiceWaitFor([&sent] { return sent.has_value(); });
         log += ::testing::internal::GetCapturedStderr();
-        return sent;
+        return *sent;
     }
     std::vector<std::string> alerts;
     std::string log;

@@ -7,9 +7,13 @@
 #include "MessageBoxAlert.h"
 #include "MidiRig.h"
 #include "MonoWav.h"
+#include "NoteName.h"
 #include "Process.h"
 #include "QuarWindow.h"
+#include "SendToMenu.h"
+#include "StatusLine.h"
 #include "WavBytes.h"
+#include "WaveView.h"
 #include "Wavetables.h"
 
 #include <QtTest>
@@ -91,6 +95,9 @@ protected:
                std::to_string(s_Engine.m_bLoaded);
     }
     static std::string Loaded(const std::string& path) { return path + " | send 1 reload 1 | " + path + " | loaded 1"; }
+    std::string Status() { return Child<QStatusBar>("statusLine").currentMessage().toStdString(); }
+    // The status line's first words, as long as `said`.
+    std::string StatusStart(const std::string& said) { return Status().substr(0, said.size()); }
 
     MemoryBackend* midi = nullptr;
     TempDir dir;
@@ -127,19 +134,24 @@ TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
     QComboBox& waves = Child<QComboBox>("popWaveNum");
     EXPECT_EQ(waves.currentText(), "97");
 
+    // Each send carries the wave and the choices of its press: a drop while
+    // the first is being looked up changes neither, and the second waits.
     const std::string path = WriteWave("wave.wav", 0x35);
+    const std::string other = WriteWave("other.wav", 0x12);
     ASSERT_TRUE(DropFile(path));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(1);
     waves.setCurrentIndex(3);
     Child<QPushButton>("btnSend").click();
+    ASSERT_TRUE(DropFile(other));
     Child<QComboBox>("popMIDIPort").setCurrentIndex(2);
     waves.setCurrentIndex(31);
     Child<QPushButton>("btnSend").click();
-    ASSERT_EQ(midi->Sends().size(), 2u);
+    EXPECT_EQ(midi->Taken(), 0u) << "the window waited for its sends";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 2; }, 3000));
     EXPECT_EQ(midi->Sends()[0].address, portB);
     EXPECT_EQ(midi->Sends()[0].bytes, Message(path, 100));
     EXPECT_EQ(midi->Sends()[1].address, odd);
-    EXPECT_EQ(midi->Sends()[1].bytes, Message(path, 128));
+    EXPECT_EQ(midi->Sends()[1].bytes, Message(other, 128));
     EXPECT_TRUE(alerts.empty());
 }
 
@@ -217,10 +229,26 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
         return ReadWholeFile("/proc/self/maps").find("libqwd-wave-play") != std::string::npos;
     };
     EXPECT_FALSE(moduleLoaded());
+    // Play Settings...: a name that is no note is refused, saying how one is
+    // written; what is taken is kept for every Play after.
+    QString refused;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = QApplication::activeModalWidget();
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        dialog->findChild<QLineEdit*>("note")->setText("H3");
+        refused = dialog->findChild<QLabel*>("refusal")->text() + (ok->isEnabled() ? " (taken)" : "");
+        dialog->findChild<QLineEdit*>("note")->setText("A4");
+        dialog->findChild<QDoubleSpinBox*>("level")->setValue(-6);
+        ok->click();
+    });
+    Child<QAction>("actionPlaySettings").trigger();
+    EXPECT_EQ(refused.toStdString(), std::string("H3 is not a note name: ") + kNoteNameRule);
     QElapsedTimer played;
     played.start();
     play.trigger();
     EXPECT_TRUE(QTest::qWaitFor(connected, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status().rfind("Playing", 0) == 0; }, 1000));
+    EXPECT_EQ(Status(), "Playing at A4 (440.00 Hz) through JACK (system:playback_1, system:playback_2), -6.0 dB");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !connected(); }, 5000));
     // The dummy driver runs late cycles back to back to catch up, so its
     // 2 s of frames can pass in a little less wall time.
@@ -246,7 +274,7 @@ TEST_F(WindowTest, ImportFitsTheChosenFrameSavesItWhereTheUserAgreesAndOpensItAs
         if (dialog == nullptr || !dialog->isVisible())
             return;
         auto* files = qobject_cast<QFileDialog*>(dialog);
-        auto* frame = dialog->findChild<QSpinBox*>();
+        auto* frame = dialog->findChild<QSpinBox*>("frame");
         // Typed, as a user would: selectFile() leaves a focused name field alone.
         if (files != nullptr && files->acceptMode() == QFileDialog::AcceptOpen)
             files->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(table));
@@ -267,6 +295,143 @@ TEST_F(WindowTest, ImportFitsTheChosenFrameSavesItWhereTheUserAgreesAndOpensItAs
     EXPECT_LE(DistanceFromFrame(s_Engine.m_anWave, 1), 1);
     EXPECT_TRUE(fitModuleLoaded());
     EXPECT_TRUE(alerts.empty());
+    const std::string report =
+        "Imported frame 2 of 3 of pad.wav (512 samples each, PCM_16): energy above harmonic 63: ";
+    EXPECT_EQ(StatusStart(report), report);
+}
+
+// An untagged table of 8 cycles of 2,048 samples: the frame size comes
+// pre-filled with the fit's proposal, the frames follow it, and a size that
+// does not divide the file is refused in the dialog.
+TEST_F(WindowTest, ImportProposesTheFrameSizeOfAnUntaggedTableAndRefitsForAnother)
+{
+    const std::vector<std::int16_t> frames = MorphingTable(8, 2048);
+    const std::string table = dir.Write("untagged.wav", MonoWavBytes(frames.data(), frames.size()));
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible())
+            return;
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        if (files != nullptr && files->acceptMode() == QFileDialog::AcceptOpen)
+            files->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(table));
+        if (files != nullptr) {
+            dialog->accept();
+            return;
+        }
+        auto* frame = dialog->findChild<QSpinBox*>("frame");
+        auto* size = dialog->findChild<QSpinBox*>("frameSize");
+        const auto ok = [dialog] { return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok); };
+        const auto look = [&] {
+            seen << QStringLiteral("%1 frames of %2, ok %3")
+                        .arg(frame->maximum())
+                        .arg(size->value())
+                        .arg(ok()->isEnabled());
+        };
+        look();
+        size->setValue(3000);
+        look();
+        size->setValue(4096);
+        look();
+        frame->setValue(2);
+        ok()->click();
+    });
+    answer.start(20);
+    Child<QAction>("actionImport").trigger();
+    EXPECT_EQ(seen, (QStringList{"8 frames of 2048, ok 1", "8 frames of 3000, ok 0", "4 frames of 4096, ok 1"}));
+    EXPECT_EQ(s_szFileName, dir.File("untagged-frame-002-128.wav"));
+    const std::string report = "Imported frame 2 of 4 of untagged.wav (4096 samples each, PCM_16): energy above";
+    EXPECT_EQ(StatusStart(report), report);
+}
+
+// What the status line says after each action, and the readout of the
+// sample under the pointer; the alerts' texts stay as they were.
+TEST_F(WindowTest, StatusLineSaysWhatEachLoadAndSendCameToAndReadsTheWaveOut)
+{
+    midi->AddDestination("Synth A", "X-1");
+    const std::string fitted = dir.Write("saw.wav", MonoWavBytes(std::vector<std::int16_t>(1000, 300).data(), 1000));
+    ASSERT_TRUE(DropFile(fitted));
+    EXPECT_EQ(Status(), "Loaded saw.wav: 1000 samples fitted to 128");
+    WaveView& view = Child<WaveView>("viewWave");
+    QHelpEvent overMark(QEvent::ToolTip, QPoint(view.width() * 4 / 128, view.height() * 5000 / 65535),
+                        view.mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(&view, &overMark);
+    EXPECT_EQ(QToolTip::text(), "Fitted from 1000 samples of data");
+
+    const std::string path = WriteWave("wave.wav", 0x35);
+    ASSERT_TRUE(DropFile(path));
+    EXPECT_EQ(Status(), "Loaded wave.wav: 128 samples");
+    const std::int16_t kept = std::exchange(s_Engine.m_anWave[37], -1234);
+    QMouseEvent move(QEvent::MouseMove, QPointF(view.width() * 37.5 / 128, 10), view.mapToGlobal(QPointF(0, 0)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    EXPECT_EQ(Window().findChild<StatusLine*>()->pointer(), "Sample 37: -1234");
+    s_Engine.m_anWave[37] = kept;
+
+    // Said once each completion is in, either way.
+    Child<QComboBox>("popWaveNum").setCurrentIndex(4);
+    Child<QPushButton>("btnSend").click();
+    EXPECT_EQ(Status(), "Sending wave 101 to Synth A (X-1)…");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 1; }, 3000));
+    midi->Complete(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "Sent wave 101 to Synth A (X-1)"; }, 1000)) << Status();
+    Child<QPushButton>("btnSend").click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 2; }, 3000));
+    midi->Complete(1, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status().rfind("Wave 101 was not sent", 0) == 0; }, 1000));
+    EXPECT_EQ(Status(), "Wave 101 was not sent to Synth A (X-1): dropped by the in-memory backend");
+
+    // Send To lists the destinations afresh each time it opens: one added
+    // after the window came up is sent to through the same send.
+    const std::string later = midi->AddDestination("Synth \u00c9 & Co", "Z-9");
+    QMenu& sendTo = *Window().findChild<SendToMenu*>();
+    emit sendTo.aboutToShow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sendTo.actions().size() == 2; }, 3000));
+    EXPECT_EQ(sendTo.actions()[1]->text(), "Synth \u00c9 && Co (Z-9)");
+    sendTo.actions()[1]->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 3; }, 3000));
+    EXPECT_EQ(midi->Sends()[2].address, later);
+    EXPECT_EQ(midi->Sends()[2].bytes, Message(path, 101));
+    EXPECT_EQ(Child<QComboBox>("popMIDIPort").count(), 1) << "the port popup keeps its first list";
+
+    // A file gone: the alert as ever, its cause in the status line.
+    std::remove(path.c_str());
+    Child<QPushButton>("btnReload").click();
+    EXPECT_EQ(alerts, QStringList{LoadMessages::kOpenFailed});
+    EXPECT_EQ(Status(),
+              std::string("wave.wav did not load: ") + LoadMessages::kOpenFailed + " (No such file or directory)");
+}
+
+// At every size the window allows, from its minimum up, each control has
+// at least the room it asks for and none lies over another.
+TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
+{
+    midi->AddDestination(std::string(60, 'P'), "Model");
+    QWidget& window = Window();
+    EXPECT_EQ(window.minimumSize(), QSize(420, 260));
+    const char* const names[] = {"menuBar",        "lblWaveInfo", "viewWave",  "lblPortCaption", "popMIDIPort",
+                                 "lblWaveCaption", "popWaveNum",  "btnReload", "btnSend",        "statusLine"};
+    for (const QSize size : {QSize(420, 260), QSize(480, 280), QSize(560, 400)}) {
+        window.resize(size);
+        QApplication::processEvents();
+        std::vector<std::pair<std::string, QRect>> placed;
+        for (const char* name : names) {
+            const auto* control = window.findChild<QWidget*>(name);
+            const QRect at(control->mapTo(&window, QPoint(0, 0)), control->size());
+            // A control that ignores its size hint asks only for its minimum.
+            const bool hinted = control->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored;
+            const QSize wanted = (hinted ? control->minimumSizeHint() : QSize(0, control->minimumSizeHint().height()))
+                                     .expandedTo(control->minimumSize());
+            EXPECT_TRUE(at.width() >= wanted.width() && at.height() >= wanted.height())
+                << name << " at " << size.width() << "x" << size.height() << " is " << at.width() << "x" << at.height()
+                << ", wants " << wanted.width() << "x" << wanted.height();
+            EXPECT_TRUE(window.rect().contains(at)) << name << " leaves the window at " << size.width();
+            for (const auto& [other, where] : placed)
+                EXPECT_FALSE(at.intersects(where)) << name << " lies over " << other << " at " << size.width();
+            placed.emplace_back(name, at);
+        }
+    }
 }
 
 TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)

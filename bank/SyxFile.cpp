@@ -1,12 +1,10 @@
 #include "SyxFile.h"
 
 #include "OutputFile.h"
-#include "StandardOutput.h"
 #include "WaveDump.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -87,7 +85,7 @@ bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& e
     return true;
 }
 
-void PrintHexLine(const SysexMessage& message)
+std::string HexLine(const SysexMessage& message)
 {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string line;
@@ -96,17 +94,14 @@ void PrintHexLine(const SysexMessage& message)
         line += kDigits[byte >> 4];
         line += kDigits[byte & 0xF];
     }
-    Print("%s\n", line.c_str());
+    return line;
 }
 
-bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered)
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, std::string& error,
+                  int signalsAnswered)
 {
     SysexMessage bytes;
     for (const SysexMessage& message : messages)
         bytes.insert(bytes.end(), message.begin(), message.end());
-    std::string error;
-    if (WriteOutputFile(path, bytes.data(), bytes.size(), error, signalsAnswered))
-        return true;
-    std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
-    return false;
+    return WriteOutputFile(path, bytes.data(), bytes.size(), error, signalsAnswered);
 }

@@ -1,15 +1,14 @@
 #include "WaveDumpBank.h"
 
 #include "Engine.h"
-#include "ExitStatus.h"
-#include "FitWave.h"
-#include "InputFile.h"
-#include "WaveNumber.h"
+#include "WaveDump.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
+
+using WaveDump::kFirstWaveNumber;
+using WaveDump::kLastWaveNumber;
 
 void PackEngineWave(const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
 {
@@ -23,8 +22,8 @@ void PackEngineWave(const std::string& file, int& nextWave, std::vector<BankMess
 
 }  // namespace
 
-int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
-                    std::vector<BankMessage>& bank)
+Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
+                         std::vector<BankMessage>& bank, ReadNotes& notes)
 {
     // All are opened first: a .syx file is told by its first byte.
     std::vector<InputFile> inputs;
@@ -34,37 +33,39 @@ int GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> fi
     const auto wavFiles =
         static_cast<int>(std::count_if(inputs.begin(), inputs.end(), [](const InputFile& in) { return !in.IsSyx(); }));
     if (wavFiles > 0 && !firstWave) {
-        std::fprintf(stderr, "qwdump: --wave is required for WAV files: the first one goes to that wave number\n");
-        return kExitUsage;
+        notes.failure = "WAV files need a first wave number";
+        return Gathered::kFirstWaveMissing;
     }
     if (wavFiles == 0 && firstWave)
-        std::fprintf(stderr, "qwdump: --wave %d is not used: .syx messages keep their own wave numbers\n", *firstWave);
+        notes.firstWaveUnused = true;
     // Each WAV file is one wave at least: too many are refused unread.
-    if (wavFiles > 0 && !BankFits(*firstWave, *firstWave + wavFiles))
-        return kExitUsage;
+    if (wavFiles > 0 && !(notes.failure = BankOverflow(*firstWave, *firstWave + wavFiles)).empty())
+        return Gathered::kPastLastWave;
 
     int nextWave = firstWave.value_or(kFirstWaveNumber);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (inputs[i].IsSyx()) {
             std::vector<SysexMessage> messages;
-            if (!inputs[i].ReadSyxOrReport(messages))
-                return kExitFileError;
+            if (!inputs[i].ReadSyx(messages, notes))
+                return Gathered::kUnreadable;
             for (SysexMessage& message : messages) {
                 const int wave = message[5] + 1;
                 bank.push_back({std::move(message), files[i], wave});
             }
         } else if (fit != nullptr) {
             FittedTable table;
-            if (!inputs[i].FitOrReport(*fit, table))
-                return kExitFileError;
+            if (!inputs[i].Fit(*fit, table, notes))
+                return Gathered::kUnreadable;
             PackFittedFrames(table, files[i], nextWave, bank);
         } else {
-            if (!inputs[i].LoadWaveOrReport())
-                return kExitFileError;
+            if (!inputs[i].LoadWave(notes))
+                return Gathered::kUnreadable;
             PackEngineWave(files[i], nextWave, bank);
         }
     }
-    return wavFiles == 0 || BankFits(*firstWave, nextWave) ? kExitOk : kExitUsage;
+    if (wavFiles > 0 && !(notes.failure = BankOverflow(*firstWave, nextWave)).empty())
+        return Gathered::kPastLastWave;
+    return Gathered::kBank;
 }
 
 void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
@@ -78,13 +79,13 @@ void PackFittedFrames(const FittedTable& table, const std::string& file, int& ne
     }
 }
 
-bool BankFits(int firstWave, int nextWave)
+std::string BankOverflow(int firstWave, int nextWave)
 {
     if (nextWave - 1 <= kLastWaveNumber)
-        return true;
-    std::fprintf(stderr, "qwdump: %d waves from wave %d would end at wave %d, past %d; nothing done\n",
-                 nextWave - firstWave, firstWave, nextWave - 1, kLastWaveNumber);
-    return false;
+        return "";
+    return std::to_string(nextWave - firstWave) + " waves from wave " + std::to_string(firstWave) +
+           " would end at wave " + std::to_string(nextWave - 1) + ", past " + std::to_string(kLastWaveNumber) +
+           "; nothing done";
 }
 
 SysexMessage SyxBytes(const std::vector<BankMessage>& bank)

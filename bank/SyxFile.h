@@ -23,10 +23,11 @@ inline constexpr std::size_t kMaxSyxFileBytes = 16 << 20;
 bool ReadSyxMessages(int fd, std::vector<SysexMessage>& messages, std::string& error,
                      std::vector<std::string>* skipped = nullptr);
 
-// One line of upper-case hex on stdout, as pack and receive print messages.
-void PrintHexLine(const SysexMessage& message);
+// The message as one line of upper-case hex, as pack and receive print them.
+std::string HexLine(const SysexMessage& message);
 
 // Writes `messages` back to back to the .syx file at `path`, never
 // destroying what was there (WriteOutputFile, with `signalsAnswered`); on
-// failure says why on stderr and returns false.
-bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, int signalsAnswered = 0);
+// failure returns false with `error` saying why.
+bool WriteSyxFile(const std::string& path, const std::vector<SysexMessage>& messages, std::string& error,
+                  int signalsAnswered = 0);

@@ -1,9 +1,10 @@
 #include "InputFile.h"
 
-#include "FitWave.h"
 #include "LoadMessages.h"
+#include "WaveFitLoader.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -72,14 +73,12 @@ int InputFile::Take()
     return std::exchange(m_fd, -1);
 }
 
-bool InputFile::LoadWaveOrReport()
+bool InputFile::LoadWave(ReadNotes& notes)
 {
     if (LoadWaveFileFrom(s_Engine, Take(), m_facts)) {
         if (m_facts.declaredBits != kBitsTheLoaderReads)
-            std::fprintf(stderr,
-                         "qwdump: %s: declares %d-bit samples; its bytes are read as 16-bit pairs "
-                         "(qwdump fit converts it)\n",
-                         m_path.c_str(), m_facts.declaredBits);
+            notes.notices.push_back(m_path + ": declares " + std::to_string(m_facts.declaredBits) +
+                                    "-bit samples; its bytes are read as 16-bit pairs (qwdump fit converts it)");
         return true;
     }
     // Beside the loader's own words (its fixed texts, by address): where
@@ -91,30 +90,56 @@ bool InputFile::LoadWaveOrReport()
     const std::string reason = fitReadsIt ? "qwdump fit reads audio files other than mono 16-bit PCM WAV, as pack, "
                                             "send and play do with --fit harmonic"
                                           : WhyNotOpened(m_facts);
-    std::fprintf(stderr, "qwdump: %s: %s%s%s%s\n", m_path.c_str(), s_Engine.m_pszError, reason.empty() ? "" : " (",
-                 reason.c_str(), reason.empty() ? "" : ")");
+    notes.failure = m_path + ": " + error + (reason.empty() ? "" : " (" + reason + ")");
     return false;
 }
 
-bool InputFile::FitOrReport(const FitRequest& request, FittedTable& table)
+bool InputFile::Fit(const FitRequest& request, FittedTable& table, ReadNotes& notes)
 {
     // Not opened: the fit tries the path itself, and says why in its words.
-    return FitTableOrReport(m_path, request, table, Take());
+    return FitFile(m_path, request, table, notes, Take());
 }
 
-bool InputFile::ReadSyxOrReport(std::vector<SysexMessage>& messages, std::vector<std::string>* skipped)
+bool InputFile::ReadSyx(std::vector<SysexMessage>& messages, ReadNotes& notes, bool skipOthers)
 {
     std::string error;
+    std::vector<std::string> skipped;
     bool read = false;
     if (m_fd >= 0)
-        read = ReadSyxMessages(Take(), messages, error, skipped);
+        read = ReadSyxMessages(Take(), messages, error, skipOthers ? &skipped : nullptr);
     else
         error = m_facts.fileType != 0 ? "not a regular file" : std::strerror(m_facts.openErrno);
-    if (skipped != nullptr) {
-        for (const std::string& notice : *skipped)
-            std::fprintf(stderr, "qwdump: %s: %s\n", m_path.c_str(), notice.c_str());
-    }
+    for (const std::string& notice : skipped)
+        notes.notices.push_back(m_path + ": " + notice);
     if (!read)
-        std::fprintf(stderr, "qwdump: %s: %s\n", m_path.c_str(), error.c_str());
+        notes.failure = m_path + ": " + error;
     return read;
+}
+
+bool FitFile(const std::string& path, const FitRequest& request, FittedTable& table, ReadNotes& notes, int fd)
+{
+    std::string error;
+    const WaveFitModule* module = WaveFitEntry(error);
+    if (module == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
+        notes.failure = "can't fit audio files: " + error;
+        return false;
+    }
+    if (!FitThroughModule(module->fit, module->release, path.c_str(), fd, request, table, error)) {
+        notes.failure = path + ": " + error;
+        return false;
+    }
+    if (table.scaledToFit) {
+        char db[32];
+        std::snprintf(db, sizeof db, "%.1f", -20.0 * std::log10(table.gain));
+        notes.notices.push_back(path + ": scaled down by " + db + " dB to fit the 16-bit range");
+    }
+    if (table.proposedFrameSize != 0) {
+        const std::string size = std::to_string(table.proposedFrameSize);
+        notes.notices.push_back(path + ": this looks like " +
+                                std::to_string(table.sourceFrames / table.proposedFrameSize) + " cycles of " + size +
+                                " frames; try --frame-size " + size);
+    }
+    return true;
 }

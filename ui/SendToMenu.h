@@ -1,0 +1,36 @@
+// Wave > Send To: every MIDI destination there is as the menu opens, listed
+// afresh each time, and kept up to date while it stays open as the MIDI
+// systems announce ports coming and going. The port popup beside it keeps
+// the list the window started with; this menu is how a synth plugged in
+// later is reached without a restart.
+#pragma once
+
+#include "DestinationDirectory.h"
+
+#include <QMenu>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+
+class SendToMenu : public QMenu
+{
+    Q_OBJECT
+
+public:
+    explicit SendToMenu(QWidget* parent = nullptr);
+    ~SendToMenu() override;
+
+signals:
+    // The exact title of the chosen destination.
+    void chosen(const std::string& title);
+
+private:
+    void list();
+    void fill(const std::vector<ListedPort>& ports);
+    void watch(bool open);
+
+    std::unique_ptr<QSocketNotifier> m_changed;
+};
