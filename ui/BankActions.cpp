@@ -349,6 +349,8 @@ void BankActions::sendBank()
     m_send = new BankSend(m_model, m_window.widget, m_gap);
     busy(true);
     connect(m_send, &BankSend::finished, this, [this] {
+        if (!m_send->summary().isEmpty())
+            emit said(m_send->summary());
         m_send->deleteLater();
         busy(false);
     });
@@ -397,6 +399,15 @@ void BankActions::listen(bool verifying)
             [this, verifying, before, dialog](const std::vector<SysexMessage>& waves, const QStringList& missing) {
                 if (!missing.isEmpty())
                     dialog->setOutcome(QStringLiteral("Not everything arrived whole:\n") + missing.join('\n'));
+                const QString source = QString::fromStdString(dialog->source());
+                const QString lost = missing.isEmpty()     ? QString()
+                                     : missing.size() == 1 ? QStringLiteral("; 1 loss")
+                                                           : QStringLiteral("; %1 losses").arg(missing.size());
+                if (!verifying)
+                    emit said((waves.size() == 1
+                                   ? QStringLiteral("Received 1 wave from %1").arg(source)
+                                   : QStringLiteral("Received %1 waves from %2").arg(waves.size()).arg(source)) +
+                              lost);
                 if (!verifying) {
                     if (!waves.empty())
                         m_undo->push(new BankEdit(m_model, 0, *before, m_model.slotsFrom(0, BankModel::kSlots),
@@ -416,8 +427,10 @@ void BankActions::listen(bool verifying)
                 for (const auto& [wave, verdict] : comparison.waves)
                     if (verdict == BankComparison::kMissing)
                         m_model.setState(SlotOfWave(wave), BankSlot::kMissing);
-                dialog->setOutcome(QString::fromStdString(
-                    comparison.Summary("on the synth", "the bank", {"did not come back", "did not come back"})));
+                const QString summary = QString::fromStdString(
+                    comparison.Summary("on the synth", "the bank", {"did not come back", "did not come back"}));
+                dialog->setOutcome(summary);
+                emit said(summary + lost);
             });
     dialog->show();
 }

@@ -54,6 +54,8 @@ public:
 signals:
     // A slot opened from the panel, to be shown in the big view.
     void openInView(const BankSlot& slot, int waveNumber);
+    // A line for the status line once a send, receive or verify has ended.
+    void said(const QString& text);
 
 public slots:
     void openBank();

@@ -93,6 +93,18 @@ QDialog* BankSend::progressDialog()
 
 void BankSend::Ended(const BankSender::Ending& ending)
 {
+    const QString port = QString::fromStdString(m_port);
+    const auto total = static_cast<qsizetype>(m_bank.size());
+    if (ending.kind == BankSender::Ending::kSent)
+        m_summary = QStringLiteral("Sent %1 waves to %2").arg(total).arg(port);
+    else if (ending.kind == BankSender::Ending::kCancelled)
+        m_summary = QStringLiteral("Sent %1 of %2 waves to %3; cancelled").arg(ending.sent).arg(total).arg(port);
+    else
+        m_summary = QStringLiteral("Sent %1 of %2 waves to %3; wave %4 was not sent")
+                        .arg(ending.sent)
+                        .arg(total)
+                        .arg(port)
+                        .arg(m_bank[ending.sent].waveNumber);
     if (ending.kind == BankSender::Ending::kFailed || ending.kind == BankSender::Ending::kTimedOut) {
         const BankMessage& failed = m_bank[ending.sent];
         m_model.setState(SlotOfWave(failed.waveNumber), BankSlot::kFailed);

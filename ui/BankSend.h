@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <chrono>
 #include <memory>
@@ -35,6 +36,9 @@ public:
     // when there is nothing to send or the port is gone.
     void start(const std::optional<std::string>& port);
 
+    // How the run ended, for the status line; empty when it never started.
+    const QString& summary() const { return m_summary; }
+
 signals:
     void finished();
 
@@ -49,6 +53,7 @@ private:
     std::vector<BankMessage> m_bank;
     std::string m_port;
     std::string m_failure;  // the alert once the run has ended
+    QString m_summary;
     std::unique_ptr<BankSender> m_sender;
     QDialog* progressDialog();
 

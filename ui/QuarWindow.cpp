@@ -90,6 +90,7 @@ QuarWindow::QuarWindow(QWidget* parent)
         *m_ui->panelBank);
     m_bank->addMenus(*m_ui->menuBar);
     connect(m_bank, &BankActions::openInView, this, &QuarWindow::showSlot);
+    connect(m_bank, &BankActions::said, m_ui->statusLine, &StatusLine::say);
     // A filled slot can be played from the panel, loaded wave or not.
     connect(&m_bank->model(), &BankModel::dataChanged, this, [this] {
         if (m_bank->model().filledCount() > 0)

@@ -2,7 +2,9 @@
 
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
+#include "PortWatch.h"
 
+#include <QByteArray>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -27,15 +29,12 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     : QDialog(parent), m_source(new QComboBox), m_status(new QLabel(kStart))
 {
     setWindowTitle(title);
-    for (const ListedPort& port : ListMIDIPorts(true))
-        AddItemWithTitle(*m_source, port.title);
     m_status->setWordWrap(true);
     m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("receiveStatus"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     m_listen = buttons->addButton(QStringLiteral("&Listen"), QDialogButtonBox::ActionRole);
     m_stop = buttons->addButton(QStringLiteral("&Stop"), QDialogButtonBox::ActionRole);
-    m_listen->setEnabled(m_source->count() > 0);
     m_stop->setEnabled(false);
     connect(m_listen, &QPushButton::clicked, this, &ReceiveDialog::listen);
     connect(m_stop, &QPushButton::clicked, this, [this] {
@@ -50,12 +49,50 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     layout->addLayout(form);
     layout->addWidget(m_status);
     layout->addWidget(buttons);
-    if (m_source->count() == 0)
-        m_status->setText(
-            QStringLiteral("There is no MIDI source to listen to: connect the synth and open this again."));
+    fillSources(ListMIDIPorts(true));
+    sayIfNoSource();
+    // The list follows the cable while the dialog is open.
+    PortWatch::instance().hold();
+    connect(&PortWatch::instance(), &PortWatch::changed, this, [this] {
+        MIDIListThen(true, [self = QPointer<ReceiveDialog>(this)] {
+            if (self)
+                self->fillSources(ListMIDIPorts(true));
+        });
+    });
 }
 
-ReceiveDialog::~ReceiveDialog() = default;
+ReceiveDialog::~ReceiveDialog()
+{
+    PortWatch::instance().release();
+}
+
+// Keeps the chosen source when it is still there; the list is left alone
+// while listening, as the run holds its source.
+void ReceiveDialog::fillSources(const std::vector<ListedPort>& sources)
+{
+    if (m_receiver)
+        return;
+    const std::optional<std::string> chosen = TitleOfSelectedItem(*m_source);
+    const bool hadNone = m_source->count() == 0;
+    m_source->clear();
+    for (const ListedPort& port : sources)
+        AddItemWithTitle(*m_source, port.title);
+    if (chosen) {
+        const int index = m_source->findData(QByteArray::fromStdString(*chosen));
+        if (index >= 0)
+            m_source->setCurrentIndex(index);
+    }
+    m_listen->setEnabled(m_source->count() > 0);
+    if (hadNone != (m_source->count() == 0))
+        sayIfNoSource();
+}
+
+void ReceiveDialog::sayIfNoSource()
+{
+    m_status->setText(m_source->count() == 0
+                          ? QStringLiteral("There is no MIDI source to listen to: connect the synth.")
+                          : QString::fromUtf8(kStart));
+}
 
 void ReceiveDialog::listen()
 {
@@ -65,6 +102,7 @@ void ReceiveDialog::listen()
     m_listen->setEnabled(false);
     m_source->setEnabled(false);
     m_notes.clear();
+    m_listeningTo = *title;
     FindMIDIPortByTitleOrAddressThen(
         *title, true, [self = QPointer<ReceiveDialog>(this), title](MIDIEndpointRef source) {
             if (self == nullptr)

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "BankReceiver.h"
+#include "DestinationDirectory.h"
 
 #include <QDialog>
 
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -25,6 +27,8 @@ public:
 
     // Says how the run ended, after what was counted.
     void setOutcome(const QString& text);
+    // The source of the last run.
+    const std::string& source() const { return m_listeningTo; }
 
 signals:
     // A whole wave dump, as it arrives.
@@ -35,6 +39,8 @@ signals:
 
 private:
     void listen();
+    void fillSources(const std::vector<ListedPort>& sources);
+    void sayIfNoSource();
     void Arrived(const BankReceiver::Arrival& arrival) override;
     void Ended(const BankReceiver::Ending& ending) override;
     void done(int result) override;
@@ -45,5 +51,6 @@ private:
     QPushButton* m_stop;
     QStringList m_notes;  // said as they happen: losses, messages cut short
     std::unique_ptr<BankReceiver> m_receiver;
+    std::string m_listeningTo;
     bool m_closing = false;  // once the run has ended
 };

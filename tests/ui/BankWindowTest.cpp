@@ -232,7 +232,7 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     SKIP_WITHOUT_PRIVATE_SHM();
     const PrivateJackServer server(dir.File("jackd.log"));
     const MidiDump monitor(server, dir.File("dump.log"));
-    JackSender synth("synth");
+    std::optional<JackSender> synth;
     UseOnlyBackend<JackBackend>("qwd-test");
     Open();
     std::vector<std::pair<std::string, int>> waves;
@@ -260,12 +260,20 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     EXPECT_EQ(monitor.Events(), sent);
     EXPECT_TRUE(progress.contains("Sending wave 101 (5 of 32)")) << progress.join(", ").toStdString();
     EXPECT_EQ(panel->model()->index(31, 0).data(Qt::AccessibleDescriptionRole).toString(), "bank.syx, sent");
+    const auto* statusLine = window->findChild<QStatusBar*>("statusLine");
+    EXPECT_EQ(statusLine->currentMessage(),
+              "Sent 32 waves to " + window->findChild<QComboBox*>("popMIDIPort")->currentText());
 
     // Received from the synth: every slot filled, one undo step.
     const auto listen = [&](const char* action) {
         Action(action).trigger();
         auto* dialog = window->findChild<ReceiveDialog*>();
-        dialog->findChild<QComboBox*>()->setCurrentText("out (synth)");
+        auto* sources = dialog->findChild<QComboBox*>();
+        // The synth plugged in while the dialog is open joins the list.
+        if (!synth)
+            synth.emplace("synth");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sources->findText("out (synth)") >= 0; }, 5000));
+        sources->setCurrentText("out (synth)");
         QPushButton* listenButton = nullptr;
         QPushButton* stopButton = nullptr;
         for (QPushButton* button : dialog->findChildren<QPushButton*>())
@@ -274,7 +282,7 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
         auto* status = dialog->findChild<QLabel*>("receiveStatus");
         EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Listening"); }, 5000));
         QTest::qWait(500);  // connected to the synth's port
-        synth.Play(std::vector<std::vector<std::uint8_t>>(sent.begin(), sent.end()));
+        synth->Play(std::vector<std::vector<std::uint8_t>>(sent.begin(), sent.end()));
         EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Received 32 waves"); }, 10000));
         stopButton->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return listenButton->isEnabled(); }, 5000));
@@ -285,6 +293,7 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     };
     Action("actionUndo").trigger();  // the opened bank undone: all empty
     EXPECT_EQ(listen("actionReceive"), "Received 32 waves");
+    EXPECT_EQ(statusLine->currentMessage(), "Received 32 waves from out (synth)");
     EXPECT_EQ(panel->model()->index(7, 0).data().toString(), "104 from the synth");
     EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, received");
     Action("actionUndo").trigger();
@@ -298,6 +307,7 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(),
               "w97.wav, differs on the synth");
     EXPECT_EQ(panel->model()->index(8, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, same");
+    EXPECT_EQ(statusLine->currentMessage(), "31 of 32 waves on the synth match the bank; wave 104 differs");
     EXPECT_TRUE(alerts.mid(1).empty()) << alerts.join("\n").toStdString();
 }
 #endif
