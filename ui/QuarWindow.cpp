@@ -174,6 +174,16 @@ void QuarWindow::takeFileList(const QByteArray& uriList)
     m_ui->viewWave->update();
 }
 
+void QuarWindow::openCommandLineFiles(const QByteArray& uriList)
+{
+    const DroppedPath first = FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()),
+                                                   sizeof s_szFileName - 1, QSysInfo::machineHostName().toStdString());
+    if (first.status == DroppedPath::kFound && QByteArray::fromStdString(first.path).toLower().endsWith(".syx"))
+        m_bank->openBankFile(first.path);
+    else
+        takeFileList(uriList);
+}
+
 // Where the last file was, or the working directory.
 QString QuarWindow::lastFolder() const
 {

@@ -48,6 +48,9 @@ public:
     // A file list as a drop brings it (text/uri-list), taken as its drop
     // would be: the command line's files end here.
     void takeDroppedFileList(const QByteArray& uriList) { takeFileList(uriList); }
+    // The files a file manager's Open With names: a .syx bank opens in the
+    // bank panel, anything else is taken as a drop of it.
+    void openCommandLineFiles(const QByteArray& uriList);
 
 public slots:
     void reloadClicked();

@@ -173,6 +173,9 @@ TEST_F(BankWindowTest, OpensABankFillsSlotsByDropsUndoesAndSavesWhatIsShown)
     nextFile = dir.path().c_str() + QStringLiteral("/out.syx");
     Action("actionSaveBank").trigger();
     EXPECT_EQ(ReadWholeFile(dir.File("out.syx")), Bank({{saw, 97}, {square, 101}, {saw, 102}, {saw, 128}}));
+    // Open With on a bank opens it in the panel.
+    window->openCommandLineFiles(QUrl::fromLocalFile(QString::fromStdString(dir.File("out.syx"))).toEncoded());
+    EXPECT_EQ(Slots().substr(0, 28), "Wave 97: 97 out.syx out.syx\n");
     EXPECT_TRUE(window->close());
     EXPECT_EQ(alerts, QStringList{"Save Bank"});
 }
