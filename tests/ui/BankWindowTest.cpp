@@ -11,6 +11,7 @@
 #include "MonoWav.h"
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
+#include "Wavetables.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -218,11 +219,21 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
     window->findChild<QPushButton*>("btnSend")->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 1; }, 3000));
     EXPECT_EQ(midi->Sends()[0].bytes, Message(saw, 97));
+    midi->CompleteAll();
     // The big view's wave into another slot.
     QTest::keyClick(panel, Qt::Key_Right);
     QTest::keyClick(panel, Qt::Key_B, Qt::ControlModifier);
     EXPECT_EQ(Slots(), "Wave 102: 102 saw.wav saw.wav, changed\nWave 103: 103 saw.wav saw.wav, changed\n");
-    EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
+
+    // A table of 64 frames from the first slot on: frames 1, 3, ... 31, 34, ... 64, as qwdump fit takes them.
+    panel->setCurrentIndex(panel->model()->index(0, 0));
+    nextFile = QString::fromStdString(dir.Write("table.wav", WavetableBytes(64, 256, "clm ")));
+    QTest::keyClick(panel, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    const BankModel& bank = window->findChild<BankActions*>()->model();
+    EXPECT_EQ(bank.filledCount(), 32);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(1).wave, 2), 1);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(16).wave, 33), 1);
+    EXPECT_EQ(alerts, QStringList{"Import Wavetable"});
 }
 
 }  // namespace
