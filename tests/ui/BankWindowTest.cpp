@@ -234,6 +234,15 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
     EXPECT_LE(DistanceFromFrame(bank.slotAt(1).wave, 2), 1);
     EXPECT_LE(DistanceFromFrame(bank.slotAt(16).wave, 33), 1);
     EXPECT_EQ(alerts, QStringList{"Import Wavetable"});
+    // Play takes the selected slot while the panel has focus, the big view's wave otherwise.
+    auto* actions = window->findChild<BankActions*>();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    panel->setFocus();
+    panel->setCurrentIndex(panel->model()->index(16, 0));
+    EXPECT_EQ(actions->playableSlot(), &bank.slotAt(16));
+    window->findChild<QWidget*>("viewWave")->setFocus();
+    EXPECT_EQ(actions->playableSlot(), nullptr);
 }
 
 }  // namespace
