@@ -48,3 +48,4 @@ std::unique_ptr<Command> AddUnpackCommand(CLI::App& app);
 std::unique_ptr<Command> AddPlayCommand(CLI::App& app);
 std::unique_ptr<Command> AddShapeCommand(CLI::App& app);
 std::unique_ptr<Command> AddMorphCommand(CLI::App& app);
+std::unique_ptr<Command> AddCompareCommand(CLI::App& app);

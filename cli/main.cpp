@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     commands.push_back(AddPlayCommand(app));
     commands.push_back(AddShapeCommand(app));
     commands.push_back(AddMorphCommand(app));
+    commands.push_back(AddCompareCommand(app));
 
     // Only the command on the command line gets its options: the first
     // argument that is not an option names it. Without one, or with a name no

@@ -160,7 +160,29 @@ TEST_F(QwdumpTest, HelpOfEveryCommandWrapsAtEightyColumnsOffATerminal)
                 commands.push_back(line.substr(2, line.find(' ', 2) - 2));
         }
     }
-    EXPECT_EQ(commands.size(), 11u);
+    EXPECT_EQ(commands.size(), 12u);
+}
+
+TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
+{
+    const std::string a = dir.File("a.syx"), b = dir.File("b.syx"), c = dir.File("c.syx"), set = dir.File("set");
+    ASSERT_EQ(Qwdump({"pack", kSquare, kSaw, kSquare, "--wave", "97", "-o", a}).exitStatus, 0);
+    ASSERT_EQ(Qwdump({"pack", kSquare, kSquare, "--wave", "97", "-o", b}).exitStatus, 0);
+    ASSERT_EQ(Qwdump({"pack", kSquare, "--wave", "100", "-o", c}).exitStatus, 0);
+    ASSERT_EQ(Qwdump({"unpack", a, "-o", set}).exitStatus, 0);
+    const struct
+    {
+        std::string reference, other;
+        ProcessResult said;
+    } cases[] = {
+        {a, set, {0, "3 of 3 waves in " + set + " match " + a + "\n", ""}},
+        {a, b, {1, "1 of 3 waves in " + b + " match " + a + "; wave 98 differs; wave 99 is missing from " + b + "\n", ""}},
+        {c, a, {1, "0 of 4 waves in " + a + " match " + c + "; wave 100 is missing from " + a +
+                       "; waves 97, 98 and 99 are not in " + c + "\n", ""}},
+        {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
+    };
+    for (const auto& [reference, other, said] : cases)
+        EXPECT_EQ(Qwdump({"compare", reference, other}), said) << other;
 }
 
 TEST_F(QwdumpTest, UnpackWritesTheWholeSetOrNothingAndFindingNothingIsAFailure)

@@ -59,39 +59,69 @@ std::string_view LocalFileUriPath(std::string_view uri, std::string_view hostNam
     return rest.substr(0, 1) == "/" ? rest : std::string_view();
 }
 
+// The local file a line of the list names, decoded; kNoFile for a comment,
+// a blank line or another URL.
+DroppedPath DecodedLine(std::string_view line, std::size_t maxBytes, std::string_view hostName)
+{
+    line = Trimmed(line);
+    if (line.empty() || line.front() == '#')
+        return {};
+    const std::string_view encoded = LocalFileUriPath(line, hostName);
+    if (encoded.empty())
+        return {};
+
+    DroppedPath dropped;
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        char byte = encoded[i];
+        if (byte == '%') {
+            const int high = i + 2 < encoded.size() ? HexValue(encoded[i + 1]) : -1;
+            const int low = high >= 0 ? HexValue(encoded[i + 2]) : -1;
+            if (low < 0)
+                return {DroppedPath::kNotExact, {}};
+            byte = static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        if (byte == '\0')
+            return {DroppedPath::kNotExact, {}};
+        dropped.path += byte;
+    }
+    if (dropped.path.size() > maxBytes)
+        return {DroppedPath::kTooLong, {}};
+    dropped.status = DroppedPath::kFound;
+    return dropped;
+}
+
+// Each line of the list, in order, until `take` says stop.
+template <typename Take>
+void ForEachDroppedFile(std::string_view uriList, std::size_t maxBytes, std::string_view hostName, Take take)
+{
+    while (!uriList.empty()) {
+        const std::size_t end = uriList.find('\n');
+        DroppedPath dropped = DecodedLine(uriList.substr(0, end), maxBytes, hostName);
+        uriList.remove_prefix(end == std::string_view::npos ? uriList.size() : end + 1);
+        if (dropped.status != DroppedPath::kNoFile && !take(std::move(dropped)))
+            return;
+    }
+}
+
 }  // namespace
 
 DroppedPath FirstDroppedFilePath(std::string_view uriList, std::size_t maxBytes, std::string_view hostName)
 {
-    while (!uriList.empty()) {
-        const std::size_t end = uriList.find('\n');
-        const std::string_view line = Trimmed(uriList.substr(0, end));
-        uriList.remove_prefix(end == std::string_view::npos ? uriList.size() : end + 1);
-        if (line.empty() || line.front() == '#')
-            continue;
-        const std::string_view encoded = LocalFileUriPath(line, hostName);
-        if (encoded.empty())
-            continue;
+    DroppedPath first;
+    ForEachDroppedFile(uriList, maxBytes, hostName, [&](DroppedPath dropped) {
+        first = std::move(dropped);
+        return false;
+    });
+    return first;
+}
 
-        DroppedPath dropped;
-        for (std::size_t i = 0; i < encoded.size(); ++i) {
-            char byte = encoded[i];
-            if (byte == '%') {
-                const int high = i + 2 < encoded.size() ? HexValue(encoded[i + 1]) : -1;
-                const int low = high >= 0 ? HexValue(encoded[i + 2]) : -1;
-                if (low < 0)
-                    return {DroppedPath::kNotExact, {}};
-                byte = static_cast<char>(high * 16 + low);
-                i += 2;
-            }
-            if (byte == '\0')
-                return {DroppedPath::kNotExact, {}};
-            dropped.path += byte;
-        }
-        if (dropped.path.size() > maxBytes)
-            return {DroppedPath::kTooLong, {}};
-        dropped.status = DroppedPath::kFound;
-        return dropped;
-    }
-    return {};
+std::vector<DroppedPath> DroppedFilePaths(std::string_view uriList, std::size_t maxBytes, std::string_view hostName)
+{
+    std::vector<DroppedPath> all;
+    ForEachDroppedFile(uriList, maxBytes, hostName, [&](DroppedPath dropped) {
+        all.push_back(std::move(dropped));
+        return true;
+    });
+    return all;
 }

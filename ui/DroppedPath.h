@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct DroppedPath
 {
@@ -25,3 +26,7 @@ struct DroppedPath
 // counts: if it can't be given exactly in `maxBytes` bytes, the drop has no
 // usable path rather than a shortened or altered one.
 DroppedPath FirstDroppedFilePath(std::string_view uriList, std::size_t maxBytes, std::string_view hostName);
+
+// Every local file the list names, in its order, each judged as the first
+// one is: a bank panel's drop takes them all.
+std::vector<DroppedPath> DroppedFilePaths(std::string_view uriList, std::size_t maxBytes, std::string_view hostName);

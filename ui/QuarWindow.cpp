@@ -5,6 +5,8 @@
 #include "AboutBox.h"
 #include "Alert.h"
 #include "AudioImport.h"
+#include "BankActions.h"
+#include "BankPanel.h"
 #include "ComboTitles.h"
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
@@ -16,6 +18,7 @@
 #include "WavePreview.h"
 #include "WaveReadout.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -82,6 +85,17 @@ QuarWindow::QuarWindow(QWidget* parent)
     });
     // Play lasts while its shortcut is held: the release may reach any widget.
     qApp->installEventFilter(this);
+    m_bank = new BankActions(
+        {this, [this] { return m_viewOrigin; }, [this] { return TitleOfSelectedItem(*m_ui->popMIDIPort); }},
+        *m_ui->panelBank);
+    m_bank->addMenus(*m_ui->menuBar);
+    connect(m_bank, &BankActions::openInView, this, &QuarWindow::showSlot);
+    connect(m_bank, &BankActions::said, m_ui->statusLine, &StatusLine::say);
+    // A filled slot can be played from the panel, loaded wave or not.
+    connect(&m_bank->model(), &BankModel::dataChanged, this, [this] {
+        if (m_bank->model().filledCount() > 0)
+            m_ui->actionPlay->setEnabled(true);
+    });
     awakeFromNib();
     // From here on a send's lookup and hand-over are answered in the event
     // loop: the window goes on meanwhile.
@@ -160,6 +174,16 @@ void QuarWindow::takeFileList(const QByteArray& uriList)
     m_ui->viewWave->update();
 }
 
+void QuarWindow::openCommandLineFiles(const QByteArray& uriList)
+{
+    const DroppedPath first = FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()),
+                                                   sizeof s_szFileName - 1, QSysInfo::machineHostName().toStdString());
+    if (first.status == DroppedPath::kFound && QByteArray::fromStdString(first.path).toLower().endsWith(".syx"))
+        m_bank->openBankFile(first.path);
+    else
+        takeFileList(uriList);
+}
+
 // Where the last file was, or the working directory.
 QString QuarWindow::lastFolder() const
 {
@@ -193,9 +217,11 @@ void QuarWindow::importTriggered()
 
 void QuarWindow::playTriggered()
 {
-    if (!s_Engine.m_bLoaded || m_preview->Playing())
+    const BankSlot* slot = m_bank->playableSlot();
+    if ((slot == nullptr && !s_Engine.m_bLoaded) || m_preview->Playing())
         return;
-    m_preview->Start(s_Engine.m_anWave, m_playSettings.frequency(), m_playSettings.levelDb);
+    m_preview->Start(slot != nullptr ? slot->wave : s_Engine.m_anWave, m_playSettings.frequency(),
+                     m_playSettings.levelDb);
     m_playing.start();
     // From the menu, or Ctrl+P: then it plays on while the keys are held.
     m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
@@ -253,6 +279,7 @@ void QuarWindow::loadRememberedFile()
 {
     LoadFacts facts;
     if (LoadWaveFileTelling(s_Engine, s_szFileName, facts)) {
+        m_viewOrigin = s_szFileName;
         m_ui->lblWaveInfo->setText(QFile::decodeName(s_szFileName));
         m_ui->btnSend->setEnabled(true);
         m_ui->btnReload->setEnabled(true);
@@ -277,6 +304,32 @@ void QuarWindow::sayLoaded(const LoadFacts& facts)
     m_ui->statusLine->sayLoaded(QFile::decodeName(s_szFileName), s_Engine, facts);
     if (s_Engine.m_bLoaded == 0 && facts.openErrno != 0)
         LogLine("%s: %s (%s)", s_szFileName, s_Engine.m_pszError, std::strerror(facts.openErrno));
+}
+
+void QuarWindow::showSlot(const BankSlot& slot, int waveNumber)
+{
+    std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
+    s_Engine.m_bLoaded = 1;
+    s_Engine.m_bResampled = slot.fitted;
+    s_Engine.m_pszError = "";
+    m_viewOrigin = slot.origin;
+    m_ui->lblWaveInfo->setText(slot.origin == kFromTheSynth
+                                   ? QStringLiteral("Wave %1 from the synth").arg(waveNumber)
+                                   : QFile::decodeName(QByteArray::fromStdString(slot.origin)));
+    m_ui->btnSend->setEnabled(true);
+    m_ui->btnReload->setEnabled(true);
+    m_ui->actionPlay->setEnabled(true);
+    m_sendTo->setEnabled(true);
+    m_readout->setFittedFrom(0);
+    m_ui->viewWave->update();
+}
+
+void QuarWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_bank->mayDiscard())
+        event->accept();
+    else
+        event->ignore();
 }
 
 // The window only ever copies a dropped file. A drag whose source offers no

@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 
+class BankActions;
+struct BankSlot;
 class QMimeData;
 class SendToMenu;
 class WavePreview;
@@ -46,6 +48,9 @@ public:
     // A file list as a drop brings it (text/uri-list), taken as its drop
     // would be: the command line's files end here.
     void takeDroppedFileList(const QByteArray& uriList) { takeFileList(uriList); }
+    // The files a file manager's Open With names: a .syx bank opens in the
+    // bank panel, anything else is taken as a drop of it.
+    void openCommandLineFiles(const QByteArray& uriList);
 
 public slots:
     void reloadClicked();
@@ -65,6 +70,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // An unsaved bank is never closed in silence.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void awakeFromNib();
@@ -77,6 +84,9 @@ private:
     void loadRememberedFile();
     void sendTo(const std::optional<std::string>& portTitle);
     void sayLoaded(const LoadFacts& facts);
+    // A bank slot opened in the big view: as a successful drop leaves the
+    // window, Reload still tied to the remembered file.
+    void showSlot(const BankSlot& slot, int waveNumber);
 
     std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
@@ -87,4 +97,6 @@ private:
     PlaySettings m_playSettings;  // for the session
     SendToMenu* m_sendTo;
     WaveReadout* m_readout;
+    BankActions* m_bank;
+    std::string m_viewOrigin;  // where the big view's wave came from
 };

@@ -1,11 +1,9 @@
 #include "SendToMenu.h"
 
 #include "DestinationDirectory.h"
+#include "PortWatch.h"
 
 #include <QPointer>
-#include <QSocketNotifier>
-
-#include <sys/eventfd.h>
 
 SendToMenu::SendToMenu(QWidget* parent) : QMenu(QStringLiteral("Send &To"), parent)
 {
@@ -25,16 +23,14 @@ SendToMenu::~SendToMenu() = default;
 // and the idle window is told of nothing.
 void SendToMenu::watch(bool open)
 {
-    MIDIServiceWatchPorts(open);
-    if (m_changed)
-        return;
-    m_changed = std::make_unique<QSocketNotifier>(MIDIServicePortsChangedFd(), QSocketNotifier::Read);
-    connect(m_changed.get(), &QSocketNotifier::activated, this, [this] {
-        eventfd_t ignored;
-        ::eventfd_read(MIDIServicePortsChangedFd(), &ignored);
-        if (isVisible())
-            list();
-    });
+    PortWatch& ports = PortWatch::instance();
+    if (open) {
+        ports.hold();
+        connect(&ports, &PortWatch::changed, this, &SendToMenu::list, Qt::UniqueConnection);
+    } else {
+        disconnect(&ports, &PortWatch::changed, this, &SendToMenu::list);
+        ports.release();
+    }
 }
 
 // Asked afresh and answered from the event loop, so a system that is slow

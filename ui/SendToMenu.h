@@ -9,11 +9,8 @@
 
 #include <QMenu>
 
-#include <memory>
 #include <string>
 #include <vector>
-
-class QSocketNotifier;
 
 class SendToMenu : public QMenu
 {
@@ -31,6 +28,4 @@ private:
     void list();
     void fill(const std::vector<ListedPort>& ports);
     void watch(bool open);
-
-    std::unique_ptr<QSocketNotifier> m_changed;
 };

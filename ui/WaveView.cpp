@@ -37,22 +37,30 @@ void WaveView::showSamples(const std::int16_t* samples)
     update();
 }
 
+void PaintWave(QPainter& painter, const QRect& field, const std::int16_t* samples, bool fitted)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(field, WaveView::kBackground);
+    if (samples != nullptr) {
+        painter.setClipRect(field);
+        painter.setTransform(WaveSpace(field.size()) * QTransform::fromTranslate(field.x(), field.y()), true);
+        for (int i = 0; i < 128; ++i) {
+            // Two units wide: each bar also covers the next sample's column,
+            // whose own bar is drawn over it; the last one runs past the edge.
+            const double v = samples[i];
+            painter.fillRect(QRectF(i, v >= 0 ? 0.0 : v, 2.0, std::abs(v)), Qt::black);
+        }
+        if (fitted)
+            painter.fillRect(QRectF(3.0, 27000.0, 2.0, 2000.0), Qt::red);
+    }
+    painter.restore();
+}
+
 void WaveView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(rect(), kBackground);
-    if (s_Engine.m_bLoaded == 0 && m_samples == nullptr)
-        return;
-    const std::int16_t* samples = m_samples != nullptr ? m_samples : s_Engine.m_anWave;
-
-    painter.setTransform(WaveSpace(size()));
-    for (int i = 0; i < 128; ++i) {
-        // Two units wide: each bar also covers the next sample's column,
-        // whose own bar is drawn over it; the last one runs past the edge.
-        const double v = samples[i];
-        painter.fillRect(QRectF(i, v >= 0 ? 0.0 : v, 2.0, std::abs(v)), Qt::black);
-    }
-    if (m_samples == nullptr && s_Engine.m_bResampled != 0)
-        painter.fillRect(QRectF(3.0, 27000.0, 2.0, 2000.0), Qt::red);
+    const bool engine = m_samples == nullptr;
+    const std::int16_t* samples = engine ? (s_Engine.m_bLoaded != 0 ? s_Engine.m_anWave : nullptr) : m_samples;
+    PaintWave(painter, rect(), samples, engine && s_Engine.m_bResampled != 0);
 }

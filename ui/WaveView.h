@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+class QPainter;
+
 class WaveView : public QWidget
 {
     Q_OBJECT
@@ -28,3 +30,8 @@ protected:
 private:
     const std::int16_t* m_samples = nullptr;
 };
+
+// How the view draws a wave, into `field` of any size: the blue field and,
+// given samples, their bars and, when `fitted`, the red mark. The bank's
+// slot pictures are drawn by it too.
+void PaintWave(QPainter& painter, const QRect& field, const std::int16_t* samples, bool fitted);

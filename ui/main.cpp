@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
         // dropped, once the window is up.
         const QByteArray files = CommandLineUriList(argc, argv);
         if (!files.isEmpty())
-            QTimer::singleShot(0, &window, [&window, files] { window.takeDroppedFileList(files); });
+            QTimer::singleShot(0, &window, [&window, files] { window.openCommandLineFiles(files); });
         if (TerminationSignal() == 0)
             status = app.exec();
     }

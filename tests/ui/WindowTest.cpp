@@ -409,10 +409,11 @@ TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
 {
     midi->AddDestination(std::string(60, 'P'), "Model");
     QWidget& window = Window();
-    EXPECT_EQ(window.minimumSize(), QSize(420, 260));
-    const char* const names[] = {"menuBar",        "lblWaveInfo", "viewWave",  "lblPortCaption", "popMIDIPort",
-                                 "lblWaveCaption", "popWaveNum",  "btnReload", "btnSend",        "statusLine"};
-    for (const QSize size : {QSize(420, 260), QSize(480, 280), QSize(560, 400)}) {
+    EXPECT_EQ(window.minimumSize(), QSize(420, 340));
+    const char* const names[] = {"menuBar",        "lblWaveInfo", "viewWave",       "panelBank",
+                                 "lblPortCaption", "popMIDIPort", "lblWaveCaption", "popWaveNum",
+                                 "btnReload",      "btnSend",     "statusLine"};
+    for (const QSize size : {QSize(420, 340), QSize(480, 400), QSize(560, 560)}) {
         window.resize(size);
         QApplication::processEvents();
         std::vector<std::pair<std::string, QRect>> placed;

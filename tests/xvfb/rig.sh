@@ -5,7 +5,16 @@
 #   poll N CMD...          CMD every 50 ms until it succeeds, at most N times
 # At exit everything started is stopped by its pid, Xvfb last.
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# The window's own words go with a failure: they say what it made of the input.
+fail() {
+  echo "FAIL: $*" >&2
+  for said in "${work:-}/app.out" "${work:-}/app.err"; do
+    [ -s "$said" ] && { echo "--- $(basename "$said"):" >&2; tail -n 20 "$said" >&2; }
+  done
+  # The whole screen: an alert or question stands beside the window.
+  [ -n "${out_dir:-}" ] && [ -n "${DISPLAY:-}" ] && mkdir -p "$out_dir" && import -window root "$out_dir/failed.png" 2>/dev/null
+  exit 1
+}
 
 for tool in Xvfb xwininfo xprop xdotool import convert; do
   command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh test"

@@ -6,7 +6,10 @@
 # at once. Named on the command line, the file opens as its drop did. It
 # must appear within APPEAR_LIMIT_MS (default 10000).
 #
-#   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR
+# Given QWDUMP, a bank of 32 it packs, dragged onto the bank panel, fills
+# its slots, pictured in OUT_DIR/window-bank.png.
+#
+#   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR [QWDUMP]
 set -euo pipefail
 
 app=$1 drag_source=$2 out_dir=$5
@@ -83,6 +86,24 @@ poll 60 unmarked "$work/other.png" || fail "opening $other_wav did not draw it w
 looks_like() { shot "$2" && same "$1" "$2"; }
 open_with_keys "$wav"
 poll 60 looks_like "$drop_shot" "$work/opened.png" || fail "opening $wav looks other than its drop"
+# A bank dropped on the panel, below the big view: its 32 pictures drawn.
+if [ -n "${6:-}" ]; then
+  "$6" morph "$wav" "$other_wav" --steps 30 -o "$work/morph/" >/dev/null || fail "qwdump morph failed"
+  "$6" pack "$work"/morph/*.wav --wave 97 -o "$work/bank.syx" >/dev/null || fail "qwdump pack failed"
+  kill "${rig_pids[1]}" && poll 100 hidden "QWD drag source" || fail "the first drag source stayed"
+  rig_spawn bank_source "$drag_source" "$work/bank.syx" 760 600 copy
+  wait_viewable "QWD drag source"
+  target_y=$(($(window_field "$title" "Absolute upper-left Y") + $(window_field "$title" Height) * 3 / 4))
+  for attempt in 1 2 3; do
+    [ "$(drag_into_window bank_source)" = "drag ended: copy" ] && break
+    [ "$attempt" = 3 ] && fail "the panel never accepted the bank: $(tail -n1 "$work/bank_source.out")"
+  done
+  kill "${rig_pids[-1]}" 2>/dev/null || true
+  bank_shot="$out_dir/window-bank.png"
+  filled() { shot "$1" && [ "$(count_colour "$1" '#000000')" -gt "$(count_colour "$drop_shot" '#000000')" ]; }
+  poll 60 filled "$bank_shot" || fail "no slot pictures drawn after the bank's drop"
+fi
+
 start=$(ms)
 xdotool windowfocus --sync "$window" key ctrl+q
 quit() { ! kill -0 "${rig_pids[0]}" 2>/dev/null; }

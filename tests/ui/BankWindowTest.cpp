@@ -1,0 +1,336 @@
+// The bank in the window, offscreen: opened, filled by drops, undone, saved,
+// and asked about before unsaved changes go.
+
+#include "BankActions.h"
+#include "BankPanel.h"
+#include "JackRig.h"
+#include "LoadMessages.h"
+#include "MemoryBackend.h"
+#include "MessageBoxAlert.h"
+#include "MidiRig.h"
+#include "MonoWav.h"
+#include "QuarWindow.h"
+#include "ReceiveDialog.h"
+#include "Wavetables.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#if QWD_WITH_JACK
+#include "JackBackend.h"
+#endif
+
+namespace {
+
+class BankWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        midi = &UseOnlyBackend<MemoryBackend>();
+        InstallMessageBoxAlerts();
+        s_Engine = CEngine();
+        std::memset(s_szFileName, 0, sizeof s_szFileName);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { Answer(); });
+        m_poll.start(10);
+    }
+    // Once the destinations are set up.
+    void Open()
+    {
+        window = std::make_unique<QuarWindow>();
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        panel = window->findChild<BankPanel*>("panelBank");
+    }
+    void TearDown() override
+    {
+        answer = QMessageBox::Discard;
+        window.reset();
+        SetAlertPresenter(nullptr);
+        MIDIServiceShutDown();
+    }
+
+    QAction& Action(const char* name) { return *window->findChild<QAction*>(name); }
+
+    std::string WriteWave(const std::string& name, char fill)
+    {
+        const std::vector<std::int16_t> samples(128, static_cast<std::int16_t>(fill * 0x101));
+        return dir.Write(name, MonoWavBytes(samples.data(), 128));
+    }
+    // The messages of these waves, one after another, as a .syx bank holds them.
+    std::string Bank(const std::vector<std::pair<std::string, int>>& waves)
+    {
+        std::string bytes;
+        for (const auto& [path, wave] : waves) {
+            const std::vector<std::uint8_t> message = Message(path, wave);
+            bytes.append(message.begin(), message.end());
+        }
+        return bytes;
+    }
+
+    bool DropOnSlot(int slot, const std::vector<std::string>& paths, Qt::DropActions offered = Qt::CopyAction)
+    {
+        QByteArray list;
+        for (const std::string& path : paths)
+            list += "file://" + QByteArray::fromStdString(path) + "\r\n";
+        QMimeData mime;
+        mime.setData("text/uri-list", list);
+        const QPoint at = panel->visualRect(panel->model()->index(slot, 0)).center();
+        QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(panel->viewport(), &enter);
+        QDropEvent drop(at, offered, &mime, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted())
+            QApplication::sendEvent(panel->viewport(), &drop);
+        return drop.isAccepted();
+    }
+
+    // Every slot that says more than "empty", as "Wave N: TEXT", and the stack's undo text.
+    std::string Slots()
+    {
+        std::string shown;
+        for (int row = 0; row < 32; ++row) {
+            const QModelIndex index = panel->model()->index(row, 0);
+            const QString text = index.data().toString();
+            if (!text.endsWith(" empty"))
+                shown += index.data(Qt::AccessibleTextRole).toString().toStdString() + ": " + text.toStdString() + " " +
+                         index.data(Qt::AccessibleDescriptionRole).toString().toStdString() + "\n";
+        }
+        return shown;
+    }
+
+    MemoryBackend* midi = nullptr;
+    TempDir dir;
+    std::unique_ptr<QuarWindow> window;
+    BankPanel* panel = nullptr;
+    QStringList alerts;  // and questions
+    QString nextFile;    // typed into the next file dialog; empty: it is cancelled
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;  // to questions
+
+private:
+    void Answer()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible())
+            return;
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            alerts << files->windowTitle();
+            if (nextFile.isEmpty())
+                return files->reject();
+            files->findChild<QLineEdit*>("fileNameEdit")->setText(nextFile);
+            nextFile.clear();
+            return static_cast<QDialog*>(files)->accept();
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr)
+            return;
+        alerts << box->text();
+        EXPECT_EQ(box->windowTitle(), "Quarven Wave Dump");
+        if (box->buttons().size() == 1)
+            return box->buttons().first()->click();
+        box->button(answer)->click();
+    }
+
+    QTimer m_poll;
+};
+
+TEST_F(BankWindowTest, OpensABankFillsSlotsByDropsUndoesAndSavesWhatIsShown)
+{
+    Open();
+    const std::string saw = WriteWave("saw.wav", 0x30);
+    const std::string square = WriteWave("square.wav", 0x50);
+    const std::string bank = dir.Write("in.syx", Bank({{saw, 97}, {square, 101}, {saw, 128}}));
+    nextFile = QString::fromStdString(bank);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Slots(), "Wave 97: 97 in.syx in.syx\nWave 101: 101 in.syx in.syx\nWave 128: 128 in.syx in.syx\n");
+
+    // Two files dropped on 101 fill it and 102, as the window loads them.
+    EXPECT_TRUE(DropOnSlot(4, {square, saw}));
+    EXPECT_EQ(Slots(), "Wave 97: 97 in.syx in.syx\nWave 101: 101 square.wav square.wav, changed\n"
+                       "Wave 102: 102 saw.wav saw.wav, changed\nWave 128: 128 in.syx in.syx\n");
+    // A drop past 128 and a file that fails change nothing, each said.
+    const std::string bad = dir.Write("bad.wav", "RIFX, not a wave");
+    EXPECT_TRUE(DropOnSlot(31, {saw, square}));
+    EXPECT_TRUE(DropOnSlot(0, {saw, bad}));
+    EXPECT_EQ(alerts.mid(1), (QStringList{"2 waves from wave 128 would end at wave 129, past 128; nothing done",
+                                          QString::fromStdString(bad) + ": " + LoadMessages::kNotWav}));
+    EXPECT_FALSE(DropOnSlot(0, {saw}, Qt::MoveAction)) << "copy-only, as the window";
+    EXPECT_EQ(Slots().substr(0, 26), "Wave 97: 97 in.syx in.syx\n");
+
+    // Undo takes the drop back; redo puts it in again.
+    Action("actionUndo").trigger();
+    EXPECT_EQ(Slots(), "Wave 97: 97 in.syx in.syx\nWave 101: 101 in.syx in.syx\nWave 128: 128 in.syx in.syx\n");
+    window->activateWindow();  // again, once the alerts have gone
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Slots().substr(26, 44), "Wave 101: 101 square.wav square.wav, changed");
+
+    // Saved in wave order; then closing asks nothing.
+    alerts.clear();
+    nextFile = dir.path().c_str() + QStringLiteral("/out.syx");
+    Action("actionSaveBank").trigger();
+    EXPECT_EQ(ReadWholeFile(dir.File("out.syx")), Bank({{saw, 97}, {square, 101}, {saw, 102}, {saw, 128}}));
+    // Open With on a bank opens it in the panel.
+    window->openCommandLineFiles(QUrl::fromLocalFile(QString::fromStdString(dir.File("out.syx"))).toEncoded());
+    EXPECT_EQ(Slots().substr(0, 28), "Wave 97: 97 out.syx out.syx\n");
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(alerts, QStringList{"Save Bank"});
+}
+
+TEST_F(BankWindowTest, AnUnsavedBankIsNeverLostInSilenceAndABadBankChangesNothing)
+{
+    Open();
+    const std::string saw = WriteWave("saw.wav", 0x30);
+    EXPECT_TRUE(DropOnSlot(2, {saw}));
+    answer = QMessageBox::Cancel;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    std::string bad = Bank({{saw, 97}});
+    bad[7] = '\x80';
+    nextFile = QString::fromStdString(dir.Write("bad.syx", bad));
+    answer = QMessageBox::Discard;
+    Action("actionOpenBank").trigger();
+    EXPECT_EQ(alerts, (QStringList{"The bank has changes that are not saved.",
+                                   "The bank has changes that are not saved.", "Open Bank",
+                                   QString::fromStdString(dir.File("bad.syx")) +
+                                       ": byte 7: 80 inside a wave dump message, where every byte is below 80"}));
+    EXPECT_EQ(Slots(), "Wave 99: 99 saw.wav saw.wav, changed\n");
+}
+
+TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFileStays)
+{
+    midi->AddDestination("Synth", "S-1");
+    Open();
+    const std::string saw = WriteWave("saw.wav", 0x30);
+    const std::string square = WriteWave("square.wav", 0x50);
+    EXPECT_TRUE(DropOnSlot(5, {saw}));
+    // A drop on the window itself still loads the big view.
+    window->takeDroppedFileList(QByteArray::fromStdString("file://" + square + "\r\n"));
+    panel->setFocus();
+    panel->setCurrentIndex(panel->model()->index(5, 0));
+    QTest::keyClick(panel, Qt::Key_Return);
+    EXPECT_EQ(window->findChild<QLabel*>("lblWaveInfo")->text().toStdString(), saw);
+    EXPECT_EQ(window->findChild<QComboBox*>("popWaveNum")->currentText(), "97") << "the popup stays the user's";
+    EXPECT_EQ(std::string(s_szFileName), square);
+    window->findChild<QPushButton*>("btnSend")->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 1; }, 3000));
+    EXPECT_EQ(midi->Sends()[0].bytes, Message(saw, 97));
+    midi->CompleteAll();
+    // The big view's wave into another slot.
+    QTest::keyClick(panel, Qt::Key_Right);
+    QTest::keyClick(panel, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(Slots(), "Wave 102: 102 saw.wav saw.wav, changed\nWave 103: 103 saw.wav saw.wav, changed\n");
+
+    // A table of 64 frames from the first slot on: frames 1, 3, ... 31, 34, ... 64, as qwdump fit takes them.
+    panel->setCurrentIndex(panel->model()->index(0, 0));
+    nextFile = QString::fromStdString(dir.Write("table.wav", WavetableBytes(64, 256, "clm ")));
+    QTest::keyClick(panel, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    const BankModel& bank = window->findChild<BankActions*>()->model();
+    EXPECT_EQ(bank.filledCount(), 32);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(1).wave, 2), 1);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(16).wave, 33), 1);
+    EXPECT_EQ(alerts, QStringList{"Import Wavetable"});
+    // Play takes the selected slot while the panel has focus, the big view's wave otherwise.
+    auto* actions = window->findChild<BankActions*>();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    panel->setFocus();
+    panel->setCurrentIndex(panel->model()->index(16, 0));
+    EXPECT_EQ(actions->playableSlot(), &bank.slotAt(16));
+    window->findChild<QWidget*>("viewWave")->setFocus();
+    EXPECT_EQ(actions->playableSlot(), nullptr);
+}
+
+}  // namespace
+
+#if QWD_WITH_JACK
+// With a private JACK server: the bank goes out to a receiver whole, comes
+// back from a sending client, and is verified with one slot changed.
+TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
+{
+    SKIP_WITHOUT_PRIVATE_SHM();
+    const PrivateJackServer server(dir.File("jackd.log"));
+    const MidiDump monitor(server, dir.File("dump.log"));
+    std::optional<JackSender> synth;
+    UseOnlyBackend<JackBackend>("qwd-test");
+    Open();
+    std::vector<std::pair<std::string, int>> waves;
+    for (int wave = 97; wave <= 128; ++wave)
+        waves.emplace_back(WriteWave("w" + std::to_string(wave) + ".wav", static_cast<char>(wave - 90)), wave);
+    const std::string bytes = Bank(waves);
+    nextFile = QString::fromStdString(dir.Write("bank.syx", bytes));
+    Action("actionOpenBank").trigger();
+
+    // All 32 arrive, byte for byte, each slot marked sent.
+    window->findChild<BankActions*>()->setSendGap(std::chrono::milliseconds(0));
+    QStringList progress;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* dialog = window->findChild<QLabel*>("sendProgress"); dialog && !progress.contains(dialog->text()))
+            progress << dialog->text();
+    });
+    watch.start(1);
+    Action("actionSendBank").trigger();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return monitor.Events().size() >= 32 && !window->findChild<QLabel*>("sendProgress"); }, 20000));
+    MidiDump::EventList sent;
+    for (const auto& [path, wave] : waves)
+        sent.push_back(Message(path, wave));
+    EXPECT_EQ(monitor.Events(), sent);
+    EXPECT_TRUE(progress.contains("Sending wave 101 (5 of 32)")) << progress.join(", ").toStdString();
+    EXPECT_EQ(panel->model()->index(31, 0).data(Qt::AccessibleDescriptionRole).toString(), "bank.syx, sent");
+    const auto* statusLine = window->findChild<QStatusBar*>("statusLine");
+    EXPECT_EQ(statusLine->currentMessage(),
+              "Sent 32 waves to " + window->findChild<QComboBox*>("popMIDIPort")->currentText());
+
+    // Received from the synth: every slot filled, one undo step.
+    const auto listen = [&](const char* action) {
+        Action(action).trigger();
+        auto* dialog = window->findChild<ReceiveDialog*>();
+        auto* sources = dialog->findChild<QComboBox*>();
+        // The synth plugged in while the dialog is open joins the list.
+        if (!synth)
+            synth.emplace("synth");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sources->findText("out (synth)") >= 0; }, 5000));
+        sources->setCurrentText("out (synth)");
+        QPushButton* listenButton = nullptr;
+        QPushButton* stopButton = nullptr;
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            (button->text() == "&Listen" ? listenButton : button->text() == "&Stop" ? stopButton : button) = button;
+        listenButton->click();
+        auto* status = dialog->findChild<QLabel*>("receiveStatus");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Listening"); }, 5000));
+        QTest::qWait(500);  // connected to the synth's port
+        synth->Play(std::vector<std::vector<std::uint8_t>>(sent.begin(), sent.end()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Received 32 waves"); }, 10000));
+        stopButton->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return listenButton->isEnabled(); }, 5000));
+        const std::string said = status->text().toStdString();
+        dialog->close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->findChild<ReceiveDialog*>() == nullptr; }, 5000));
+        return said;
+    };
+    Action("actionUndo").trigger();  // the opened bank undone: all empty
+    EXPECT_EQ(listen("actionReceive"), "Received 32 waves");
+    EXPECT_EQ(statusLine->currentMessage(), "Received 32 waves from out (synth)");
+    EXPECT_EQ(panel->model()->index(7, 0).data().toString(), "104 from the synth");
+    EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, received");
+    Action("actionUndo").trigger();
+    EXPECT_EQ(panel->model()->index(7, 0).data().toString(), "104 empty");
+    Action("actionRedo").trigger();
+
+    // Verified with wave 104 changed: that slot differs, the rest are the same.
+    EXPECT_TRUE(DropOnSlot(7, {waves[0].first}));
+    EXPECT_EQ(listen("actionVerify"),
+              "Received 32 waves\n31 of 32 waves on the synth match the bank; wave 104 differs");
+    EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(),
+              "w97.wav, differs on the synth");
+    EXPECT_EQ(panel->model()->index(8, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, same");
+    EXPECT_EQ(statusLine->currentMessage(), "31 of 32 waves on the synth match the bank; wave 104 differs");
+    EXPECT_TRUE(alerts.mid(1).empty()) << alerts.join("\n").toStdString();
+}
+#endif

@@ -1,0 +1,436 @@
+#include "BankActions.h"
+
+#include "Alert.h"
+#include "BankComparison.h"
+#include "BankEdit.h"
+#include "BankPanel.h"
+#include "BankSend.h"
+#include "DroppedPath.h"
+#include "Engine.h"
+#include "InputFile.h"
+#include "MessageBoxAlert.h"
+#include "MonoWav.h"
+#include "ReceiveDialog.h"
+#include "SyxFile.h"
+#include "WaveDump.h"
+#include "WaveDumpBank.h"
+#include "WaveFolder.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSysInfo>
+#include <QUndoStack>
+
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+constexpr char kBankFilter[] = "SysEx banks (*.syx *.SYX);;All files (*)";
+constexpr char kAudioFilter[] =
+    "Audio files (*.wav *.WAV *.aif *.aiff *.flac *.ogg *.opus *.mp3 *.caf *.w64);;All files (*)";
+
+QString Decoded(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string Encoded(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+void Alert(const std::string& message)
+{
+    RunAlertPanel(message.c_str());
+}
+
+QAction* AddAction(QMenu& menu, const char* name, const QString& text, const QKeySequence& shortcut)
+{
+    QAction* action = menu.addAction(text);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    return action;
+}
+
+}  // namespace
+
+BankActions::BankActions(Window window, BankPanel& panel)
+    : QObject(window.widget), m_window(std::move(window)), m_panel(panel), m_undo(new QUndoStack(this)),
+      m_gap(BankSend::kDefaultGap)
+{
+    m_panel.setBank(&m_model);
+    connect(&m_panel, &BankPanel::filesDropped, this, &BankActions::takeDrop);
+    connect(&m_panel, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        const BankSlot& slot = m_model.slotAt(index.row());
+        if (slot.filled)
+            emit openInView(slot, WaveOfSlot(index.row()));
+    });
+}
+
+BankActions::~BankActions() = default;
+
+void BankActions::addMenus(QMenuBar& bar)
+{
+    const QList<QAction*> menus = bar.actions();
+    auto* edit = new QMenu(QStringLiteral("&Edit"), &bar);
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    bar.insertMenu(menus.size() > 1 ? menus[1] : nullptr, edit);
+    QAction* undo = m_undo->createUndoAction(edit);
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    QAction* redo = m_undo->createRedoAction(edit);
+    redo->setObjectName(QStringLiteral("actionRedo"));
+    redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    edit->addAction(undo);
+    edit->addAction(redo);
+
+    // After the Wave menu, before any that follow it (Help).
+    auto* bank = new QMenu(QStringLiteral("&Bank"), &bar);
+    bank->setObjectName(QStringLiteral("menuBank"));
+    QAction* beforeBank = nullptr;
+    const QList<QAction*> all = bar.actions();
+    for (int i = 0; i + 1 < all.size(); ++i)
+        if (all[i]->menu() != nullptr && all[i]->menu()->objectName() == QLatin1String("menuWave"))
+            beforeBank = all[i + 1];
+    bar.insertMenu(beforeBank, bank);
+    m_openBank =
+        AddAction(*bank, "actionOpenBank", QStringLiteral("&Open Bank…"), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+    m_importTable = AddAction(*bank, "actionImportTable", QStringLiteral("&Import Wavetable…"),
+                              QKeySequence(QStringLiteral("Ctrl+Shift+I")));
+    m_putWave =
+        AddAction(*bank, "actionPutWave", QStringLiteral("&Put Wave in Slot"), QKeySequence(QStringLiteral("Ctrl+B")));
+    bank->addSeparator();
+    m_saveBank = AddAction(*bank, "actionSaveBank", QStringLiteral("&Save Bank As…"),
+                           QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    m_exportWaves = AddAction(*bank, "actionExportWaves", QStringLiteral("&Export Waves…"), QKeySequence());
+    bank->addSeparator();
+    m_sendBank = AddAction(*bank, "actionSendBank", QStringLiteral("Se&nd Bank"),
+                           QKeySequence(QStringLiteral("Ctrl+Shift+Return")));
+    m_receive = AddAction(*bank, "actionReceive", QStringLiteral("&Receive from Synth…"),
+                          QKeySequence(QStringLiteral("Ctrl+R")));
+    m_verify = AddAction(*bank, "actionVerify", QStringLiteral("&Verify Against Synth…"),
+                         QKeySequence(QStringLiteral("Ctrl+Shift+R")));
+    connect(m_importTable, &QAction::triggered, this, &BankActions::importWavetable);
+    connect(m_sendBank, &QAction::triggered, this, &BankActions::sendBank);
+    connect(m_receive, &QAction::triggered, this, &BankActions::receive);
+    connect(m_verify, &QAction::triggered, this, &BankActions::verify);
+    connect(m_openBank, &QAction::triggered, this, &BankActions::openBank);
+    connect(m_putWave, &QAction::triggered, this, &BankActions::putViewWave);
+    connect(m_saveBank, &QAction::triggered, this, &BankActions::saveBankAs);
+    connect(m_exportWaves, &QAction::triggered, this, &BankActions::exportWaves);
+}
+
+bool BankActions::unsaved() const
+{
+    return !m_undo->isClean();
+}
+
+bool BankActions::mayDiscard()
+{
+    if (!unsaved())
+        return true;
+    QMessageBox box(QMessageBox::Question, kAlertTitle, QStringLiteral("The bank has changes that are not saved."),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_window.widget);
+    box.setInformativeText(QStringLiteral("Save them first?"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return saveBankAs();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const BankSlot* BankActions::playableSlot() const
+{
+    if (!m_panel.hasFocus())
+        return nullptr;
+    const BankSlot& slot = m_model.slotAt(m_panel.selectedSlot());
+    return slot.filled ? &slot : nullptr;
+}
+
+QString BankActions::folder() const
+{
+    return m_bankPath.empty() ? QString() : QFileInfo(Decoded(m_bankPath)).path();
+}
+
+void BankActions::fill(int first, std::vector<BankSlot> range, const QString& what)
+{
+    m_undo->push(new BankEdit(m_model, first, std::move(range), what));
+}
+
+void BankActions::openBank()
+{
+    if (!mayDiscard())
+        return;
+    const QString chosen =
+        QFileDialog::getOpenFileName(m_window.widget, QStringLiteral("Open Bank"), folder(), kBankFilter);
+    if (!chosen.isEmpty())
+        openBankFile(Encoded(chosen));
+}
+
+// Each well-formed wave dump fills its own slot, the others are emptied; a
+// bank that does not read changes nothing.
+bool BankActions::openBankFile(const std::string& path)
+{
+    InputFile input(path);
+    std::vector<SysexMessage> messages;
+    ReadNotes notes;
+    if (!input.ReadSyx(messages, notes)) {
+        Alert(notes.failure);
+        return false;
+    }
+    std::vector<BankSlot> range(BankModel::kSlots);
+    for (const SysexMessage& message : messages)
+        range[static_cast<std::size_t>(SlotOfWave(WaveDump::WaveNumberOf(message.data())))] =
+            BankSlot::FromMessage(message.data(), path, BankSlot::kNone);
+    fill(0, std::move(range), QStringLiteral("Open Bank"));
+    m_undo->setClean();
+    m_bankPath = path;
+    return true;
+}
+
+// A .syx bank opens; WAV files fill `slot` and those after it, in the list's
+// order, each loaded as the window loads a drop. Nothing changes unless all load.
+void BankActions::takeDrop(int slot, const QByteArray& uriList)
+{
+    const std::vector<DroppedPath> dropped = DroppedFilePaths(std::string_view(uriList.constData(), uriList.size()),
+                                                              PATH_MAX - 1, QSysInfo::machineHostName().toStdString());
+    if (dropped.empty())
+        return;
+    for (const DroppedPath& file : dropped) {
+        if (file.status == DroppedPath::kTooLong)
+            return Alert("The dropped file was not loaded: its path is too long.");
+        if (file.status == DroppedPath::kNotExact)
+            return Alert("The dropped file was not loaded: its path can't be passed on exactly as a file name.");
+    }
+    if (InputFile(dropped.front().path).IsSyx()) {
+        if (mayDiscard())
+            openBankFile(dropped.front().path);
+        return;
+    }
+    const int firstWave = WaveOfSlot(slot);
+    if (const std::string overflow = BankOverflow(firstWave, firstWave + static_cast<int>(dropped.size()));
+        !overflow.empty())
+        return Alert(overflow);
+    std::vector<BankSlot> range;
+    for (const DroppedPath& file : dropped) {
+        CEngine engine;
+        if (!engine.LoadWaveFile(file.path.c_str()))
+            return Alert(file.path + ": " + engine.m_pszError);
+        BankSlot filled;
+        filled.filled = true;
+        std::copy(std::begin(engine.m_anWave), std::end(engine.m_anWave), filled.wave);
+        filled.fitted = engine.m_bResampled != 0;
+        filled.origin = file.path;
+        filled.state = BankSlot::kChanged;
+        range.push_back(filled);
+    }
+    fill(slot, std::move(range), dropped.size() == 1 ? QStringLiteral("Drop a Wave") : QStringLiteral("Drop Waves"));
+}
+
+void BankActions::putViewWave()
+{
+    if (s_Engine.m_bLoaded == 0)
+        return Alert("There is no wave to put in the slot: open or drop a WAV file first.");
+    BankSlot slot;
+    slot.filled = true;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), slot.wave);
+    slot.fitted = s_Engine.m_bResampled != 0;
+    slot.origin = m_window.viewOrigin();
+    slot.state = BankSlot::kChanged;
+    fill(m_panel.selectedSlot(), {slot}, QStringLiteral("Put Wave in Slot"));
+}
+
+bool BankActions::saveBankAs()
+{
+    if (m_model.filledCount() == 0) {
+        Alert("The bank is empty: there is nothing to save.");
+        return false;
+    }
+    const QString suggested = m_bankPath.empty() ? QStringLiteral("bank.syx") : Decoded(m_bankPath);
+    const QString chosen =
+        QFileDialog::getSaveFileName(m_window.widget, QStringLiteral("Save Bank"), suggested, kBankFilter);
+    if (chosen.isEmpty())
+        return false;
+    const std::string path = Encoded(chosen);
+    std::vector<SysexMessage> messages;
+    for (auto& [wave, message] : m_model.messages())
+        messages.push_back(std::move(message));
+    if (std::string error; !WriteSyxFile(path, messages, error)) {
+        Alert("The bank was not saved: " + path + ": " + error);
+        return false;
+    }
+    m_undo->setClean();
+    m_bankPath = path;
+    return true;
+}
+
+// Each filled slot as wave-NNN.wav, as unpack writes them: all or none.
+void BankActions::exportWaves()
+{
+    if (m_model.filledCount() == 0)
+        return Alert("The bank is empty: there are no waves to export.");
+    const QString chosen = QFileDialog::getExistingDirectory(m_window.widget, QStringLiteral("Export Waves"), folder());
+    if (chosen.isEmpty())
+        return;
+    const std::string dir = Encoded(chosen);
+    std::vector<WaveFile> files;
+    int existing = 0;
+    for (int i = 0; i < BankModel::kSlots; ++i) {
+        const BankSlot& slot = m_model.slotAt(i);
+        if (!slot.filled)
+            continue;
+        char name[16];
+        std::snprintf(name, sizeof name, "wave-%03d.wav", WaveOfSlot(i));
+        files.push_back({dir + "/" + name, MonoWavBytes(slot.wave, 128)});
+        existing += QFileInfo::exists(Decoded(files.back().path));
+    }
+    if (existing > 0 && QMessageBox::question(m_window.widget, kAlertTitle,
+                                              QStringLiteral("%1 of the %2 wave files are in %3 already. Replace them?")
+                                                  .arg(existing)
+                                                  .arg(files.size())
+                                                  .arg(chosen)) != QMessageBox::Yes)
+        return;
+    if (std::string error; !WriteWaveFolder(dir, files, existing > 0, error))
+        Alert("The waves were not exported: " + error);
+}
+
+// A table's frames go to the slots from the selected one on, spread as
+// qwdump fit spreads them; a single cycle fills the selected slot. The fit
+// module is opened on the first import.
+void BankActions::importWavetable()
+{
+    const QString chosen =
+        QFileDialog::getOpenFileName(m_window.widget, QStringLiteral("Import Wavetable"), folder(), kAudioFilter);
+    if (chosen.isEmpty())
+        return;
+    const std::string path = Encoded(chosen);
+    FittedTable table;
+    ReadNotes notes;
+    if (!FitFile(path, FitRequest(), table, notes))
+        return Alert(notes.failure);
+    const int first = m_panel.selectedSlot();
+    const int firstWave = WaveOfSlot(first);
+    if (const std::string overflow = BankOverflow(firstWave, firstWave + static_cast<int>(table.frames.size()));
+        !overflow.empty())
+        return Alert(overflow);
+    std::vector<BankSlot> range;
+    for (const FittedFrame& frame : table.frames) {
+        BankSlot slot;
+        slot.filled = true;
+        std::copy(std::begin(frame.samples), std::end(frame.samples), slot.wave);
+        slot.fitted = table.frameSize != 128;
+        slot.origin = path;
+        slot.state = BankSlot::kChanged;
+        range.push_back(slot);
+    }
+    fill(first, std::move(range), QStringLiteral("Import Wavetable"));
+}
+
+// One run at a time: a send, a receive or a verify.
+void BankActions::busy(bool running)
+{
+    for (QAction* action : {m_sendBank, m_receive, m_verify, m_openBank, m_importTable})
+        action->setEnabled(!running);
+}
+
+void BankActions::sendBank()
+{
+    if (m_send != nullptr || m_listening != nullptr)
+        return;
+    m_send = new BankSend(m_model, m_window.widget, m_gap);
+    busy(true);
+    connect(m_send, &BankSend::finished, this, [this] {
+        if (!m_send->summary().isEmpty())
+            emit said(m_send->summary());
+        m_send->deleteLater();
+        busy(false);
+    });
+    m_send->start(m_window.portTitle());
+}
+
+void BankActions::receive()
+{
+    listen(false);
+}
+
+void BankActions::verify()
+{
+    if (m_model.filledCount() == 0)
+        return Alert("The bank is empty: there is nothing to verify.");
+    listen(true);
+}
+
+// Receive fills each slot as its wave arrives, marked "from the synth", and
+// the whole receive is one step of the undo stack. Verify changes no slot:
+// each one that comes back is marked same or differs, the others as not
+// sent back, and one line sums it up.
+void BankActions::listen(bool verifying)
+{
+    if (m_send != nullptr || m_listening != nullptr)
+        return;
+    auto* dialog = new ReceiveDialog(
+        verifying ? QStringLiteral("Verify Against Synth") : QStringLiteral("Receive from Synth"), m_window.widget);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Nothing else changes the bank meanwhile, and the window is not closed under it.
+    dialog->setWindowModality(Qt::WindowModal);
+    m_listening = dialog;
+    busy(true);
+    connect(dialog, &QObject::destroyed, this, [this] { busy(false); });
+    auto before = std::make_shared<std::vector<BankSlot>>(m_model.slotsFrom(0, BankModel::kSlots));
+    connect(dialog, &ReceiveDialog::waveArrived, this, [this, verifying](const SysexMessage& message) {
+        const int slot = SlotOfWave(WaveDump::WaveNumberOf(message.data()));
+        if (!verifying) {
+            m_model.setSlots(slot, {BankSlot::FromMessage(message.data(), kFromTheSynth, BankSlot::kReceived)});
+        } else if (m_model.slotAt(slot).filled) {
+            const bool same = m_model.slotAt(slot).Message(WaveOfSlot(slot)) == message;
+            m_model.setState(slot, same ? BankSlot::kSame : BankSlot::kDiffers);
+        }
+    });
+    connect(dialog, &ReceiveDialog::ended, this,
+            [this, verifying, before, dialog](const std::vector<SysexMessage>& waves, const QStringList& missing) {
+                if (!missing.isEmpty())
+                    dialog->setOutcome(QStringLiteral("Not everything arrived whole:\n") + missing.join('\n'));
+                const QString source = QString::fromStdString(dialog->source());
+                const QString lost = missing.isEmpty()     ? QString()
+                                     : missing.size() == 1 ? QStringLiteral("; 1 loss")
+                                                           : QStringLiteral("; %1 losses").arg(missing.size());
+                if (!verifying)
+                    emit said((waves.size() == 1
+                                   ? QStringLiteral("Received 1 wave from %1").arg(source)
+                                   : QStringLiteral("Received %1 waves from %2").arg(waves.size()).arg(source)) +
+                              lost);
+                if (!verifying) {
+                    if (!waves.empty())
+                        m_undo->push(new BankEdit(m_model, 0, *before, m_model.slotsFrom(0, BankModel::kSlots),
+                                                  QStringLiteral("Receive from Synth")));
+                    else
+                        dialog->setOutcome(QStringLiteral("No wave dump arrived."));
+                    return;
+                }
+                std::vector<SysexMessage> reference;
+                std::vector<SysexMessage> returned;
+                for (auto& [wave, message] : m_model.messages())
+                    reference.push_back(std::move(message));
+                for (const SysexMessage& message : waves)
+                    if (m_model.slotAt(SlotOfWave(WaveDump::WaveNumberOf(message.data()))).filled)
+                        returned.push_back(message);
+                const BankComparison comparison = CompareBanks(reference, returned);
+                for (const auto& [wave, verdict] : comparison.waves)
+                    if (verdict == BankComparison::kMissing)
+                        m_model.setState(SlotOfWave(wave), BankSlot::kMissing);
+                const QString summary = QString::fromStdString(
+                    comparison.Summary("on the synth", "the bank", {"did not come back", "did not come back"}));
+                dialog->setOutcome(summary);
+                emit said(summary + lost);
+            });
+    dialog->show();
+}

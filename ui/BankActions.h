@@ -1,0 +1,98 @@
+// The Bank and Edit menus and what they do to the window's bank: open, drop,
+// put and import waves into slots, save and export it, every change one step
+// of its undo stack, and the question before unsaved changes are lost.
+#pragma once
+
+#include "BankModel.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+class BankPanel;
+class BankSend;
+class ReceiveDialog;
+class QAction;
+class QMenuBar;
+class QUndoStack;
+class QWidget;
+
+class BankActions : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the bank needs of the window: the wave the big view shows and
+    // where it came from, and the port popup's title.
+    struct Window
+    {
+        QWidget* widget;
+        std::function<std::string()> viewOrigin;
+        std::function<std::optional<std::string>()> portTitle;
+    };
+
+    BankActions(Window window, BankPanel& panel);
+    ~BankActions() override;
+
+    // Edit goes after the first menu (File), Bank at the end.
+    void addMenus(QMenuBar& bar);
+
+    BankModel& model() { return m_model; }
+    QUndoStack& undoStack() { return *m_undo; }
+    bool unsaved() const;
+    // True when the bank may be replaced or closed: it is saved, or the user
+    // said to save it (and it was) or to discard it.
+    bool mayDiscard();
+    // The slot Play plays: the selected one while the panel has focus.
+    const BankSlot* playableSlot() const;
+
+signals:
+    // A slot opened from the panel, to be shown in the big view.
+    void openInView(const BankSlot& slot, int waveNumber);
+    // A line for the status line once a send, receive or verify has ended.
+    void said(const QString& text);
+
+public slots:
+    void openBank();
+    bool openBankFile(const std::string& path);
+    void takeDrop(int slot, const QByteArray& uriList);
+    void putViewWave();
+    bool saveBankAs();
+    void exportWaves();
+    void importWavetable();
+    void sendBank();
+    void receive();
+    void verify();
+
+public:
+    // The pause after each message's wire time, as qwdump send's --gap.
+    void setSendGap(std::chrono::milliseconds gap) { m_gap = gap; }
+
+private:
+    void fill(int first, std::vector<BankSlot> range, const QString& what);
+    void listen(bool verifying);
+    void busy(bool running);
+    QString folder() const;
+
+    Window m_window;
+    BankPanel& m_panel;
+    BankModel m_model;
+    QUndoStack* m_undo;
+    std::string m_bankPath;  // the last bank opened or saved
+    QAction* m_openBank;
+    QAction* m_putWave;
+    QAction* m_saveBank;
+    QAction* m_exportWaves;
+    QAction* m_importTable;
+    QAction* m_sendBank;
+    QAction* m_receive;
+    QAction* m_verify;
+    std::chrono::milliseconds m_gap;
+    QPointer<BankSend> m_send;
+    QPointer<ReceiveDialog> m_listening;
+};

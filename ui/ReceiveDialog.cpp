@@ -1,0 +1,178 @@
+#include "ReceiveDialog.h"
+
+#include "ComboTitles.h"
+#include "DestinationDirectory.h"
+#include "PortWatch.h"
+
+#include <QByteArray>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr char kStart[] = "Press Listen, then start the dump of the waves on the synth.";
+
+QString Text(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+}  // namespace
+
+ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
+    : QDialog(parent), m_source(new QComboBox), m_status(new QLabel(kStart))
+{
+    setWindowTitle(title);
+    m_status->setWordWrap(true);
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setObjectName(QStringLiteral("receiveStatus"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    m_listen = buttons->addButton(QStringLiteral("&Listen"), QDialogButtonBox::ActionRole);
+    m_stop = buttons->addButton(QStringLiteral("&Stop"), QDialogButtonBox::ActionRole);
+    m_stop->setEnabled(false);
+    connect(m_listen, &QPushButton::clicked, this, &ReceiveDialog::listen);
+    connect(m_stop, &QPushButton::clicked, this, [this] {
+        if (m_receiver)
+            m_receiver->Stop();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("MIDI &source:"), m_source);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_status);
+    layout->addWidget(buttons);
+    fillSources(ListMIDIPorts(true));
+    sayIfNoSource();
+    // The list follows the cable while the dialog is open.
+    PortWatch::instance().hold();
+    connect(&PortWatch::instance(), &PortWatch::changed, this, [this] {
+        MIDIListThen(true, [self = QPointer<ReceiveDialog>(this)] {
+            if (self)
+                self->fillSources(ListMIDIPorts(true));
+        });
+    });
+}
+
+ReceiveDialog::~ReceiveDialog()
+{
+    PortWatch::instance().release();
+}
+
+// Keeps the chosen source when it is still there; the list is left alone
+// while listening, as the run holds its source.
+void ReceiveDialog::fillSources(const std::vector<ListedPort>& sources)
+{
+    if (m_receiver)
+        return;
+    const std::optional<std::string> chosen = TitleOfSelectedItem(*m_source);
+    const bool hadNone = m_source->count() == 0;
+    m_source->clear();
+    for (const ListedPort& port : sources)
+        AddItemWithTitle(*m_source, port.title);
+    if (chosen) {
+        const int index = m_source->findData(QByteArray::fromStdString(*chosen));
+        if (index >= 0)
+            m_source->setCurrentIndex(index);
+    }
+    m_listen->setEnabled(m_source->count() > 0);
+    if (hadNone != (m_source->count() == 0))
+        sayIfNoSource();
+}
+
+void ReceiveDialog::sayIfNoSource()
+{
+    m_status->setText(m_source->count() == 0
+                          ? QStringLiteral("There is no MIDI source to listen to: connect the synth.")
+                          : QString::fromUtf8(kStart));
+}
+
+void ReceiveDialog::listen()
+{
+    const std::optional<std::string> title = TitleOfSelectedItem(*m_source);
+    if (!title)
+        return;
+    m_listen->setEnabled(false);
+    m_source->setEnabled(false);
+    m_notes.clear();
+    m_listeningTo = *title;
+    FindMIDIPortByTitleOrAddressThen(
+        *title, true, [self = QPointer<ReceiveDialog>(this), title](MIDIEndpointRef source) {
+            if (self == nullptr)
+                return;
+            if (source == 0) {
+                self->m_status->setText(QStringLiteral("The MIDI source you've selected is no longer available. Please "
+                                                       "select another."));
+                self->m_listen->setEnabled(true);
+                self->m_source->setEnabled(true);
+                return;
+            }
+            self->m_receiver = std::make_unique<BankReceiver>(source, *title, BankReceiver::Options{}, *self);
+            self->m_stop->setEnabled(true);
+            self->m_status->setText(QStringLiteral("Listening: start the dump on the synth."));
+        });
+}
+
+void ReceiveDialog::Arrived(const BankReceiver::Arrival& arrival)
+{
+    switch (arrival.kind) {
+    case BankReceiver::Arrival::kWave:
+        emit waveArrived(m_receiver->Messages().back());
+        break;
+    case BankReceiver::Arrival::kCutShort:
+    case BankReceiver::Arrival::kInputLost:
+    case BankReceiver::Arrival::kTooMany:
+        m_notes << Text(arrival.why);
+        break;
+    case BankReceiver::Arrival::kOther:
+    case BankReceiver::Arrival::kSkipped:
+        break;
+    }
+    const int waves = m_receiver->Waves();
+    m_status->setText(
+        (waves == 1 ? QStringLiteral("Received 1 wave") : QStringLiteral("Received %1 waves").arg(waves)) +
+        (m_notes.isEmpty() ? QString() : "\n" + m_notes.join('\n')));
+}
+
+void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
+{
+    QStringList missing;
+    if (!ending.listened || ending.gone)
+        missing << Text(ending.why);
+    for (const std::string& line : m_receiver->Missing())
+        missing << Text(line);
+    const std::vector<SysexMessage> waves = m_receiver->Messages();
+    m_stop->setEnabled(false);
+    // Out of the receiver's own call: the listener may end the run.
+    QTimer::singleShot(0, this, [this, waves, missing] {
+        m_receiver.reset();
+        emit ended(waves, missing);
+        m_listen->setEnabled(true);
+        m_source->setEnabled(true);
+        if (m_closing)
+            QDialog::done(QDialog::Rejected);
+    });
+}
+
+void ReceiveDialog::setOutcome(const QString& text)
+{
+    m_status->setText(m_status->text() + "\n" + text);
+}
+
+// Closed while listening: what arrived is kept, as Stop keeps it.
+void ReceiveDialog::done(int result)
+{
+    if (m_receiver) {
+        m_closing = true;
+        m_receiver->Stop();
+        return;
+    }
+    QDialog::done(result);
+}
