@@ -17,6 +17,8 @@
 #include "SystemLog.h"
 #include "WavePreview.h"
 #include "WaveReadout.h"
+#include "WaveTools.h"
+#include "WaveView.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -30,6 +32,7 @@
 #include <QMimeData>
 #include <QSysInfo>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <cstring>
 #include <string_view>
@@ -46,6 +49,9 @@ constexpr char kOpenFilter[] = "WAV files (*.wav *.WAV);;All files (*)";
 
 // How long Play plays when not held.
 constexpr int kPlayMs = 2000;
+
+// After the label's own text while the view's wave is edited.
+constexpr char kEditedNote[] = " (edited)";
 
 constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
 
@@ -90,6 +96,19 @@ QuarWindow::QuarWindow(QWidget* parent)
         *m_ui->panelBank);
     m_bank->addMenus(*m_ui->menuBar);
     connect(m_bank, &BankActions::openInView, this, &QuarWindow::showSlot);
+    m_tools = new WaveTools(
+        {this, [this](const std::array<std::int16_t, 128>& wave, const QString& what) { editView(wave, what); }},
+        m_bank->model(), m_bank->undoStack(), *m_ui->panelBank);
+    m_tools->addMenus(*m_ui->menuBar, *m_ui->menuWave);
+    connect(m_ui->viewWave, &WaveView::drawn, this, &QuarWindow::waveChanged);
+    connect(m_ui->viewWave, &WaveView::stroked, this, [this](const std::array<std::int16_t, 128>& before) {
+        ViewState was = viewState();
+        was.wave = before;
+        was.edited = m_viewEdited;
+        markEdited(true);
+        m_bank->undoStack().push(new ViewEdit([this](const ViewState& state) { setViewState(state); }, was, viewState(),
+                                              QStringLiteral("Draw")));
+    });
     // A filled slot can be played from the panel, loaded wave or not.
     connect(&m_bank->model(), &BankModel::dataChanged, this, [this] {
         if (m_bank->model().filledCount() > 0)
@@ -153,24 +172,26 @@ bool QuarWindow::performDragOperation(const QMimeData* info)
 // remembered and loaded, and the view redrawn.
 void QuarWindow::takeFileList(const QByteArray& uriList)
 {
-    const std::string host = QSysInfo::machineHostName().toStdString();
-    const DroppedPath dropped =
-        FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()), sizeof s_szFileName - 1, host);
-    switch (dropped.status) {
-    case DroppedPath::kNoFile:
-        break;
-    case DroppedPath::kTooLong:
-        RunAlertPanel(kPathTooLong);
-        break;
-    case DroppedPath::kNotExact:
-        RunAlertPanel(kPathNotExact);
-        break;
-    case DroppedPath::kFound:
-        std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
-        loadRememberedFile();
-        break;
-    }
-    m_ui->viewWave->update();
+    replaceView(QStringLiteral("Load Wave"), [this, &uriList] {
+        const std::string host = QSysInfo::machineHostName().toStdString();
+        const DroppedPath dropped =
+            FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()), sizeof s_szFileName - 1, host);
+        switch (dropped.status) {
+        case DroppedPath::kNoFile:
+            break;
+        case DroppedPath::kTooLong:
+            RunAlertPanel(kPathTooLong);
+            break;
+        case DroppedPath::kNotExact:
+            RunAlertPanel(kPathNotExact);
+            break;
+        case DroppedPath::kFound:
+            std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
+            loadRememberedFile();
+            break;
+        }
+        m_ui->viewWave->update();
+    });
 }
 
 // Where the last file was, or the working directory.
@@ -211,6 +232,7 @@ void QuarWindow::playTriggered()
         return;
     m_preview->Start(slot != nullptr ? slot->wave : s_Engine.m_anWave, m_playSettings.frequency(),
                      m_playSettings.levelDb);
+    m_playingView = slot == nullptr;
     m_playing.start();
     // From the menu, or Ctrl+P: then it plays on while the keys are held.
     m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
@@ -239,8 +261,10 @@ void QuarWindow::reloadClicked()
 {
     if (s_szFileName[0] == '\0')
         return;
-    loadRememberedFile();
-    m_ui->viewWave->update();
+    replaceView(QStringLiteral("Reload"), [this] {
+        loadRememberedFile();
+        m_ui->viewWave->update();
+    });
 }
 
 void QuarWindow::sendClicked()
@@ -266,6 +290,7 @@ void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
 
 void QuarWindow::loadRememberedFile()
 {
+    markEdited(false);
     LoadFacts facts;
     if (LoadWaveFileTelling(s_Engine, s_szFileName, facts)) {
         m_viewOrigin = s_szFileName;
@@ -297,20 +322,95 @@ void QuarWindow::sayLoaded(const LoadFacts& facts)
 
 void QuarWindow::showSlot(const BankSlot& slot, int waveNumber)
 {
-    std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
-    s_Engine.m_bLoaded = 1;
-    s_Engine.m_bResampled = slot.fitted;
-    s_Engine.m_pszError = "";
-    m_viewOrigin = slot.origin;
-    m_ui->lblWaveInfo->setText(slot.origin == kFromTheSynth
-                                   ? QStringLiteral("Wave %1 from the synth").arg(waveNumber)
-                                   : QFile::decodeName(QByteArray::fromStdString(slot.origin)));
-    m_ui->btnSend->setEnabled(true);
-    m_ui->btnReload->setEnabled(true);
-    m_ui->actionPlay->setEnabled(true);
-    m_sendTo->setEnabled(true);
-    m_readout->setFittedFrom(0);
-    m_ui->viewWave->update();
+    replaceView(QStringLiteral("Open Slot"), [&] {
+        markEdited(false);
+        std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
+        s_Engine.m_bLoaded = 1;
+        s_Engine.m_bResampled = slot.fitted;
+        s_Engine.m_pszError = "";
+        m_viewOrigin = slot.origin;
+        m_ui->lblWaveInfo->setText(slot.origin == kFromTheSynth
+                                       ? QStringLiteral("Wave %1 from the synth").arg(waveNumber)
+                                       : QFile::decodeName(QByteArray::fromStdString(slot.origin)));
+        m_ui->btnSend->setEnabled(true);
+        m_ui->btnReload->setEnabled(true);
+        m_ui->actionPlay->setEnabled(true);
+        m_sendTo->setEnabled(true);
+        m_readout->setFittedFrom(0);
+        m_ui->viewWave->update();
+    });
+}
+
+ViewState QuarWindow::viewState() const
+{
+    ViewState state;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), state.wave.begin());
+    state.loaded = s_Engine.m_bLoaded != 0;
+    state.resampled = s_Engine.m_bResampled != 0;
+    state.edited = m_viewEdited;
+    state.origin = m_viewOrigin;
+    state.label = m_ui->lblWaveInfo->text();
+    if (m_viewEdited)
+        state.label.chop(static_cast<int>(std::strlen(kEditedNote)));
+    return state;
+}
+
+void QuarWindow::setViewState(const ViewState& state)
+{
+    std::copy(state.wave.begin(), state.wave.end(), s_Engine.m_anWave);
+    s_Engine.m_bLoaded = state.loaded;
+    s_Engine.m_bResampled = state.resampled;
+    m_viewOrigin = state.origin;
+    m_viewEdited = false;
+    m_ui->lblWaveInfo->setText(state.label);
+    markEdited(state.edited);
+    m_ui->btnSend->setEnabled(state.loaded);
+    m_ui->btnReload->setEnabled(state.loaded);
+    m_ui->actionPlay->setEnabled(state.loaded || m_bank->model().filledCount() > 0);
+    m_sendTo->setEnabled(state.loaded);
+    waveChanged();
+}
+
+void QuarWindow::replaceView(const QString& what, const std::function<void()>& change)
+{
+    const ViewState before = viewState();
+    change();
+    if (!before.edited)
+        return;
+    const ViewState after = viewState();
+    if (!(after == before))
+        m_bank->undoStack().push(
+            new ViewEdit([this](const ViewState& state) { setViewState(state); }, before, after, what));
+}
+
+void QuarWindow::editView(const std::array<std::int16_t, 128>& wave, const QString& what)
+{
+    ViewState after = viewState();
+    after.wave = wave;
+    after.edited = true;
+    m_bank->undoStack().push(
+        new ViewEdit([this](const ViewState& state) { setViewState(state); }, viewState(), after, what));
+}
+
+// The label says so, and the view marks it.
+void QuarWindow::markEdited(bool edited)
+{
+    if (edited != m_viewEdited) {
+        QString label = m_ui->lblWaveInfo->text();
+        if (edited)
+            label += kEditedNote;
+        else
+            label.chop(static_cast<int>(std::strlen(kEditedNote)));
+        m_ui->lblWaveInfo->setText(label);
+    }
+    m_viewEdited = edited;
+    m_ui->viewWave->setEdited(edited);
+}
+
+void QuarWindow::waveChanged()
+{
+    if (m_playingView && m_preview->Playing())
+        m_preview->Update(s_Engine.m_anWave);
 }
 
 void QuarWindow::closeEvent(QCloseEvent* event)

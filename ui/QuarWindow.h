@@ -8,11 +8,13 @@
 
 #include "Engine.h"
 #include "PlaySettings.h"
+#include "ViewEdit.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +24,7 @@ struct BankSlot;
 class QMimeData;
 class SendToMenu;
 class WavePreview;
+class WaveTools;
 class WaveReadout;
 
 namespace Ui {
@@ -84,6 +87,18 @@ private:
     // A bank slot opened in the big view: as a successful drop leaves the
     // window, Reload still tied to the remembered file.
     void showSlot(const BankSlot& slot, int waveNumber);
+    // The big view's wave and all the window says of it, and back: what an
+    // undo step of the view keeps.
+    ViewState viewState() const;
+    void setViewState(const ViewState& state);
+    // Runs `change` (a load, a reload, a slot opened) and, should it replace
+    // an edited wave, makes that one undo step called `what`.
+    void replaceView(const QString& what, const std::function<void()>& change);
+    // The view's wave becomes `wave`, edited, as one undo step.
+    void editView(const std::array<std::int16_t, 128>& wave, const QString& what);
+    void markEdited(bool edited);
+    // While Play plays the view's wave, it hears each change.
+    void waveChanged();
 
     std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
@@ -95,5 +110,8 @@ private:
     SendToMenu* m_sendTo;
     WaveReadout* m_readout;
     BankActions* m_bank;
-    std::string m_viewOrigin;  // where the big view's wave came from
+    WaveTools* m_tools;
+    bool m_viewEdited = false;   // the view's wave changed since it was loaded
+    bool m_playingView = false;  // Play plays the view's wave, not a slot's
+    std::string m_viewOrigin;    // where the big view's wave came from
 };
