@@ -53,8 +53,9 @@ void WaveTools::addMenus(QMenuBar& bar, QMenu& wave)
     save->setObjectName(QStringLiteral("actionSaveWave"));
     save->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+W")));
 
-    // Between the Wave menu and the one after it (Bank).
-    auto* shapes = new QMenu(QStringLiteral("&Shape"), &bar);
+    // Between the Wave menu and the one after it (Bank). No mnemonic: its
+    // letters are taken (Send, Help, Wave, the port popup, Edit).
+    auto* shapes = new QMenu(QStringLiteral("Shape"), &bar);
     shapes->setObjectName(QStringLiteral("menuShape"));
     const QList<QAction*> all = bar.actions();
     QAction* before = nullptr;

@@ -303,6 +303,13 @@ TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsE
     window->findChild<QWidget*>("viewWave")->setFocus();
     Action("actionInvert").trigger();
     EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, -16448));
+    // Saved only to the name chosen.
+    Action("actionSaveWave").trigger();
+    nextFile = dir.path().c_str() + QStringLiteral("/saved.wav");
+    Action("actionSaveWave").trigger();
+    EXPECT_EQ(ReadWholeFile(dir.File("saved.wav")), MonoWavBytes(ViewWave().data(), 128));
+    EXPECT_EQ(alerts, (QStringList{"Save Wave", "Save Wave"}));
+    alerts.clear();
     Action("actionUndo").trigger();
     EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
 
@@ -310,6 +317,8 @@ TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsE
     // normalized, one step, the view left alone.
     EXPECT_TRUE(DropOnSlot(0, {high}));
     EXPECT_TRUE(DropOnSlot(4, {low}));
+    window->activateWindow();  // again, once the dialogs have gone
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     panel->setFocus();
     panel->selectionModel()->select(panel->model()->index(0, 0), QItemSelectionModel::Select);
     panel->selectionModel()->select(panel->model()->index(4, 0), QItemSelectionModel::Select);
