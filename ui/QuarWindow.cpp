@@ -11,6 +11,7 @@
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
 #include "DumpSender.h"
+#include "HarmonicsView.h"
 #include "MidiPump.h"
 #include "SendToMenu.h"
 #include "StatusLine.h"
@@ -28,6 +29,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSysInfo>
@@ -101,14 +103,9 @@ QuarWindow::QuarWindow(QWidget* parent)
         m_bank->model(), m_bank->undoStack(), *m_ui->panelBank);
     m_tools->addMenus(*m_ui->menuBar, *m_ui->menuWave);
     connect(m_ui->viewWave, &WaveView::drawn, this, &QuarWindow::waveChanged);
-    connect(m_ui->viewWave, &WaveView::stroked, this, [this](const std::array<std::int16_t, 128>& before) {
-        ViewState was = viewState();
-        was.wave = before;
-        was.edited = m_viewEdited;
-        markEdited(true);
-        m_bank->undoStack().push(new ViewEdit([this](const ViewState& state) { setViewState(state); }, was, viewState(),
-                                              QStringLiteral("Draw")));
-    });
+    connect(m_ui->viewWave, &WaveView::stroked, this,
+            [this](const std::array<std::int16_t, 128>& before) { recordEdit(before, QStringLiteral("Draw")); });
+    addHarmonicsView();
     // A filled slot can be played from the panel, loaded wave or not.
     connect(&m_bank->model(), &BankModel::dataChanged, this, [this] {
         if (m_bank->model().filledCount() > 0)
@@ -375,6 +372,7 @@ void QuarWindow::replaceView(const QString& what, const std::function<void()>& c
 {
     const ViewState before = viewState();
     change();
+    m_harmonics->update();
     if (!before.edited)
         return;
     const ViewState after = viewState();
@@ -390,6 +388,49 @@ void QuarWindow::editView(const std::array<std::int16_t, 128>& wave, const QStri
     after.edited = true;
     m_bank->undoStack().push(
         new ViewEdit([this](const ViewState& state) { setViewState(state); }, viewState(), after, what));
+}
+
+void QuarWindow::recordEdit(const std::array<std::int16_t, 128>& before, const QString& what)
+{
+    ViewState was = viewState();
+    was.wave = before;
+    was.edited = m_viewEdited;
+    markEdited(true);
+    m_bank->undoStack().push(
+        new ViewEdit([this](const ViewState& state) { setViewState(state); }, was, viewState(), what));
+}
+
+// Beside the big view, in its row of the layout, so that hidden it changes
+// nothing of the window.
+void QuarWindow::addHarmonicsView()
+{
+    auto* column = static_cast<QBoxLayout*>(layout());
+    const int at = column->indexOf(m_ui->viewWave);
+    // The view's own share of the height goes to its row.
+    const int stretch = std::max(column->stretch(at), m_ui->viewWave->sizePolicy().verticalStretch());
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    column->removeWidget(m_ui->viewWave);
+    row->addWidget(m_ui->viewWave, 1);
+    m_harmonics = new HarmonicsView(this);
+    m_harmonics->setObjectName(QStringLiteral("viewHarmonics"));
+    m_harmonics->hide();
+    row->addWidget(m_harmonics);
+    column->insertLayout(at, row, stretch);
+
+    QAction* shown = m_ui->menuWave->addAction(QStringLiteral("&Harmonics"));
+    shown->setObjectName(QStringLiteral("actionHarmonics"));
+    shown->setCheckable(true);
+    shown->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    connect(shown, &QAction::toggled, m_harmonics, &QWidget::setVisible);
+    connect(m_harmonics, &HarmonicsView::dragged, this, [this](const std::array<std::int16_t, 128>& wave) {
+        std::copy(wave.begin(), wave.end(), s_Engine.m_anWave);
+        m_ui->viewWave->update();
+        waveChanged();
+    });
+    connect(m_harmonics, &HarmonicsView::dragEnded, this, [this](const std::array<std::int16_t, 128>& before) {
+        recordEdit(before, QStringLiteral("Set Harmonic"));
+    });
 }
 
 // The label says so, and the view marks it.
@@ -409,6 +450,7 @@ void QuarWindow::markEdited(bool edited)
 
 void QuarWindow::waveChanged()
 {
+    m_harmonics->update();
     if (m_playingView && m_preview->Playing())
         m_preview->Update(s_Engine.m_anWave);
 }

@@ -20,6 +20,7 @@
 #include <string>
 
 class BankActions;
+class HarmonicsView;
 struct BankSlot;
 class QMimeData;
 class SendToMenu;
@@ -96,7 +97,12 @@ private:
     void replaceView(const QString& what, const std::function<void()>& change);
     // The view's wave becomes `wave`, edited, as one undo step.
     void editView(const std::array<std::int16_t, 128>& wave, const QString& what);
+    // A change already made to the view's wave (a stroke, a harmonic's
+    // drag) as one undo step: `before` is the wave it began on.
+    void recordEdit(const std::array<std::int16_t, 128>& before, const QString& what);
     void markEdited(bool edited);
+    // The harmonics beside the big view, hidden until Wave > Harmonics.
+    void addHarmonicsView();
     // While Play plays the view's wave, it hears each change.
     void waveChanged();
 
@@ -111,6 +117,7 @@ private:
     WaveReadout* m_readout;
     BankActions* m_bank;
     WaveTools* m_tools;
+    HarmonicsView* m_harmonics = nullptr;
     bool m_viewEdited = false;   // the view's wave changed since it was loaded
     bool m_playingView = false;  // Play plays the view's wave, not a slot's
     std::string m_viewOrigin;    // where the big view's wave came from

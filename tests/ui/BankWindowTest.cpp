@@ -3,6 +3,7 @@
 
 #include "BankActions.h"
 #include "BankPanel.h"
+#include "HarmonicsView.h"
 #include "JackRig.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
@@ -11,6 +12,7 @@
 #include "MonoWav.h"
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
+#include "WaveHarmonics.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -313,12 +315,29 @@ TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsE
     Action("actionUndo").trigger();
     EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
 
+    // Harmonic 3's bar dragged to half height: -48 dB, in one step; the
+    // others as they were, none.
+    window->activateWindow();  // again, once the dialogs have gone
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_H, Qt::ControlModifier);
+    auto* bars = window->findChild<HarmonicsView*>("viewHarmonics");
+    ASSERT_TRUE(bars->isVisible());
+    const int x = static_cast<int>(2.5 * bars->width() / 63);
+    QTest::mousePress(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, 0));
+    QTest::mouseMove(bars, QPoint(x, (bars->height() - 1) / 2));
+    QTest::mouseRelease(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, (bars->height() - 1) / 2));
+    Wave16 shaped;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), shaped.begin());
+    const Harmonics harmonics = AnalyseHarmonics(shaped);
+    EXPECT_NEAR(20 * std::log10(harmonics.level[3]), -48, 0.2);
+    EXPECT_LT(*std::max_element(harmonics.level.begin() + 4, harmonics.level.end()), 1e-4);
+    Action("actionUndo").trigger();
+    EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
+
     // Slots 97 and 101, both selected with the panel in focus: each
     // normalized, one step, the view left alone.
     EXPECT_TRUE(DropOnSlot(0, {high}));
     EXPECT_TRUE(DropOnSlot(4, {low}));
-    window->activateWindow();  // again, once the dialogs have gone
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     panel->setFocus();
     panel->selectionModel()->select(panel->model()->index(0, 0), QItemSelectionModel::Select);
     panel->selectionModel()->select(panel->model()->index(4, 0), QItemSelectionModel::Select);
