@@ -293,6 +293,8 @@ TEST_F(BankWindowTest, AStrokeDrawsTheSamplesItCrossesAsOneStepThatUndoAndReload
     Action("actionUndo").trigger();
     EXPECT_EQ(ViewWave(), loaded) << "the bytes from before";
     EXPECT_EQ(label->text().toStdString(), flat);
+    Action("actionRedo").trigger();
+    EXPECT_TRUE(window->close()) << "the view's edits are no change to the bank";
     EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
 }
 
