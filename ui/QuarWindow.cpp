@@ -169,26 +169,29 @@ bool QuarWindow::performDragOperation(const QMimeData* info)
 // remembered and loaded, and the view redrawn.
 void QuarWindow::takeFileList(const QByteArray& uriList)
 {
-    replaceView(QStringLiteral("Load Wave"), [this, &uriList] {
-        const std::string host = QSysInfo::machineHostName().toStdString();
-        const DroppedPath dropped =
-            FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()), sizeof s_szFileName - 1, host);
-        switch (dropped.status) {
-        case DroppedPath::kNoFile:
-            break;
-        case DroppedPath::kTooLong:
-            RunAlertPanel(kPathTooLong);
-            break;
-        case DroppedPath::kNotExact:
-            RunAlertPanel(kPathNotExact);
-            break;
-        case DroppedPath::kFound:
-            std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
-            loadRememberedFile();
-            break;
-        }
-        m_ui->viewWave->update();
-    });
+    replaceView(QStringLiteral("Load Wave"), [this, &uriList] { loadFileList(uriList); });
+}
+
+void QuarWindow::loadFileList(const QByteArray& uriList)
+{
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    const DroppedPath dropped =
+        FirstDroppedFilePath(std::string_view(uriList.constData(), uriList.size()), sizeof s_szFileName - 1, host);
+    switch (dropped.status) {
+    case DroppedPath::kNoFile:
+        break;
+    case DroppedPath::kTooLong:
+        RunAlertPanel(kPathTooLong);
+        break;
+    case DroppedPath::kNotExact:
+        RunAlertPanel(kPathNotExact);
+        break;
+    case DroppedPath::kFound:
+        std::memcpy(s_szFileName, dropped.path.c_str(), dropped.path.size() + 1);
+        loadRememberedFile();
+        break;
+    }
+    m_ui->viewWave->update();
 }
 
 // Where the last file was, or the working directory.
@@ -319,23 +322,26 @@ void QuarWindow::sayLoaded(const LoadFacts& facts)
 
 void QuarWindow::showSlot(const BankSlot& slot, int waveNumber)
 {
-    replaceView(QStringLiteral("Open Slot"), [&] {
-        markEdited(false);
-        std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
-        s_Engine.m_bLoaded = 1;
-        s_Engine.m_bResampled = slot.fitted;
-        s_Engine.m_pszError = "";
-        m_viewOrigin = slot.origin;
-        m_ui->lblWaveInfo->setText(slot.origin == kFromTheSynth
-                                       ? QStringLiteral("Wave %1 from the synth").arg(waveNumber)
-                                       : QFile::decodeName(QByteArray::fromStdString(slot.origin)));
-        m_ui->btnSend->setEnabled(true);
-        m_ui->btnReload->setEnabled(true);
-        m_ui->actionPlay->setEnabled(true);
-        m_sendTo->setEnabled(true);
-        m_readout->setFittedFrom(0);
-        m_ui->viewWave->update();
-    });
+    replaceView(QStringLiteral("Open Slot"), [&] { openSlot(slot, waveNumber); });
+}
+
+void QuarWindow::openSlot(const BankSlot& slot, int waveNumber)
+{
+    markEdited(false);
+    std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
+    s_Engine.m_bLoaded = 1;
+    s_Engine.m_bResampled = slot.fitted;
+    s_Engine.m_pszError = "";
+    m_viewOrigin = slot.origin;
+    m_ui->lblWaveInfo->setText(slot.origin == kFromTheSynth
+                                   ? QStringLiteral("Wave %1 from the synth").arg(waveNumber)
+                                   : QFile::decodeName(QByteArray::fromStdString(slot.origin)));
+    m_ui->btnSend->setEnabled(true);
+    m_ui->btnReload->setEnabled(true);
+    m_ui->actionPlay->setEnabled(true);
+    m_sendTo->setEnabled(true);
+    m_readout->setFittedFrom(0);
+    m_ui->viewWave->update();
 }
 
 ViewState QuarWindow::viewState() const

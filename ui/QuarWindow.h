@@ -1,7 +1,8 @@
 // The main window and the controller of everything the user does: it takes
 // a dropped, opened or imported WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
-// remembered file, plays the wave (Wave > Play) and sends the wave dump. Its
+// remembered file, plays the wave (Wave > Play) and sends the wave dump, and
+// keeps every edit of the big view's wave as a step of the bank's undo stack. Its
 // controls (the outlets), its File and Wave menus and the actions they
 // trigger come from QuarWindow.ui.
 #pragma once
@@ -80,6 +81,7 @@ private:
     bool isRegisteredDrag(const QMimeData* info) const;
     bool takesPartIn(const QDropEvent* event) const;
     void takeFileList(const QByteArray& uriList);
+    void loadFileList(const QByteArray& uriList);  // takeFileList's load itself
     void takePath(const QString& path);
     QString lastFolder() const;
     void loadRememberedFile();
@@ -88,6 +90,7 @@ private:
     // A bank slot opened in the big view: as a successful drop leaves the
     // window, Reload still tied to the remembered file.
     void showSlot(const BankSlot& slot, int waveNumber);
+    void openSlot(const BankSlot& slot, int waveNumber);  // showSlot's, itself
     // The big view's wave and all the window says of it, and back: what an
     // undo step of the view keeps.
     ViewState viewState() const;
