@@ -4,6 +4,7 @@
 // `qwdump -v play` prints.
 
 #include "BandLimitedTable.h"
+#include "LiveWave.h"
 #include "Oscillator.h"
 
 #include <benchmark/benchmark.h>
@@ -41,6 +42,26 @@ void BM_MakeTable(benchmark::State& state)
         benchmark::DoNotOptimize(SquareTable(440));
 }
 BENCHMARK(BM_MakeTable)->Unit(benchmark::kMicrosecond);
+
+// A wave changed while it plays, on the caller's thread: its table built and
+// handed to the oscillator, which a period then takes (each one here).
+void BM_ChangePlayingWave(benchmark::State& state)
+{
+    Oscillator oscillator({SquareTable(130.8128)}, 130.8128 / kRate, 0.25f, 0, 240);
+    AttachLiveWave(oscillator, 130.8128, kRate, 0.25);
+    std::int16_t wave[128];
+    for (int i = 0; i < 128; ++i)
+        wave[i] = static_cast<std::int16_t>((i - 64) * 400);
+    float out[kPeriod];
+    for (auto _ : state) {
+        wave[0] = static_cast<std::int16_t>(wave[0] + 1);
+        ChangeLiveWave(wave);
+        state.PauseTiming();
+        oscillator.Render(out, kPeriod);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ChangePlayingWave)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

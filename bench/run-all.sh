@@ -75,6 +75,13 @@ row "qwdump send of 32 waves, start to last received" \
   "$(awk '/start to last received/ { for (i = 1; i <= NF; ++i) if ($i == "median") print $(i + 1) " ms" }' "$work/bank")" \
   "<= 3572 ms"
 
+echo "== Drawing in the window: a pointer move to the view painted, and to the playing wave handed over"
+"$private_shm" "$build_dir/bench/window_draw_bench" 1000 | tee "$work/draw" || true
+row "pointer move to view painted" \
+  "$(awk -F': ' '/^pointer move to view painted:/ { print $2 }' "$work/draw")" "(no target; one 60 Hz frame)"
+row "pointer move to playing wave handed over (then <= one period)" \
+  "$(awk -F': ' '/handed over:/ { print $2 }' "$work/draw")" "within one audio period"
+
 echo "== qwdump receive through a USB MIDI interface (the kernel VM's test)"
 ctest --test-dir "$build_dir" -R KernelAlsa -V | tee "$work/vm" | grep -E 'USB MIDI|PASS|FAIL' || true
 row "receive of 32 dumps at wire speed over USB: last byte to exit" \

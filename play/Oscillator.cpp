@@ -1,5 +1,7 @@
 #include "Oscillator.h"
 
+#include "LiveWave.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -14,8 +16,27 @@ Oscillator::Oscillator(std::vector<std::vector<float>> tables, double cyclesPerF
         m_stage = Stage::kDone;
 }
 
+Oscillator::~Oscillator()
+{
+    DetachLiveWave(*this);
+}
+
+void Oscillator::ReplaceTable(std::vector<float> table)
+{
+    m_replacements.push_back(std::make_unique<const std::vector<float>>(std::move(table)));
+    m_newest.store(m_replacements.back().get(), std::memory_order_release);
+    // The realtime thread only ever moves on to newer ones.
+    const std::vector<float>* inUse = m_inUse.load(std::memory_order_acquire);
+    const auto used = std::find_if(m_replacements.begin(), m_replacements.end(),
+                                   [inUse](const auto& held) { return held.get() == inUse; });
+    if (used != m_replacements.end())
+        m_replacements.erase(m_replacements.begin(), used);
+}
+
 void Oscillator::Render(float* out, std::size_t frames) noexcept
 {
+    m_replaced = m_newest.load(std::memory_order_acquire);
+    m_inUse.store(m_replaced, std::memory_order_release);
     for (std::size_t i = 0; i < frames; ++i)
         out[i] = NextSample();
     m_rendered.fetch_add(frames, std::memory_order_relaxed);
@@ -44,7 +65,7 @@ float Oscillator::NextSample() noexcept
 
     // Linear interpolation: the tables are oversampled far enough that its
     // error lies below 16-bit resolution.
-    const std::vector<float>& table = m_tables[m_wave];
+    const std::vector<float>& table = m_replaced != nullptr ? *m_replaced : m_tables[m_wave];
     const double position = m_phase * static_cast<double>(table.size() - 1);
     const auto index = static_cast<std::size_t>(position);
     const auto fraction = static_cast<float>(position - static_cast<double>(index));

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <vector>
 
 class Oscillator
@@ -16,6 +18,12 @@ public:
     // and last `fadeFrames` ramped.
     Oscillator(std::vector<std::vector<float>> tables, double cyclesPerFrame, float gain, std::uint64_t framesEach,
                std::uint32_t fadeFrames);
+    ~Oscillator();
+
+    // One control thread at a time: from the next period on, `table` plays
+    // in place of the wave's own. The tables the realtime thread can no
+    // longer reach are freed here, never there.
+    void ReplaceTable(std::vector<float> table);
 
     // Realtime: `frames` samples into `out`; silence once finished.
     void Render(float* out, std::size_t frames) noexcept;
@@ -42,6 +50,13 @@ private:
     double m_phase = 0.0;          // cycles, 0 to 1
     float m_envelope = 0.0f;
     Stage m_stage = Stage::kRising;
+
+    // Replacement tables: the control side owns them, oldest first; the
+    // realtime thread takes the newest at each period and says which it uses.
+    std::deque<std::unique_ptr<const std::vector<float>>> m_replacements;
+    std::atomic<const std::vector<float>*> m_newest{nullptr};
+    std::atomic<const std::vector<float>*> m_inUse{nullptr};
+    const std::vector<float>* m_replaced = nullptr;  // the realtime thread's, for this period
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_finished{false};

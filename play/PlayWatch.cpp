@@ -2,6 +2,7 @@
 
 #include "BandLimitedTable.h"
 #include "JackServerPresence.h"
+#include "LiveWave.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,8 +38,11 @@ std::unique_ptr<Oscillator> PlayWatch::MakeOscillator(unsigned sampleRate)
         m_request.secondsEach > 0
             ? std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(m_request.secondsEach * sampleRate)))
             : 0;
-    return std::make_unique<Oscillator>(std::move(tables), m_request.frequency / sampleRate, static_cast<float>(gain),
-                                        framesEach, static_cast<std::uint32_t>(std::lround(kFadeSeconds * sampleRate)));
+    auto oscillator =
+        std::make_unique<Oscillator>(std::move(tables), m_request.frequency / sampleRate, static_cast<float>(gain),
+                                     framesEach, static_cast<std::uint32_t>(std::lround(kFadeSeconds * sampleRate)));
+    AttachLiveWave(*oscillator, m_request.frequency, sampleRate, gain);
+    return oscillator;
 }
 
 void PlayWatch::Started() const

@@ -61,3 +61,11 @@ extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<voi
 
 inline constexpr char kPlayWavesEntry[] = "QwdPlayWaves";
 using PlayWavesFn = decltype(&QwdPlayWaves);
+
+// While a play runs in this process, its wave becomes `wave` (`count`
+// samples, 128) from the audio system's next period on; the band-limited
+// table is built on the calling thread. False when nothing plays.
+extern "C" bool QwdChangePlayingWave(const std::int16_t* wave, std::size_t count);
+
+inline constexpr char kChangePlayingWaveEntry[] = "QwdChangePlayingWave";
+using ChangePlayingWaveFn = decltype(&QwdChangePlayingWave);

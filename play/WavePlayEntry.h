@@ -7,19 +7,44 @@
 
 #include <dlfcn.h>
 
+// The module, opened once; null when it can't be, `error` then says why.
+inline void* PlayModule(std::string& error)
+{
+    static std::string why;
+    static void* const module = [] {
+        const std::string path = ProgramModulePath(QWD_PLAY_MODULE_FROM_BINDIR, QWD_PLAY_MODULE_IN_BUILD);
+        void* opened = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (opened == nullptr)
+            why = std::string("can't load the audio module: ") + ::dlerror();
+        return opened;
+    }();
+    error = why;
+    return module;
+}
+
 // Null when the module can't be opened; `error` then says why.
 inline PlayWavesFn PlayWavesEntry(std::string& error)
 {
     static std::string why;
     static const PlayWavesFn entry = [] {
-        const std::string path = ProgramModulePath(QWD_PLAY_MODULE_FROM_BINDIR, QWD_PLAY_MODULE_IN_BUILD);
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* module = PlayModule(why);
         auto* found = module ? reinterpret_cast<PlayWavesFn>(::dlsym(module, kPlayWavesEntry)) : nullptr;
-        if (found == nullptr)
+        if (module != nullptr && found == nullptr)
             why = std::string("can't load the audio module: ") + ::dlerror();
         return found;
     }();
     error = why;
+    return entry;
+}
+
+// Null when the module can't be opened.
+inline ChangePlayingWaveFn ChangePlayingWaveEntry()
+{
+    static const ChangePlayingWaveFn entry = [] {
+        std::string error;
+        void* module = PlayModule(error);
+        return module ? reinterpret_cast<ChangePlayingWaveFn>(::dlsym(module, kChangePlayingWaveEntry)) : nullptr;
+    }();
     return entry;
 }
 

@@ -1,9 +1,11 @@
 // The module's one entry point: JACK when a server answers, else ALSA.
 
 #include "JackServerPresence.h"
+#include "LiveWave.h"
 #include "Outputs.h"
 #include "WavePlay.h"
 
+#include <algorithm>
 #include <type_traits>
 
 extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<void(const PlayReport&)>& started,
@@ -35,4 +37,14 @@ extern "C" void QwdPlayWaves(const PlayRequest& request, const std::function<voi
 #endif
 }
 
+extern "C" bool QwdChangePlayingWave(const std::int16_t* wave, std::size_t count)
+{
+    if (count != 128)
+        return false;
+    std::int16_t samples[128];
+    std::copy(wave, wave + 128, samples);
+    return ChangeLiveWave(samples);
+}
+
 static_assert(std::is_same_v<decltype(&QwdPlayWaves), PlayWavesFn>);
+static_assert(std::is_same_v<decltype(&QwdChangePlayingWave), ChangePlayingWaveFn>);

@@ -1,7 +1,10 @@
 // The band-limited table that play reads: never past full scale, and
-// otherwise the wave exactly as it would be sent.
+// otherwise the wave exactly as it would be sent; and a wave changed while
+// it plays, heard from the next period on.
 
 #include "BandLimitedTable.h"
+#include "LiveWave.h"
+#include "Oscillator.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +44,30 @@ TEST(PlayTableTest, ATableThatWouldPassFullScaleIsScaledToReachItAndNoOther)
                 EXPECT_NEAR(table.samples[32 * i], square[i] / 32768.0, 1e-5) << i;
         }
     }
+}
+
+TEST(PlayTableTest, AWaveChangedWhilePlayingIsHeardFromTheNextPeriodOnAndNotAfterTheOscillatorHasGone)
+{
+    // A sine at a frequency of whole table points per frame, past its fade-in.
+    std::int16_t wave[128];
+    for (int i = 0; i < 128; ++i)
+        wave[i] = static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * M_PI * i / 128)));
+    const double frequency = 48000.0 / 512;
+    std::vector<float> period(64), next(64);
+    {
+        Oscillator oscillator({MakeBandLimitedTable(wave, frequency, 48000).samples}, frequency / 48000, 1.0f, 0, 1);
+        AttachLiveWave(oscillator, frequency, 48000, 1.0);
+        oscillator.Render(period.data(), 64);
+        for (std::int16_t& sample : wave)
+            sample = static_cast<std::int16_t>(-sample);
+        EXPECT_TRUE(ChangeLiveWave(wave));
+        oscillator.Render(next.data(), 64);
+        for (int i = 1; i < 64; ++i) {
+            const float sine = static_cast<float>(16000.0 / 32768 * std::sin(2 * M_PI * (64 + i) / 512));
+            EXPECT_NEAR(next[i], -sine, 1e-4) << i;
+        }
+    }
+    EXPECT_FALSE(ChangeLiveWave(wave));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <QSysInfo>
 #include <QUndoStack>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -125,9 +126,18 @@ void BankActions::addMenus(QMenuBar& bar)
     connect(m_exportWaves, &QAction::triggered, this, &BankActions::exportWaves);
 }
 
+// Only the bank's own steps count: the big view's edits share the stack but
+// are not the bank's to save.
 bool BankActions::unsaved() const
 {
-    return !m_undo->isClean();
+    if (m_undo->cleanIndex() < 0)
+        return !m_undo->isClean();
+    const int from = std::min(m_undo->cleanIndex(), m_undo->index());
+    const int to = std::max(m_undo->cleanIndex(), m_undo->index());
+    for (int i = from; i < to; ++i)
+        if (dynamic_cast<const BankEdit*>(m_undo->command(i)) != nullptr)
+            return true;
+    return false;
 }
 
 bool BankActions::mayDiscard()

@@ -28,7 +28,7 @@ BankPanel::BankPanel(QWidget* parent) : QListView(parent)
     setFlow(QListView::LeftToRight);
     setWrapping(true);
     setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setGridSize(SlotPicture::kCellSize);
     setItemDelegate(new SlotPicture(this));

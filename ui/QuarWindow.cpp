@@ -11,12 +11,15 @@
 #include "DestinationDirectory.h"
 #include "DroppedPath.h"
 #include "DumpSender.h"
+#include "HarmonicsView.h"
 #include "MidiPump.h"
 #include "SendToMenu.h"
 #include "StatusLine.h"
 #include "SystemLog.h"
 #include "WavePreview.h"
 #include "WaveReadout.h"
+#include "WaveTools.h"
+#include "WaveView.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -26,10 +29,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSysInfo>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <cstring>
 #include <string_view>
@@ -46,6 +51,9 @@ constexpr char kOpenFilter[] = "WAV files (*.wav *.WAV);;All files (*)";
 
 // How long Play plays when not held.
 constexpr int kPlayMs = 2000;
+
+// After the label's own text while the view's wave is edited.
+constexpr char kEditedNote[] = " (edited)";
 
 constexpr char kPrompt[] = "Drag/Drop a WAV file from the Finder ...";
 
@@ -91,6 +99,14 @@ QuarWindow::QuarWindow(QWidget* parent)
     m_bank->addMenus(*m_ui->menuBar);
     connect(m_bank, &BankActions::openInView, this, &QuarWindow::showSlot);
     connect(m_bank, &BankActions::said, m_ui->statusLine, &StatusLine::say);
+    m_tools = new WaveTools(
+        {this, [this](const std::array<std::int16_t, 128>& wave, const QString& what) { editView(wave, what); }},
+        m_bank->model(), m_bank->undoStack(), *m_ui->panelBank);
+    m_tools->addMenus(*m_ui->menuBar, *m_ui->menuWave);
+    connect(m_ui->viewWave, &WaveView::drawn, this, &QuarWindow::waveChanged);
+    connect(m_ui->viewWave, &WaveView::stroked, this,
+            [this](const std::array<std::int16_t, 128>& before) { recordEdit(before, QStringLiteral("Draw")); });
+    addHarmonicsView();
     // A filled slot can be played from the panel, loaded wave or not.
     connect(&m_bank->model(), &BankModel::dataChanged, this, [this] {
         if (m_bank->model().filledCount() > 0)
@@ -153,6 +169,11 @@ bool QuarWindow::performDragOperation(const QMimeData* info)
 // Drops and Open... end here: the first local file of the list is checked,
 // remembered and loaded, and the view redrawn.
 void QuarWindow::takeFileList(const QByteArray& uriList)
+{
+    replaceView(QStringLiteral("Load Wave"), [this, &uriList] { loadFileList(uriList); });
+}
+
+void QuarWindow::loadFileList(const QByteArray& uriList)
 {
     const std::string host = QSysInfo::machineHostName().toStdString();
     const DroppedPath dropped =
@@ -222,6 +243,7 @@ void QuarWindow::playTriggered()
         return;
     m_preview->Start(slot != nullptr ? slot->wave : s_Engine.m_anWave, m_playSettings.frequency(),
                      m_playSettings.levelDb);
+    m_playingView = slot == nullptr;
     m_playing.start();
     // From the menu, or Ctrl+P: then it plays on while the keys are held.
     m_playHeld = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
@@ -250,8 +272,10 @@ void QuarWindow::reloadClicked()
 {
     if (s_szFileName[0] == '\0')
         return;
-    loadRememberedFile();
-    m_ui->viewWave->update();
+    replaceView(QStringLiteral("Reload"), [this] {
+        loadRememberedFile();
+        m_ui->viewWave->update();
+    });
 }
 
 void QuarWindow::sendClicked()
@@ -277,6 +301,7 @@ void QuarWindow::sendTo(const std::optional<std::string>& portTitle)
 
 void QuarWindow::loadRememberedFile()
 {
+    markEdited(false);
     LoadFacts facts;
     if (LoadWaveFileTelling(s_Engine, s_szFileName, facts)) {
         m_viewOrigin = s_szFileName;
@@ -308,6 +333,12 @@ void QuarWindow::sayLoaded(const LoadFacts& facts)
 
 void QuarWindow::showSlot(const BankSlot& slot, int waveNumber)
 {
+    replaceView(QStringLiteral("Open Slot"), [&] { openSlot(slot, waveNumber); });
+}
+
+void QuarWindow::openSlot(const BankSlot& slot, int waveNumber)
+{
+    markEdited(false);
     std::copy(std::begin(slot.wave), std::end(slot.wave), s_Engine.m_anWave);
     s_Engine.m_bLoaded = 1;
     s_Engine.m_bResampled = slot.fitted;
@@ -322,6 +353,123 @@ void QuarWindow::showSlot(const BankSlot& slot, int waveNumber)
     m_sendTo->setEnabled(true);
     m_readout->setFittedFrom(0);
     m_ui->viewWave->update();
+}
+
+ViewState QuarWindow::viewState() const
+{
+    ViewState state;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), state.wave.begin());
+    state.loaded = s_Engine.m_bLoaded != 0;
+    state.resampled = s_Engine.m_bResampled != 0;
+    state.edited = m_viewEdited;
+    state.origin = m_viewOrigin;
+    state.label = m_ui->lblWaveInfo->text();
+    if (m_viewEdited)
+        state.label.chop(static_cast<int>(std::strlen(kEditedNote)));
+    return state;
+}
+
+void QuarWindow::setViewState(const ViewState& state)
+{
+    std::copy(state.wave.begin(), state.wave.end(), s_Engine.m_anWave);
+    s_Engine.m_bLoaded = state.loaded;
+    s_Engine.m_bResampled = state.resampled;
+    m_viewOrigin = state.origin;
+    m_viewEdited = false;
+    m_ui->lblWaveInfo->setText(state.label);
+    markEdited(state.edited);
+    m_ui->btnSend->setEnabled(state.loaded);
+    m_ui->btnReload->setEnabled(state.loaded);
+    m_ui->actionPlay->setEnabled(state.loaded || m_bank->model().filledCount() > 0);
+    m_sendTo->setEnabled(state.loaded);
+    waveChanged();
+}
+
+void QuarWindow::replaceView(const QString& what, const std::function<void()>& change)
+{
+    const ViewState before = viewState();
+    change();
+    m_harmonics->update();
+    if (!before.edited)
+        return;
+    const ViewState after = viewState();
+    if (!(after == before))
+        m_bank->undoStack().push(
+            new ViewEdit([this](const ViewState& state) { setViewState(state); }, before, after, what));
+}
+
+void QuarWindow::editView(const std::array<std::int16_t, 128>& wave, const QString& what)
+{
+    ViewState after = viewState();
+    after.wave = wave;
+    after.edited = true;
+    m_bank->undoStack().push(
+        new ViewEdit([this](const ViewState& state) { setViewState(state); }, viewState(), after, what));
+}
+
+void QuarWindow::recordEdit(const std::array<std::int16_t, 128>& before, const QString& what)
+{
+    ViewState was = viewState();
+    was.wave = before;
+    was.edited = m_viewEdited;
+    markEdited(true);
+    m_bank->undoStack().push(
+        new ViewEdit([this](const ViewState& state) { setViewState(state); }, was, viewState(), what));
+}
+
+// Beside the big view, in its row of the layout, so that hidden it changes
+// nothing of the window.
+void QuarWindow::addHarmonicsView()
+{
+    auto* column = static_cast<QBoxLayout*>(layout());
+    const int at = column->indexOf(m_ui->viewWave);
+    // The view's own share of the height goes to its row.
+    const int stretch = std::max(column->stretch(at), m_ui->viewWave->sizePolicy().verticalStretch());
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    column->removeWidget(m_ui->viewWave);
+    row->addWidget(m_ui->viewWave, 1);
+    m_harmonics = new HarmonicsView(this);
+    m_harmonics->setObjectName(QStringLiteral("viewHarmonics"));
+    m_harmonics->hide();
+    row->addWidget(m_harmonics);
+    column->insertLayout(at, row, stretch);
+
+    QAction* shown = m_ui->menuWave->addAction(QStringLiteral("&Harmonics"));
+    shown->setObjectName(QStringLiteral("actionHarmonics"));
+    shown->setCheckable(true);
+    shown->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    connect(shown, &QAction::toggled, m_harmonics, &QWidget::setVisible);
+    connect(m_harmonics, &HarmonicsView::dragged, this, [this](const std::array<std::int16_t, 128>& wave) {
+        std::copy(wave.begin(), wave.end(), s_Engine.m_anWave);
+        m_ui->viewWave->update();
+        waveChanged();
+    });
+    connect(m_harmonics, &HarmonicsView::dragEnded, this, [this](const std::array<std::int16_t, 128>& before) {
+        recordEdit(before, QStringLiteral("Set Harmonic"));
+    });
+}
+
+// The label says so, and the view marks it.
+void QuarWindow::markEdited(bool edited)
+{
+    if (edited != m_viewEdited) {
+        QString label = m_ui->lblWaveInfo->text();
+        if (edited)
+            label += kEditedNote;
+        else
+            label.chop(static_cast<int>(std::strlen(kEditedNote)));
+        m_ui->lblWaveInfo->setText(label);
+    }
+    m_viewEdited = edited;
+    m_ui->viewWave->setEdited(edited);
+}
+
+void QuarWindow::waveChanged()
+{
+    m_harmonics->update();
+    if (m_playingView && m_preview->Playing())
+        m_preview->Update(s_Engine.m_anWave);
 }
 
 void QuarWindow::closeEvent(QCloseEvent* event)

@@ -1,27 +1,32 @@
 // The main window and the controller of everything the user does: it takes
 // a dropped, opened or imported WAV file into the engine, reports a failed load, keeps
 // the label and the two buttons in step with the engine, reloads the
-// remembered file, plays the wave (Wave > Play) and sends the wave dump. Its
+// remembered file, plays the wave (Wave > Play) and sends the wave dump, and
+// keeps every edit of the big view's wave as a step of the bank's undo stack. Its
 // controls (the outlets), its File and Wave menus and the actions they
 // trigger come from QuarWindow.ui.
 #pragma once
 
 #include "Engine.h"
 #include "PlaySettings.h"
+#include "ViewEdit.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 class BankActions;
+class HarmonicsView;
 struct BankSlot;
 class QMimeData;
 class SendToMenu;
 class WavePreview;
+class WaveTools;
 class WaveReadout;
 
 namespace Ui {
@@ -79,6 +84,7 @@ private:
     bool isRegisteredDrag(const QMimeData* info) const;
     bool takesPartIn(const QDropEvent* event) const;
     void takeFileList(const QByteArray& uriList);
+    void loadFileList(const QByteArray& uriList);  // takeFileList's load itself
     void takePath(const QString& path);
     QString lastFolder() const;
     void loadRememberedFile();
@@ -87,6 +93,24 @@ private:
     // A bank slot opened in the big view: as a successful drop leaves the
     // window, Reload still tied to the remembered file.
     void showSlot(const BankSlot& slot, int waveNumber);
+    void openSlot(const BankSlot& slot, int waveNumber);  // showSlot's, itself
+    // The big view's wave and all the window says of it, and back: what an
+    // undo step of the view keeps.
+    ViewState viewState() const;
+    void setViewState(const ViewState& state);
+    // Runs `change` (a load, a reload, a slot opened) and, should it replace
+    // an edited wave, makes that one undo step called `what`.
+    void replaceView(const QString& what, const std::function<void()>& change);
+    // The view's wave becomes `wave`, edited, as one undo step.
+    void editView(const std::array<std::int16_t, 128>& wave, const QString& what);
+    // A change already made to the view's wave (a stroke, a harmonic's
+    // drag) as one undo step: `before` is the wave it began on.
+    void recordEdit(const std::array<std::int16_t, 128>& before, const QString& what);
+    void markEdited(bool edited);
+    // The harmonics beside the big view, hidden until Wave > Harmonics.
+    void addHarmonicsView();
+    // While Play plays the view's wave, it hears each change.
+    void waveChanged();
 
     std::unique_ptr<Ui::QuarWindow> m_ui;
     QStringList m_draggedTypes;
@@ -98,5 +122,9 @@ private:
     SendToMenu* m_sendTo;
     WaveReadout* m_readout;
     BankActions* m_bank;
-    std::string m_viewOrigin;  // where the big view's wave came from
+    WaveTools* m_tools;
+    HarmonicsView* m_harmonics = nullptr;
+    bool m_viewEdited = false;   // the view's wave changed since it was loaded
+    bool m_playingView = false;  // Play plays the view's wave, not a slot's
+    std::string m_viewOrigin;    // where the big view's wave came from
 };

@@ -13,6 +13,14 @@ WavePreview::~WavePreview()
         m_thread.join();
 }
 
+void WavePreview::Update(const std::int16_t (&wave)[128])
+{
+    if (!m_playing.load())
+        return;
+    if (const ChangePlayingWaveFn change = ChangePlayingWaveEntry())
+        change(wave, 128);
+}
+
 void WavePreview::Start(const std::int16_t (&wave)[128], double frequency, double gainDb)
 {
     if (m_playing.load())

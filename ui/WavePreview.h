@@ -22,6 +22,8 @@ public:
     // Plays a copy of `wave` at `frequency` Hz and `gainDb` until Stop();
     // ignored while one plays.
     void Start(const std::int16_t (&wave)[128], double frequency, double gainDb);
+    // While one plays, it plays `wave` from the next audio period on.
+    void Update(const std::int16_t (&wave)[128]);
     void Stop() { m_stop.store(true); }
     bool Playing() const { return m_playing.load(); }
 

@@ -1,6 +1,9 @@
 #include "WaveView.h"
 
 #include "Engine.h"
+#include "WaveStroke.h"
+
+#include <QMouseEvent>
 
 #include <QPainter>
 #include <QTransform>
@@ -29,6 +32,16 @@ WaveView::WaveView(QWidget* parent) : QWidget(parent)
 {
     // Every paint covers the whole view.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Drawing on it takes the focus from the bank: Shape then acts on it.
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+WaveView::~WaveView() = default;
+
+void WaveView::setEdited(bool edited)
+{
+    m_edited = edited;
+    update();
 }
 
 void WaveView::showSamples(const std::int16_t* samples)
@@ -63,4 +76,42 @@ void WaveView::paintEvent(QPaintEvent*)
     const bool engine = m_samples == nullptr;
     const std::int16_t* samples = engine ? (s_Engine.m_bLoaded != 0 ? s_Engine.m_anWave : nullptr) : m_samples;
     PaintWave(painter, rect(), samples, engine && s_Engine.m_bResampled != 0);
+    if (engine && samples != nullptr && m_edited) {
+        painter.setTransform(WaveSpace(size()));
+        painter.fillRect(QRectF(122.0, 27000.0, 3.0, 2000.0), Qt::white);
+    }
+}
+
+QPointF WaveView::wavePoint(const QMouseEvent& event) const
+{
+    return WaveSpace(size()).inverted().map(event.position());
+}
+
+void WaveView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || m_samples != nullptr || s_Engine.m_bLoaded == 0 || m_stroke)
+        return QWidget::mousePressEvent(event);
+    const QPointF at = wavePoint(*event);
+    m_stroke = std::make_unique<WaveStroke>(s_Engine.m_anWave, at.x(), at.y());
+    update();
+    emit drawn();
+}
+
+void WaveView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_stroke)
+        return QWidget::mouseMoveEvent(event);
+    const QPointF at = wavePoint(*event);
+    m_stroke->moveTo(at.x(), at.y(), (event->modifiers() & Qt::ShiftModifier) != 0);
+    update();
+    emit drawn();
+}
+
+void WaveView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_stroke || event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    const std::unique_ptr<WaveStroke> stroke = std::move(m_stroke);
+    if (stroke->changed())
+        emit stroked(stroke->before());
 }

@@ -3,6 +3,7 @@
 
 #include "BankActions.h"
 #include "BankPanel.h"
+#include "HarmonicsView.h"
 #include "JackRig.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
@@ -12,6 +13,7 @@
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
 #include "Wavetables.h"
+#include "WaveHarmonics.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -243,6 +245,143 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
     EXPECT_EQ(actions->playableSlot(), &bank.slotAt(16));
     window->findChild<QWidget*>("viewWave")->setFocus();
     EXPECT_EQ(actions->playableSlot(), nullptr);
+}
+
+// The big view's wave, and the pixel of sample `i` at `value` in it.
+std::vector<std::int16_t> ViewWave()
+{
+    return std::vector<std::int16_t>(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave));
+}
+QPoint PixelOf(const QWidget& view, double i, double value)
+{
+    return QPoint(static_cast<int>((i + 0.5) * view.width() / 128),
+                  static_cast<int>((32768 - value) * view.height() / 65535));
+}
+
+TEST_F(BankWindowTest, AStrokeDrawsTheSamplesItCrossesAsOneStepThatUndoAndReloadNeverLose)
+{
+    midi->AddDestination("Synth", "S-1");
+    Open();
+    const std::string flat = WriteWave("flat.wav", 0x10);
+    window->takeDroppedFileList(QByteArray::fromStdString("file://" + flat + "\r\n"));
+    auto* view = window->findChild<QWidget*>("viewWave");
+    auto* label = window->findChild<QLabel*>("lblWaveInfo");
+    const std::vector<std::int16_t> loaded = ViewWave();
+    const auto markShown = [&] { return view->grab().toImage().pixelColor(PixelOf(*view, 123, 28000)) == Qt::white; };
+    EXPECT_FALSE(markShown());
+
+    // From sample 10 high to sample 40 low in one move: 10 to 40 change,
+    // falling all the way, and nothing else.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, PixelOf(*view, 10, 20000));
+    QTest::mouseMove(view, PixelOf(*view, 40, -20000));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, PixelOf(*view, 40, -20000));
+    std::vector<std::int16_t> drawn = ViewWave();
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(drawn[i] != loaded[i], i >= 10 && i <= 40) << i;
+    EXPECT_NEAR(drawn[10], 20000, 600);
+    EXPECT_NEAR(drawn[25], 0, 1400);
+    EXPECT_NEAR(drawn[40], -20000, 600);
+    EXPECT_TRUE(std::is_sorted(drawn.begin() + 10, drawn.begin() + 41, std::greater<>()));
+    EXPECT_EQ(label->text().toStdString(), flat + " (edited)");
+    EXPECT_TRUE(markShown());
+
+    // Shift: a straight line from the press point; the way there is not kept.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, PixelOf(*view, 60, 30000));
+    QTest::mouseMove(view, PixelOf(*view, 90, 30000));
+    QMouseEvent shifted(QEvent::MouseMove, PixelOf(*view, 70, 30000), view->mapToGlobal(PixelOf(*view, 70, 30000)),
+                        Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(view, &shifted);
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, PixelOf(*view, 70, 30000));
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(s_Engine.m_anWave[i] != drawn[i], i >= 60 && i <= 70) << i;
+
+    // Send sends what is drawn; undo and redo go between the strokes.
+    drawn = ViewWave();
+    window->findChild<QPushButton*>("btnSend")->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return midi->Taken() == 1; }, 3000));
+    EXPECT_EQ(midi->Sends()[0].bytes, Message(dir.Write("drawn.wav", MonoWavBytes(drawn.data(), 128)), 97));
+    Action("actionUndo").trigger();
+    EXPECT_NE(ViewWave(), drawn);
+    Action("actionRedo").trigger();
+    EXPECT_EQ(ViewWave(), drawn);
+
+    // Reload gives back the file, and undoing it the drawn wave.
+    window->findChild<QPushButton*>("btnReload")->click();
+    EXPECT_EQ(ViewWave(), loaded);
+    EXPECT_EQ(label->text().toStdString(), flat);
+    EXPECT_FALSE(markShown());
+    Action("actionUndo").trigger();
+    EXPECT_EQ(ViewWave(), drawn);
+    Action("actionUndo").trigger();
+    Action("actionUndo").trigger();
+    EXPECT_EQ(ViewWave(), loaded) << "the bytes from before";
+    EXPECT_EQ(label->text().toStdString(), flat);
+    Action("actionRedo").trigger();
+    EXPECT_TRUE(window->close()) << "the view's edits are no change to the bank";
+    EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
+}
+
+TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsEmptySlots)
+{
+    Open();
+    const std::string high = WriteWave("high.wav", 0x40);  // 16448 throughout
+    const std::string low = WriteWave("low.wav", 0x10);    // 4112
+    window->takeDroppedFileList(QByteArray::fromStdString("file://" + high + "\r\n"));
+    window->findChild<QWidget*>("viewWave")->setFocus();
+    Action("actionInvert").trigger();
+    EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, -16448));
+    // Saved only to the name chosen.
+    Action("actionSaveWave").trigger();
+    nextFile = dir.path().c_str() + QStringLiteral("/saved.wav");
+    Action("actionSaveWave").trigger();
+    EXPECT_EQ(ReadWholeFile(dir.File("saved.wav")), MonoWavBytes(ViewWave().data(), 128));
+    EXPECT_EQ(alerts, (QStringList{"Save Wave", "Save Wave"}));
+    alerts.clear();
+    Action("actionUndo").trigger();
+    EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
+
+    // Harmonic 3's bar dragged to half height: -48 dB, in one step; the
+    // others as they were, none.
+    window->activateWindow();  // again, once the dialogs have gone
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_H, Qt::ControlModifier);
+    auto* bars = window->findChild<HarmonicsView*>("viewHarmonics");
+    ASSERT_TRUE(bars->isVisible());
+    const int x = static_cast<int>(2.5 * bars->width() / 63);
+    QTest::mousePress(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, 0));
+    QTest::mouseMove(bars, QPoint(x, (bars->height() - 1) / 2));
+    QTest::mouseRelease(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, (bars->height() - 1) / 2));
+    Wave16 shaped;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), shaped.begin());
+    const Harmonics harmonics = AnalyseHarmonics(shaped);
+    EXPECT_NEAR(20 * std::log10(harmonics.level[3]), -48, 0.2);
+    EXPECT_LT(*std::max_element(harmonics.level.begin() + 4, harmonics.level.end()), 1e-4);
+    Action("actionUndo").trigger();
+    EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
+
+    // Slots 97 and 101, both selected with the panel in focus: each
+    // normalized, one step, the view left alone.
+    EXPECT_TRUE(DropOnSlot(0, {high}));
+    EXPECT_TRUE(DropOnSlot(4, {low}));
+    panel->setFocus();
+    panel->selectionModel()->select(panel->model()->index(0, 0), QItemSelectionModel::Select);
+    panel->selectionModel()->select(panel->model()->index(4, 0), QItemSelectionModel::Select);
+    const auto sample = [this](int slot) {
+        return panel->model()->index(slot, 0).data(BankModel::kSlotRole).value<const BankSlot*>()->wave[5];
+    };
+    Action("actionNormalize").trigger();
+    EXPECT_EQ(std::vector<int>({sample(0), sample(4)}), std::vector<int>({32767, 32767}));
+    EXPECT_EQ(s_Engine.m_anWave[5], 16448);
+    Action("actionUndo").trigger();
+    EXPECT_EQ(std::vector<int>({sample(0), sample(4)}), std::vector<int>({16448, 4112}));
+
+    // Fill Between: 98 to 100 on the straight line, a quarter of the way each.
+    Action("actionFillSamples").trigger();
+    EXPECT_EQ(std::vector<int>({sample(1), sample(2), sample(3)}), std::vector<int>({13364, 10280, 7196}));
+    EXPECT_EQ(panel->model()->index(2, 0).data().toString(), "99 between 97 and 101");
+    Action("actionUndo").trigger();
+    EXPECT_EQ(Slots(), "Wave 97: 97 high.wav high.wav, changed\nWave 101: 101 low.wav low.wav, changed\n");
+    EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
 }
 
 }  // namespace
