@@ -176,9 +176,15 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
         ProcessResult said;
     } cases[] = {
         {a, set, {0, "3 of 3 waves in " + set + " match " + a + "\n", ""}},
-        {a, b, {1, "1 of 3 waves in " + b + " match " + a + "; wave 98 differs; wave 99 is missing from " + b + "\n", ""}},
-        {c, a, {1, "0 of 4 waves in " + a + " match " + c + "; wave 100 is missing from " + a +
-                       "; waves 97, 98 and 99 are not in " + c + "\n", ""}},
+        {a,
+         b,
+         {1, "1 of 3 waves in " + b + " match " + a + "; wave 98 differs; wave 99 is missing from " + b + "\n", ""}},
+        {c,
+         a,
+         {1,
+          "0 of 4 waves in " + a + " match " + c + "; wave 100 is missing from " + a +
+              "; waves 97, 98 and 99 are not in " + c + "\n",
+          ""}},
         {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
     };
     for (const auto& [reference, other, said] : cases)

@@ -12,8 +12,8 @@
 #include "MonoWav.h"
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
-#include "Wavetables.h"
 #include "WaveHarmonics.h"
+#include "Wavetables.h"
 
 #include <QtTest>
 #include <QtWidgets>
