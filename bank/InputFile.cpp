@@ -73,9 +73,9 @@ int InputFile::Take()
     return std::exchange(m_fd, -1);
 }
 
-bool InputFile::LoadWave(ReadNotes& notes)
+bool InputFile::LoadWave(CEngine& wave, ReadNotes& notes)
 {
-    if (LoadWaveFileFrom(s_Engine, Take(), m_facts)) {
+    if (LoadWaveFileFrom(wave, Take(), m_facts)) {
         if (m_facts.declaredBits != kBitsTheLoaderReads)
             notes.notices.push_back(m_path + ": declares " + std::to_string(m_facts.declaredBits) +
                                     "-bit samples; its bytes are read as 16-bit pairs (qwdump fit converts it)");
@@ -83,7 +83,7 @@ bool InputFile::LoadWave(ReadNotes& notes)
     }
     // Beside the loader's own words (its fixed texts, by address): where
     // audio it does not take is read.
-    const char* error = s_Engine.m_pszError;
+    const char* error = wave.m_pszError;
     const bool fitReadsIt = error == LoadMessages::kNotMonoPcm || error == LoadMessages::kTooMany ||
                             error == LoadMessages::kTooFew ||
                             (error == LoadMessages::kNotWav && IsOtherAudio(m_head, m_headSize));

@@ -42,12 +42,12 @@ public:
     // Each reads the file from its start, and only one of them may be
     // called; each says what it has to in `notes`.
     //
-    // Into s_Engine with the window's loader, with the system's reason in
+    // Into `wave` with the window's loader, with the system's reason in
     // parentheses when it gave one, or, for audio the loader does not take
     // (FLAC, AIFF, float or stereo WAV, ...), where the fit reads it. A
     // loaded file that declares other than
     // 16-bit samples gets a notice: the loader reads them as 16-bit pairs.
-    bool LoadWave(ReadNotes& notes);
+    bool LoadWave(CEngine& wave, ReadNotes& notes);
     // Through the audio fit module, as FitFile does.
     bool Fit(const FitRequest& request, FittedTable& table, ReadNotes& notes);
     // ReadSyxMessages' reading; with `skipOthers`, a whole System Exclusive

@@ -10,12 +10,12 @@ namespace {
 using WaveDump::kFirstWaveNumber;
 using WaveDump::kLastWaveNumber;
 
-void PackEngineWave(const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
+void PackWave(const std::int16_t (&wave)[128], const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
 {
     if (nextWave <= kLastWaveNumber) {
-        std::uint32_t length = 0;
-        const std::uint8_t* msg = s_Engine.PackWavToSysex(nextWave - 1, length);
-        bank.push_back({SysexMessage(msg, msg + length), file, nextWave});
+        std::uint8_t msg[WaveDump::kBytes];
+        WaveDump::Pack(wave, nextWave - 1, msg);
+        bank.push_back({SysexMessage(std::begin(msg), std::end(msg)), file, nextWave});
     }
     ++nextWave;
 }
@@ -58,9 +58,10 @@ Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<in
                 return Gathered::kUnreadable;
             PackFittedFrames(table, files[i], nextWave, bank);
         } else {
-            if (!inputs[i].LoadWave(notes))
+            CEngine loaded;
+            if (!inputs[i].LoadWave(loaded, notes))
                 return Gathered::kUnreadable;
-            PackEngineWave(files[i], nextWave, bank);
+            PackWave(loaded.m_anWave, files[i], nextWave, bank);
         }
     }
     if (wavFiles > 0 && !(notes.failure = BankOverflow(*firstWave, nextWave)).empty())
@@ -70,13 +71,8 @@ Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<in
 
 void PackFittedFrames(const FittedTable& table, const std::string& file, int& nextWave, std::vector<BankMessage>& bank)
 {
-    for (const FittedFrame& frame : table.frames) {
-        std::copy(std::begin(frame.samples), std::end(frame.samples), s_Engine.m_anWave);
-        s_Engine.m_bLoaded = 1;
-        s_Engine.m_bResampled = table.frameSize != 128;
-        s_Engine.m_pszError = "";
-        PackEngineWave(file, nextWave, bank);
-    }
+    for (const FittedFrame& frame : table.frames)
+        PackWave(frame.samples, file, nextWave, bank);
 }
 
 std::string BankOverflow(int firstWave, int nextWave)

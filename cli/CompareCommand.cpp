@@ -33,11 +33,12 @@ bool ReadWaveFolder(const std::string& folder, std::vector<SysexMessage>& bank)
         std::error_code error;
         if (!std::filesystem::exists(path, error))
             continue;
-        if (ReadNotes notes; !Reported(InputFile(path).LoadWave(notes), notes))
+        CEngine loaded;
+        if (ReadNotes notes; !Reported(InputFile(path).LoadWave(loaded, notes), notes))
             return false;
-        std::uint32_t length = 0;
-        const std::uint8_t* message = s_Engine.PackWavToSysex(wave - 1, length);
-        bank.emplace_back(message, message + length);
+        std::uint8_t message[WaveDump::kBytes];
+        WaveDump::Pack(loaded.m_anWave, wave - 1, message);
+        bank.emplace_back(std::begin(message), std::end(message));
     }
     return true;
 }

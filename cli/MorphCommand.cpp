@@ -84,9 +84,10 @@ private:
 
     static bool Load(const std::string& path, Wave16& wave)
     {
-        if (ReadNotes notes; !Reported(InputFile(path).LoadWave(notes), notes))
+        CEngine loaded;
+        if (ReadNotes notes; !Reported(InputFile(path).LoadWave(loaded, notes), notes))
             return false;
-        std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.begin());
+        std::copy(std::begin(loaded.m_anWave), std::end(loaded.m_anWave), wave.begin());
         return true;
     }
 

@@ -126,10 +126,11 @@ private:
             }
             return kExitOk;
         }
-        if (ReadNotes notes; !Reported(input.LoadWave(notes), notes))
+        CEngine loaded;
+        if (ReadNotes notes; !Reported(input.LoadWave(loaded, notes), notes))
             return kExitFileError;
         waves.emplace_back();
-        std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), waves.back().begin());
+        std::copy(std::begin(loaded.m_anWave), std::end(loaded.m_anWave), waves.back().begin());
         return kExitOk;
     }
 

@@ -62,10 +62,11 @@ public:
                                  "--smooth N, --invert, --reverse, --shift-left N, --shift-right N\n");
             return kExitUsage;
         }
-        if (ReadNotes notes; !Reported(InputFile(m_input).LoadWave(notes), notes))
+        CEngine loaded;
+        if (ReadNotes notes; !Reported(InputFile(m_input).LoadWave(loaded, notes), notes))
             return kExitFileError;
         Wave16 wave;
-        std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.begin());
+        std::copy(std::begin(loaded.m_anWave), std::end(loaded.m_anWave), wave.begin());
         std::map<const CLI::Option*, std::size_t> taken;  // the values of each option used so far
         for (const CLI::Option* step : m_subcommand->parse_order()) {
             const auto found = std::find(m_steps.begin(), m_steps.end(), step);

@@ -73,12 +73,13 @@ public:
         InputFile input(m_file);
         if (input.IsSyx())
             return ShowSyx(input);
-        if (ReadNotes notes; !Reported(input.LoadWave(notes), notes))
+        CEngine loaded;
+        if (ReadNotes notes; !Reported(input.LoadWave(loaded, notes), notes))
             return kExitFileError;
         Print("%s: %s\n", m_file.c_str(),
-              s_Engine.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
-        PrintSamples(s_Engine.m_anWave);
-        PrintPicture(s_Engine.m_anWave);
+              loaded.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
+        PrintSamples(loaded.m_anWave);
+        PrintPicture(loaded.m_anWave);
         return FinishStandardOutput(kExitOk);
     }
 

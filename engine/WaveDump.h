@@ -47,4 +47,8 @@ inline int WaveNumberOf(const std::uint8_t* message)
 // The 128 samples of a well-formed message, its packing undone.
 void Unpack(const std::uint8_t* message, std::int16_t (&wave)[128]);
 
+// The message for wave index `index` (only its low eight bits are used),
+// packed from `wave` into `message`; it touches nothing else.
+void Pack(const std::int16_t (&wave)[128], std::int32_t index, std::uint8_t (&message)[kBytes]);
+
 }  // namespace WaveDump
