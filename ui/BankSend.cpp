@@ -107,7 +107,8 @@ void BankSend::Ended(const BankSender::Ending& ending)
                         .arg(m_bank[ending.sent].waveNumber);
     if (ending.kind == BankSender::Ending::kFailed || ending.kind == BankSender::Ending::kTimedOut) {
         const BankMessage& failed = m_bank[ending.sent];
-        m_model.setState(SlotOfWave(failed.waveNumber), BankSlot::kFailed);
+        m_model.setState(SlotOfWave(failed.waveNumber),
+                         ending.kind == BankSender::Ending::kTimedOut ? BankSlot::kUnconfirmed : BankSlot::kFailed);
         const std::string why =
             ending.kind == BankSender::Ending::kTimedOut
                 ? "it did not finish going within " + std::to_string(BankSender::kSendTimeout.count()) + " seconds"

@@ -17,6 +17,9 @@ struct BankSlot
         kSame,      // the synth sent back the same wave
         kDiffers,   // the synth sent back another wave
         kMissing,   // the synth sent nothing back for it
+        // Handed over, but its send did not finish in time: it may still go
+        // out, so it is not called failed.
+        kUnconfirmed,
     };
 
     bool filled = false;

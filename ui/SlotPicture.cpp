@@ -24,6 +24,7 @@ QColor FrameColour(BankSlot::State state)
     case BankSlot::kDiffers:
         return QColor(210, 0, 0);
     case BankSlot::kMissing:
+    case BankSlot::kUnconfirmed:
         return QColor(128, 128, 128);
     case BankSlot::kNone:
     case BankSlot::kReceived:

@@ -245,6 +245,14 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
     EXPECT_EQ(actions->playableSlot(), &bank.slotAt(16));
     window->findChild<QWidget*>("viewWave")->setFocus();
     EXPECT_EQ(actions->playableSlot(), nullptr);
+
+    // Handed over and never confirmed, a wave may still go out: not "failed".
+    actions->setSendGap(std::chrono::milliseconds(0));
+    Action("actionSendBank").trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts.size() == 2; }, 8000));
+    EXPECT_EQ(alerts.last(), "Wave 97 was not sent: it did not finish going within 5 seconds (0 of 32 waves went "
+                             "out before it)");
+    EXPECT_TRUE(panel->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString().endsWith(", not confirmed"));
 }
 
 // The big view's wave, and the pixel of sample `i` at `value` in it.
