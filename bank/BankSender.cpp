@@ -51,8 +51,10 @@ void WaitFor(const std::shared_ptr<State>& state, State::Phase phase, Clock::tim
              bool (*due)(const State&))
 {
     MIDIServiceWatch([state, phase, until, due]() -> std::optional<Clock::time_point> {
-        if (state->phase != phase)
-            return std::nullopt;  // moved on meanwhile (cancelled)
+        // Moved on meanwhile (cancelled), or no one listens any more: the
+        // message in flight ends whole without a watch, and no other starts.
+        if (state->phase != phase || state->listener == nullptr)
+            return std::nullopt;
         if (!due(*state) && Clock::now() < until)
             return until;
         Advance(state);
@@ -80,10 +82,14 @@ void StartNext(const std::shared_ptr<State>& state)
     }
     state->phase = State::kHandingOver;
     state->handedOver = Clock::now();
-    state->outcome = std::make_shared<SysexOutcome>();
+    state->outcome = state->listener != nullptr ? state->listener->OutcomeOf(message) : nullptr;
+    if (state->outcome == nullptr)
+        state->outcome = std::make_shared<SysexOutcome>();
     StartSysexSendThen(state->destination, message.bytes.data(), state->outcome,
                        [state](OSStatus status, const std::string& refusal) {
                            LogLine("MIDISendSysex = %d", static_cast<int>(status));
+                           if (state->listener != nullptr)
+                               state->listener->HandedOver(status, refusal);
                            if (status != noErr) {
                                Fail(state, refusal);
                                return;
@@ -142,6 +148,11 @@ void Advance(const std::shared_ptr<State>& state)
 }
 
 }  // namespace
+
+std::shared_ptr<SysexOutcome> BankSender::Listener::OutcomeOf(const BankMessage& /*message*/)
+{
+    return std::make_shared<SysexOutcome>();
+}
 
 BankSender::BankSender(std::vector<BankMessage> bank, MIDIEndpointRef destination, std::string port,
                        std::chrono::milliseconds gap, Listener& listener)

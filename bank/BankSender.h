@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+class SysexOutcome;
+
 class BankSender
 {
 public:
@@ -44,6 +46,10 @@ public:
         virtual void Going(const SendProgress& progress) = 0;
         virtual void Sent(const BankMessage& message) = 0;
         virtual void Ended(const Ending& ending) = 0;
+        // What MIDISendSysex said of the message going out.
+        virtual void HandedOver(OSStatus /*status*/, const std::string& /*refusal*/) {}
+        // Learns how the message's send ends, even after the run has ended.
+        virtual std::shared_ptr<SysexOutcome> OutcomeOf(const BankMessage& message);
     };
 
     // Starts sending `bank` in order to `destination`, which was found as

@@ -1,15 +1,9 @@
 #include "DumpSender.h"
 
-#include "Alert.h"
-#include "DestinationDirectory.h"
-#include "Engine.h"
 #include "MidiService.h"
-#include "SystemLog.h"
 #include "WaveDump.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <deque>
 
 namespace {
 
@@ -21,55 +15,6 @@ struct SendBlock
     std::uint8_t message[WaveDump::kBytes];
     std::shared_ptr<SysexOutcome> outcome;
 };
-
-// A send the user asked for: the wave as it was packed then, for the port
-// selected then. The first is under way; the others wait their turn.
-struct AskedSend
-{
-    std::optional<std::string> portTitle;
-    std::uint8_t message[WaveDump::kBytes];
-    std::function<void(const WaveDumpSend&)> done;
-    std::shared_ptr<SysexOutcome> outcome;
-};
-
-std::deque<AskedSend>& AskedSends()
-{
-    static auto* asked = new std::deque<AskedSend>;
-    return *asked;
-}
-bool g_sending = false;  // the first asked send is under way
-
-void StartFirstAskedSend();
-
-void FinishFirstAskedSend(const WaveDumpSend& sent)
-{
-    const auto done = std::move(AskedSends().front().done);
-    AskedSends().pop_front();
-    if (done)
-        done(sent);
-    StartFirstAskedSend();
-}
-
-void StartFirstAskedSend()
-{
-    g_sending = !AskedSends().empty();
-    if (!g_sending)
-        return;
-    FindMIDIPortByTitleThen(AskedSends().front().portTitle, [](MIDIEndpointRef destination) {
-        if (destination == 0) {
-            RunAlertPanel(kPortGoneAlert);
-            FinishFirstAskedSend({false, kMIDIUnknownEndpoint});
-            return;
-        }
-        StartSysexSendThen(destination, AskedSends().front().message, AskedSends().front().outcome,
-                           [](OSStatus status, const std::string& refusal) {
-                               LogLine("MIDISendSysex = %d", static_cast<int>(status));
-                               if (status != noErr)
-                                   LogLine("MIDI send refused: %s", refusal.c_str());
-                               FinishFirstAskedSend({true, status});
-                           });
-    });
-}
 
 SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
 {
@@ -83,17 +28,6 @@ SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message
 }
 
 }  // namespace
-
-void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
-                  std::function<void(const WaveDumpSend&)> done, std::shared_ptr<SysexOutcome> outcome)
-{
-    const auto index = static_cast<std::int32_t>(std::strtol(waveTitle.c_str(), nullptr, 10) - 1);
-    std::uint32_t length = 0;
-    AskedSends().push_back({portTitle, {}, std::move(done), std::move(outcome)});
-    std::memcpy(AskedSends().back().message, s_Engine.PackWavToSysex(index, length), WaveDump::kBytes);
-    if (!g_sending)
-        StartFirstAskedSend();
-}
 
 // The block belongs to the service from MIDISendSysex on: it may already be
 // freed when that returns.

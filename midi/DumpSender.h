@@ -1,7 +1,7 @@
 // Sends wave dump messages, each in a send block of its own that holds the
 // request and a private copy of the message, freed by the send's completion.
-// The window sends the engine's wave to the destination with the selected
-// title; a bank's sender sends its messages, waiting for each one's outcome.
+// A bank's sender (bank/) sends its messages, waiting for each one's outcome;
+// the window's wave goes out as a bank of one.
 #pragma once
 
 #include "MidiService.h"
@@ -16,23 +16,7 @@
 
 inline constexpr char kPortGoneAlert[] = "The MIDI port you've selected is no longer available.Please select another.";
 
-struct WaveDumpSend
-{
-    bool portFound;   // false: the alert was shown and nothing was sent
-    OSStatus status;  // what MIDISendSysex returned (logged either way)
-};
-
 class SysexOutcome;
-
-// `portTitle` is the selected port title, none when the port popup is empty;
-// `waveTitle` is the selected wave number, "97" to "128". The engine's wave
-// is packed at once, so what goes out is what the user saw. The destination
-// is looked up and the send handed over from the pump (MidiService.h), after
-// the sends asked for before this one; `done` then learns how it went. The
-// log line and the alert tell what happened; `outcome`, when given, learns
-// how the send ended (the window's status line says it).
-void SendWaveDump(const std::optional<std::string>& portTitle, const std::string& waveTitle,
-                  std::function<void(const WaveDumpSend&)> done = {}, std::shared_ptr<SysexOutcome> outcome = nullptr);
 
 // The completion procedure: frees the send block that starts with `request`.
 // Safe on any thread; does nothing for null.

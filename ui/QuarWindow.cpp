@@ -18,6 +18,7 @@
 #include "SystemLog.h"
 #include "WavePreview.h"
 #include "WaveReadout.h"
+#include "WaveSend.h"
 #include "WaveTools.h"
 #include "WaveView.h"
 

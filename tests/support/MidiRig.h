@@ -8,6 +8,7 @@
 #include "DumpSender.h"
 #include "Engine.h"
 #include "MidiBackend.h"
+#include "WaveSend.h"
 
 #include <gtest/gtest.h>
 
