@@ -10,5 +10,7 @@ using AlertPresenter = std::function<void(const char* message)>;
 // one line on stderr.
 void SetAlertPresenter(AlertPresenter presenter);
 
-// Shows `message` as plain text and returns once it has been dismissed.
+// Shows `message` as plain text and returns once it has been dismissed; the
+// window's presenter, called from the MIDI pump, shows it once the pump has
+// returned.
 void RunAlertPanel(const char* message);

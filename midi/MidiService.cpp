@@ -3,6 +3,8 @@
 #include "SystemLog.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <set>
 #include <utility>
@@ -79,6 +81,7 @@ struct Service
     std::vector<Key> keys;
     std::string lastRefusal;
     std::vector<Step> steps;
+    bool pumping = false;  // inside MIDIServicePump
 };
 
 Service& TheService()
@@ -467,10 +470,16 @@ int MIDIServiceReturnedFd()
 void MIDIServicePump()
 {
     Service& service = TheService();
+    // A step never waits (what it shows the user is shown once the pump has
+    // returned), so a pump is never inside another: what a step adds is
+    // looked at on the next one.
+    if (service.pumping) {
+        std::fprintf(stderr, "qwd: the MIDI service was pumped from inside its own pump\n");
+        std::abort();
+    }
+    service.pumping = true;
     eventfd_t ignored;
     ::eventfd_read(service.returned, &ignored);
-    // A step may pump again while it waits for an answer of its own: that
-    // pump sees only what was added since.
     std::vector<Step> looking = std::move(service.steps);
     service.steps.clear();
     std::vector<Step> waiting;
@@ -481,6 +490,12 @@ void MIDIServicePump()
     for (Step& added : service.steps)
         waiting.push_back(std::move(added));
     service.steps = std::move(waiting);
+    service.pumping = false;
+}
+
+bool MIDIServicePumping()
+{
+    return TheService().pumping;
 }
 
 std::optional<LaneClock::time_point> MIDIServiceNextLook()

@@ -79,8 +79,11 @@ void MIDIServiceUseSystems(std::vector<MidiSystem> systems);
 // Readable when the service has something to look at: a lane call
 // returned, or work was added.
 int MIDIServiceReturnedFd();
-// Moves on everything the service waits for.
+// Moves on everything the service waits for. Never from inside itself: a
+// step (and all it calls) must not wait, nor show a modal dialog.
 void MIDIServicePump();
+// True while the pump runs, for a caller that must defer what waits.
+bool MIDIServicePumping();
 // When the pump must look again though nothing returns (a deadline); none
 // when nothing waits for one.
 std::optional<LaneClock::time_point> MIDIServiceNextLook();

@@ -1,10 +1,13 @@
 #include "MessageBoxAlert.h"
 
 #include "Alert.h"
+#include "MidiService.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <string>
 
 namespace {
 
@@ -23,6 +26,13 @@ QWidget* AlertParent()
 
 void ShowMessageBox(const char* message)
 {
+    // A modal loop inside the MIDI pump would pump it again: what a send or
+    // a receive must say is shown once the pump has returned.
+    if (MIDIServicePumping()) {
+        QMetaObject::invokeMethod(
+            qApp, [text = std::string(message)] { ShowMessageBox(text.c_str()); }, Qt::QueuedConnection);
+        return;
+    }
     QMessageBox box(QMessageBox::Warning, kAlertTitle, QString(), QMessageBox::NoButton, AlertParent());
     // Messages may quote file names: never let them be read as markup.
     box.setTextFormat(Qt::PlainText);

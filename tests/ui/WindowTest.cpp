@@ -117,6 +117,7 @@ private:
         ASSERT_EQ(box->buttons().size(), 1);
         EXPECT_EQ(box->buttons().first()->text(), "Ok");
         stateAtAlert = State();
+        EXPECT_FALSE(MIDIServicePumping()) << "a modal alert inside the MIDI pump";
         box->buttons().first()->click();
     }
 
@@ -394,6 +395,13 @@ TEST_F(WindowTest, StatusLineSaysWhatEachLoadAndSendCameToAndReadsTheWaveOut)
     EXPECT_EQ(midi->Sends()[2].address, later);
     EXPECT_EQ(midi->Sends()[2].bytes, Message(path, 101));
     EXPECT_EQ(Child<QComboBox>("popMIDIPort").count(), 1) << "the port popup keeps its first list";
+    // Gone by the time it is looked up: the alert, once the MIDI pump has returned.
+    midi->RemoveDestination(later);
+    sendTo.actions()[1]->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !alerts.empty(); }, 3000));
+    EXPECT_EQ(alerts, QStringList{kPortGoneAlert});
+    EXPECT_EQ(Status(), "Wave 101 was not sent: Synth \u00c9 & Co (Z-9) is no longer available");
+    alerts.clear();
 
     // A file gone: the alert as ever, its cause in the status line.
     std::remove(path.c_str());
