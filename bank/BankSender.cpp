@@ -15,6 +15,11 @@ std::chrono::microseconds WireTime(std::size_t bytes)
     return std::chrono::microseconds(bytes * 320);
 }
 
+// How long before its start a message is handed over, so that it is with
+// the backend, which places it at its start, in time: more than a lane's
+// hop and a JACK period of 2,048 frames.
+constexpr std::chrono::milliseconds kHandOverLead{50};
+
 }  // namespace
 
 struct BankSender::State
@@ -85,18 +90,22 @@ void StartNext(const std::shared_ptr<State>& state)
     state->outcome = state->listener != nullptr ? state->listener->OutcomeOf(message) : nullptr;
     if (state->outcome == nullptr)
         state->outcome = std::make_shared<SysexOutcome>();
-    StartSysexSendThen(state->destination, message.bytes.data(), state->outcome,
-                       [state](OSStatus status, const std::string& refusal) {
-                           LogLine("MIDISendSysex = %d", static_cast<int>(status));
-                           if (state->listener != nullptr)
-                               state->listener->HandedOver(status, refusal);
-                           if (status != noErr) {
-                               Fail(state, refusal);
-                               return;
-                           }
-                           state->phase = State::kInFlight;
-                           Advance(state);
-                       });
+    // The first goes at once, each later one at its start.
+    const Clock::time_point startAt = state->next == 0 ? Clock::time_point{} : state->nextStart;
+    StartSysexSendThen(
+        state->destination, message.bytes.data(), state->outcome,
+        [state](OSStatus status, const std::string& refusal) {
+            LogLine("MIDISendSysex = %d", static_cast<int>(status));
+            if (state->listener != nullptr)
+                state->listener->HandedOver(status, refusal);
+            if (status != noErr) {
+                Fail(state, refusal);
+                return;
+            }
+            state->phase = State::kInFlight;
+            Advance(state);
+        },
+        startAt);
 }
 
 void Advance(const std::shared_ptr<State>& state)
@@ -108,8 +117,9 @@ void Advance(const std::shared_ptr<State>& state)
                 End(*state, state->next == state->bank.size() ? Ending::kSent : Ending::kCancelled);
                 return;
             }
-            if (Clock::now() < state->nextStart) {
-                WaitFor(state, State::kPausing, state->nextStart, [](const State& s) { return s.cancelled; });
+            if (Clock::now() < state->nextStart - kHandOverLead) {
+                WaitFor(state, State::kPausing, state->nextStart - kHandOverLead,
+                        [](const State& s) { return s.cancelled; });
                 return;
             }
             StartNext(state);
@@ -129,12 +139,11 @@ void Advance(const std::shared_ptr<State>& state)
                 Fail(state, state->outcome->FailureReason());
                 return;
             }
-            // The cable is busy for the wire time from when the transport
-            // passed the message on, which is never before it was handed
-            // over: counting from there, a message held up on its way (a
-            // connection being made) can't bring the next one closer than
-            // wire time + gap.
-            state->nextStart = Clock::now() + WireTime(message.bytes.size()) + state->gap;
+            // The cable is busy for the wire time from where the backend
+            // placed the message: a message held up on its way (a
+            // connection being made) was placed late, and can't bring the
+            // next one closer than wire time + gap.
+            state->nextStart = state->outcome->PlacedAt() + WireTime(message.bytes.size()) + state->gap;
             ++state->next;
             state->phase = State::kPausing;
             if (state->listener != nullptr)

@@ -1,9 +1,10 @@
 // Sends a bank of wave dump messages to one destination, paced for real
-// devices. Each message after the first starts only once the previous one
-// has completed and, since then, its wire time at MIDI's 31,250 baud (10
-// bits a byte: 96 ms for 300 bytes) plus the gap has passed, so a fast
-// transport never overruns a slow cable further down, and the device gets
-// the gap to store each wave.
+// devices. Each message after the first starts once the previous one has
+// completed, at the time that one was placed at plus its wire time at
+// MIDI's 31,250 baud (10 bits a byte: 96 ms for 300 bytes) plus the gap, so
+// a fast transport never overruns a slow cable further down, and the device
+// gets the gap to store each wave. It is handed over a little before that
+// time, with the time, and the backend places it there.
 //
 // The run moves on from the MIDI service's pump (MidiService.h): a window
 // drives it from its event loop, qwdump from MIDIServiceWaitFor.

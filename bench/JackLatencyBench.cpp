@@ -134,7 +134,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
         receiver.arrivedAt.store(0);
         const int completedBefore = g_completed.load();
-        MIDISysexSendRequest request{endpoint, message, kMessageBytes, 0, {0, 0, 0}, Done, nullptr};
+        MIDISysexSendRequest request{endpoint, message, kMessageBytes, 0, {0, 0, 0}, Done, nullptr, 0};
         const std::uint32_t sentFrame = jack_frame_time(receiver.client);
         const std::int64_t sentAt = Now();
         const OSStatus status = MIDISendSysex(&request);

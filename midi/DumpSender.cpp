@@ -16,7 +16,8 @@ struct SendBlock
     std::shared_ptr<SysexOutcome> outcome;
 };
 
-SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome)
+SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome,
+                        LaneClock::time_point startAt = {})
 {
     auto* block = new SendBlock{{}, {}, std::move(outcome)};
     std::memcpy(block->message, message, sizeof block->message);
@@ -24,6 +25,7 @@ SendBlock* NewSendBlock(MIDIEndpointRef destination, const std::uint8_t* message
     block->request.data = block->message;
     block->request.bytesToSend = sizeof block->message;
     block->request.completionProc = SyxSendDone;
+    block->request.timeStamp = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt.time_since_epoch()).count();
     return block;
 }
 
@@ -37,9 +39,9 @@ OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message
 }
 
 void StartSysexSendThen(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome,
-                        MIDIHandedOver handedOver)
+                        MIDIHandedOver handedOver, LaneClock::time_point startAt)
 {
-    MIDISendSysexThen(&NewSendBlock(destination, message, std::move(outcome))->request, std::move(handedOver));
+    MIDISendSysexThen(&NewSendBlock(destination, message, std::move(outcome), startAt)->request, std::move(handedOver));
 }
 
 void SyxSendDone(MIDISysexSendRequest* request)
@@ -52,6 +54,11 @@ void SyxSendDone(MIDISysexSendRequest* request)
         std::lock_guard<std::mutex> lock(outcome.m_mutex);
         outcome.m_done = true;
         outcome.m_delivered = request->complete != 0;
+        // A backend that does not say where it placed the message sent it
+        // at its start time, or at once.
+        const auto now = LaneClock::now();
+        const LaneClock::time_point asked{std::chrono::nanoseconds(request->timeStamp)};
+        outcome.m_placedAt = request->timeStamp != 0 && asked < now ? asked : now;
         outcome.m_failure = MIDISysexFailureReason();
         outcome.m_finished.notify_all();
     }

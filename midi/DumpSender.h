@@ -30,6 +30,8 @@ public:
     // False when the deadline came before the completion.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);
     bool Delivered() const { return m_delivered; }
+    // When the message was placed to start on the wire (delivered sends).
+    LaneClock::time_point PlacedAt() const { return m_placedAt; }
     const std::string& FailureReason() const { return m_failure; }
     // Called once the send has ended, on the thread that ended it, for a
     // caller that does not wait. Set it before the send starts.
@@ -42,13 +44,15 @@ private:
     std::condition_variable m_finished;
     bool m_done = false;
     bool m_delivered = false;
+    LaneClock::time_point m_placedAt;
     std::string m_failure;
 };
 
 // Sends the 300-byte wave dump `message` to `destination` in a send block of
-// its own; `outcome`, when given, learns how it ended. Returns what
-// MIDISendSysex returned; the ...Then form hands it over from the pump.
+// its own, to start no earlier than `startAt` (none: at once); `outcome`,
+// when given, learns how it ended. Returns what MIDISendSysex returned; the
+// ...Then form hands it over from the pump.
 OSStatus StartSysexSend(MIDIEndpointRef destination, const std::uint8_t* message,
                         std::shared_ptr<SysexOutcome> outcome = nullptr);
 void StartSysexSendThen(MIDIEndpointRef destination, const std::uint8_t* message, std::shared_ptr<SysexOutcome> outcome,
-                        MIDIHandedOver handedOver);
+                        MIDIHandedOver handedOver, LaneClock::time_point startAt = {});

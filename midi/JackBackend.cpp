@@ -2,6 +2,7 @@
 
 #include "JackClient.h"
 #include "JackServerPresence.h"
+#include "Lane.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -384,8 +385,10 @@ void JackBackend::OnWake()
     eventfd_t ignored;
     ::eventfd_read(m_wake, &ignored);
     Done done{};
-    while (Take(m_finished, done))
+    while (Take(m_finished, done)) {
+        std::atomic_thread_fence(std::memory_order_acquire);
         Finish(done);
+    }
     SendWaiting();
     // An event is taken once all of it is in: the callback writes its size first.
     std::uint32_t size = 0;
@@ -427,6 +430,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     void* buffer = out != nullptr ? jack_port_get_buffer(out, frames) : nullptr;
     if (buffer != nullptr)
         jack_midi_clear_buffer(buffer);
+    m_nextFreeFrame = 0;
 
     bool report = TakeInput(frames);
 
@@ -434,6 +438,8 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     // unless it missed that cycle: an xrun loses a JACK MIDI event for any
     // sender alike, and nothing tells a sender so.
     report = report || m_writtenCount > 0;
+    // Their placed times were written on this thread.
+    std::atomic_thread_fence(std::memory_order_release);
     for (std::size_t i = 0; i < m_writtenCount; ++i)
         Put(m_finished, m_written[i]);
     m_writtenCount = 0;
@@ -441,7 +447,7 @@ void JackBackend::RunCycle(jack_nframes_t frames)
     MIDISysexSendRequest* queued = nullptr;
     while (jack_ringbuffer_peek(m_toProcess, reinterpret_cast<char*>(&queued), sizeof queued) == sizeof queued) {
         std::atomic_thread_fence(std::memory_order_acquire);
-        const Outcome outcome = WriteOne(*queued, out, buffer);
+        const Outcome outcome = WriteOne(*queued, out, buffer, frames);
         if (outcome == Outcome::kKeep)
             break;  // in order: the rest wait for the next cycle too
         jack_ringbuffer_read_advance(m_toProcess, sizeof queued);
@@ -511,7 +517,11 @@ bool JackBackend::PutOwedMark(std::size_t behind)
     return true;
 }
 
-JackBackend::Outcome JackBackend::WriteOne(const MIDISysexSendRequest& request, jack_port_t* out, void* buffer)
+// A message goes at the frame of its start time in the cycle that time falls
+// in; one whose time has passed goes at this cycle's first free frame. Its
+// placed time goes back with it.
+JackBackend::Outcome JackBackend::WriteOne(MIDISysexSendRequest& request, jack_port_t* out, void* buffer,
+                                           jack_nframes_t frames)
 {
     if (buffer == nullptr)
         return Outcome::kKeep;  // the port was registered after this cycle began
@@ -525,9 +535,44 @@ JackBackend::Outcome JackBackend::WriteOne(const MIDISysexSendRequest& request, 
     const bool empty = jack_midi_get_event_count(buffer) == 0;
     if (size > jack_midi_max_event_size(buffer))
         return empty ? Outcome::kTooLarge : Outcome::kKeep;
-    jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, size);
+    const jack_time_t jackNow = jack_get_time();
+    const std::int64_t laneNow =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(LaneClock::now().time_since_epoch()).count();
+    const jack_nframes_t cycleStart = jack_last_frame_time(m_client);
+    const std::int64_t rate = jack_get_sample_rate(m_client);
+    // Counted from the message placed before, in frames, its start is exact;
+    // only a first message crosses from the lane's clock to JACK's.
+    const bool afterLast = m_placedBefore && request.timeStamp >= m_lastPlacedAt &&
+                           request.timeStamp - m_lastPlacedAt < std::int64_t{10'000'000'000};
+    jack_nframes_t startFrame = cycleStart;
+    if (request.timeStamp != 0 && afterLast)
+        startFrame =
+            m_lastPlacedFrame +
+            static_cast<jack_nframes_t>(((request.timeStamp - m_lastPlacedAt) * rate + 999'999'999) / 1'000'000'000);
+    else if (request.timeStamp > laneNow)
+        startFrame =
+            jack_time_to_frames(m_client, jackNow + static_cast<jack_time_t>((request.timeStamp - laneNow) / 1000));
+    const auto ahead = static_cast<std::int32_t>(startFrame - cycleStart);
+    if (ahead >= static_cast<std::int32_t>(frames))
+        return Outcome::kKeep;  // a later cycle's
+    // Events of a cycle go in time order.
+    const jack_nframes_t offset = std::max(ahead > 0 ? static_cast<jack_nframes_t>(ahead) : 0, m_nextFreeFrame);
+    if (offset >= frames)
+        return Outcome::kKeep;
+    jack_midi_data_t* event = jack_midi_event_reserve(buffer, offset, size);
     if (event == nullptr)
         return empty ? Outcome::kTooLarge : Outcome::kKeep;
     std::memcpy(event, request.data, size);
+    m_nextFreeFrame = offset;
+    const jack_nframes_t placedFrame = cycleStart + offset;
+    request.timeStamp =
+        afterLast && request.timeStamp != 0
+            ? m_lastPlacedAt + static_cast<std::int64_t>(placedFrame - m_lastPlacedFrame) * 1'000'000'000 / rate
+            : laneNow + (static_cast<std::int64_t>(jack_frames_to_time(m_client, placedFrame)) -
+                         static_cast<std::int64_t>(jackNow)) *
+                            1000;
+    m_placedBefore = true;
+    m_lastPlacedFrame = placedFrame;
+    m_lastPlacedAt = request.timeStamp;
     return Outcome::kWritten;
 }

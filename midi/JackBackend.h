@@ -86,7 +86,7 @@ private:
     bool TakeInput(jack_nframes_t frames);
     void Owe(std::uint32_t mark);
     bool PutOwedMark(std::size_t behind);
-    Outcome WriteOne(const MIDISysexSendRequest& request, jack_port_t* out, void* buffer);
+    Outcome WriteOne(MIDISysexSendRequest& request, jack_port_t* out, void* buffer, jack_nframes_t frames);
 
     const std::string m_clientName;
     const int m_wake;  // eventfd: finished sends, or the server gone
@@ -121,6 +121,11 @@ private:
     std::atomic<jack_port_t*> m_input{nullptr};
 
     // The process callback's own (Close reads them once it has stopped).
+    jack_nframes_t m_nextFreeFrame = 0;  // in this cycle's output buffer
+    // The last message written: its frame and its time on the lane's clock.
+    bool m_placedBefore = false;
+    jack_nframes_t m_lastPlacedFrame = 0;
+    std::int64_t m_lastPlacedAt = 0;
     std::array<Done, kMaxOutstanding> m_written{};  // written this cycle, reported next cycle
     std::size_t m_writtenCount = 0;
     unsigned m_waitedCycles = 0;   // cycles the first queued send has waited for its connection

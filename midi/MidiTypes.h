@@ -53,6 +53,10 @@ struct MIDISysexSendRequest
     std::uint8_t reserved[3];
     MIDICompletionProc completionProc;
     void* completionRefCon;
+    // In: the earliest time the message may start, in nanoseconds of
+    // LaneClock, 0 for at once; the backend places it there. Out, once
+    // delivered: the time it was placed at, where the backend knows it.
+    std::int64_t timeStamp;
 };
 
 // Ends a request: marks it delivered or not and calls its completion
