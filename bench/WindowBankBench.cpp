@@ -4,9 +4,10 @@
 // from the trigger to the last message received, beside bank_bench's figure
 // for qwdump send.
 //
-// Starts its own private jackd (dummy driver, 48 kHz, 256-frame periods).
+// Starts its own private jackd (dummy driver, 48 kHz, 256-frame periods
+// unless FRAMES says otherwise); GAP is Send Bank's gap in ms.
 //
-//   window_bank_bench [RUNS]      (default 5)
+//   window_bank_bench [RUNS] [FRAMES] [GAP]      (default 5 256 0)
 
 #include "BankActions.h"
 #include "BankPanel.h"
@@ -63,7 +64,9 @@ int main(int argc, char** argv)
     qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    PrivateJackServer server(dir.File("jackd.log"), {}, "", 256);
+    const int frames = argc > 2 ? std::atoi(argv[2]) : 256;
+    const int gap = argc > 3 ? std::atoi(argv[3]) : 0;
+    PrivateJackServer server(dir.File("jackd.log"), {}, "", frames);
     MidiDump monitor(server, dir.File("monitor.log"), "midi-monitor", true);
     UseOnlyBackend<JackBackend>("qwd-bench");
 
@@ -95,7 +98,7 @@ int main(int argc, char** argv)
     }
     std::printf("Open Bank... to 32 pictures drawn: median %.2f ms of %d runs\n", Median(opened), runs);
 
-    actions->setSendGap(std::chrono::milliseconds(0));
+    actions->setSendGap(std::chrono::milliseconds(gap));
     std::vector<double> sent;
     std::vector<double> spacings;
     for (int run = 0; run < runs; ++run) {
@@ -121,8 +124,9 @@ int main(int argc, char** argv)
             spacings.push_back((times[i] - times[i - 1]) * 1000.0 / PrivateJackServer::kSampleRate);
         QTest::qWait(200);  // the run ends, its dialog goes
     }
-    std::printf("Send Bank of %d, --gap 0: trigger to last received: median %.0f ms of %d runs (wire time %.0f ms)\n",
-                kWaves, Median(sent), runs, kWaves * 96.0);
+    std::printf("Send Bank of %d, %d-frame periods, gap %d ms: trigger to last received: median %.0f ms of %d runs "
+                "(wire time %.0f ms)\n",
+                kWaves, frames, gap, Median(sent), runs, kWaves * 96.0);
     std::sort(spacings.begin(), spacings.end());
     std::printf("spacing at the receiver: min %.1f ms, median %.1f ms, max %.1f ms\n", spacings.front(),
                 Median(spacings), spacings.back());

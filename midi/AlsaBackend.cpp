@@ -2,7 +2,10 @@
 
 #include <alsa/asoundlib.h>
 
+#include "Lane.h"
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 #include <unistd.h>
@@ -85,8 +88,42 @@ std::vector<MidiPort> AlsaBackend::Ports(bool sources)
     return found;
 }
 
-// Sends one complete message and waits until the sequencer has passed it
-// on. The subscription matters for hardware ports: the kernel opens the raw
+std::int64_t LaneNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(LaneClock::now().time_since_epoch()).count();
+}
+
+// On a queue of our own, in real time: the sequencer passes the event on at
+// `startAt` (LaneClock nanoseconds), counted from the queue's time now.
+bool AlsaBackend::ScheduleAt(snd_seq_event* ev, std::int64_t startAt, std::string& failure)
+{
+    int err = 0;
+    if (m_queue < 0) {
+        if ((err = snd_seq_alloc_queue(m_seq)) < 0) {
+            failure = std::string("snd_seq_alloc_queue: ") + snd_strerror(err);
+            return false;
+        }
+        m_queue = err;
+        if ((err = snd_seq_start_queue(m_seq, m_queue, nullptr)) < 0 || (err = snd_seq_drain_output(m_seq)) < 0) {
+            failure = std::string("snd_seq_start_queue: ") + snd_strerror(err);
+            return false;
+        }
+    }
+    snd_seq_queue_status_t* status;
+    snd_seq_queue_status_alloca(&status);
+    if ((err = snd_seq_get_queue_status(m_seq, m_queue, status)) < 0) {
+        failure = std::string("snd_seq_get_queue_status: ") + snd_strerror(err);
+        return false;
+    }
+    const snd_seq_real_time_t* now = snd_seq_queue_status_get_real_time(status);
+    const std::int64_t at = std::int64_t{now->tv_sec} * 1'000'000'000 + now->tv_nsec + (startAt - LaneNanoseconds());
+    snd_seq_real_time_t when{static_cast<unsigned>(at / 1'000'000'000), static_cast<unsigned>(at % 1'000'000'000)};
+    snd_seq_ev_schedule_real(ev, m_queue, 0, &when);
+    return true;
+}
+
+// Sends one complete message, at its start time when it has one still to
+// come, and waits until the sequencer has passed it on. The subscription matters for hardware ports: the kernel opens the raw
 // MIDI device only while someone is subscribed. It is asked for before every
 // message, since the kernel drops it when the destination goes away. EBUSY
 // means ours still stands, or, for a port we did not hold, that another
@@ -119,7 +156,10 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
         snd_seq_ev_set_dest(&ev, client, port);
         snd_seq_ev_set_direct(&ev);
         snd_seq_ev_set_sysex(&ev, request->bytesToSend, const_cast<std::uint8_t*>(request->data));
-        if ((err = snd_seq_event_output(m_seq, &ev)) < 0)
+        const bool later = request->timeStamp > LaneNanoseconds();
+        if (later && !ScheduleAt(&ev, request->timeStamp, failure)) {
+            // `failure` says why
+        } else if ((err = snd_seq_event_output(m_seq, &ev)) < 0)
             failure = CallFailed("snd_seq_event_output", client, port, err);
         else if ((err = snd_seq_drain_output(m_seq)) < 0)
             failure = CallFailed("snd_seq_drain_output", client, port, err);
@@ -127,6 +167,8 @@ OSStatus AlsaBackend::Send(const std::string& address, MIDISysexSendRequest* req
             failure = CallFailed("snd_seq_sync_output_queue", client, port, err);
         if (!failure.empty())
             snd_seq_drop_output(m_seq);
+        else if (!later)
+            request->timeStamp = LaneNanoseconds();
     }
     Complete(request, failure.empty(), failure.c_str());
     return noErr;

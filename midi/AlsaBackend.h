@@ -11,6 +11,7 @@
 
 struct _snd_seq;
 struct snd_midi_event;
+struct snd_seq_event;
 
 class AlsaBackend : public MidiBackend
 {
@@ -30,6 +31,7 @@ public:
 private:
     AlsaBackend(_snd_seq* seq, int ownPort, int fd) : m_seq(seq), m_ownPort(ownPort), m_fd(fd) {}
     bool PrepareInput(std::string& reason);
+    bool ScheduleAt(snd_seq_event* ev, std::int64_t startAt, std::string& failure);
     void SayRawOverruns();
 
     // The kernel's largest input pool (SNDRV_SEQ_MAX_CLIENT_EVENTS).
@@ -46,6 +48,7 @@ private:
     Peer m_to;          // the destination subscribed to
     Peer m_from;        // the source connected to our input
     int m_inPort = -1;  // made on the first receive
+    int m_queue = -1;   // made for the first message with a start time
     MIDIReadProc m_read;
     snd_midi_event* m_decoder = nullptr;  // events back to bytes
     RawMidiOverruns m_rawOverruns;        // of the source's card, while receiving
