@@ -64,3 +64,18 @@ std::string BankComparison::Summary(const std::string& other, const std::string&
         line += "; " + Listed(of[kExtra], "is not in " + reference, "are not in " + reference);
     return line;
 }
+
+BankComparison VerifyReturned(const std::vector<SysexMessage>& bank, const std::vector<SysexMessage>& returned)
+{
+    const auto held = ByWave(bank);
+    std::vector<SysexMessage> ofTheBank;
+    for (const SysexMessage& message : returned)
+        if (held.count(WaveDump::WaveNumberOf(message.data())) != 0)
+            ofTheBank.push_back(message);
+    return CompareBanks(bank, ofTheBank);
+}
+
+std::string VerifySummary(const BankComparison& verified)
+{
+    return verified.Summary("on the synth", "the bank", {"did not come back", "did not come back"});
+}

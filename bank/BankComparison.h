@@ -31,3 +31,10 @@ struct BankComparison
 };
 
 BankComparison CompareBanks(const std::vector<SysexMessage>& reference, const std::vector<SysexMessage>& other);
+
+// What Verify makes of the waves a synth sent back: each wave of `bank` held
+// against the last copy of it that came back. The synth's other waves are
+// left out: the bank never held them.
+BankComparison VerifyReturned(const std::vector<SysexMessage>& bank, const std::vector<SysexMessage>& returned);
+// Its one line, as the window says it.
+std::string VerifySummary(const BankComparison& verified);

@@ -426,19 +426,14 @@ void BankActions::listen(bool verifying)
                         dialog->setOutcome(QStringLiteral("No wave dump arrived."));
                     return;
                 }
-                std::vector<SysexMessage> reference;
-                std::vector<SysexMessage> returned;
+                std::vector<SysexMessage> bank;
                 for (auto& [wave, message] : m_model.messages())
-                    reference.push_back(std::move(message));
-                for (const SysexMessage& message : waves)
-                    if (m_model.slotAt(SlotOfWave(WaveDump::WaveNumberOf(message.data()))).filled)
-                        returned.push_back(message);
-                const BankComparison comparison = CompareBanks(reference, returned);
+                    bank.push_back(std::move(message));
+                const BankComparison comparison = VerifyReturned(bank, waves);
                 for (const auto& [wave, verdict] : comparison.waves)
                     if (verdict == BankComparison::kMissing)
                         m_model.setState(SlotOfWave(wave), BankSlot::kMissing);
-                const QString summary = QString::fromStdString(
-                    comparison.Summary("on the synth", "the bank", {"did not come back", "did not come back"}));
+                const QString summary = QString::fromStdString(VerifySummary(comparison));
                 dialog->setOutcome(summary);
                 emit said(summary + lost);
             });
