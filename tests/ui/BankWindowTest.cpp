@@ -14,6 +14,7 @@
 #include "ReceiveDialog.h"
 #include "WaveHarmonics.h"
 #include "Wavetables.h"
+#include "WindowRig.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -28,42 +29,18 @@
 
 namespace {
 
-class BankWindowTest : public ::testing::Test
+class BankWindowTest : public WindowRig
 {
 protected:
-    void SetUp() override
-    {
-        midi = &UseOnlyBackend<MemoryBackend>();
-        InstallMessageBoxAlerts();
-        s_Engine = CEngine();
-        std::memset(s_szFileName, 0, sizeof s_szFileName);
-        QObject::connect(&m_poll, &QTimer::timeout, [this] { Answer(); });
-        m_poll.start(10);
-    }
     // Once the destinations are set up.
     void Open()
     {
-        window = std::make_unique<QuarWindow>();
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        Window();
         panel = window->findChild<BankPanel*>("panelBank");
-    }
-    void TearDown() override
-    {
-        answer = QMessageBox::Discard;
-        window.reset();
-        SetAlertPresenter(nullptr);
-        MIDIServiceShutDown();
     }
 
     QAction& Action(const char* name) { return *window->findChild<QAction*>(name); }
 
-    std::string WriteWave(const std::string& name, char fill)
-    {
-        const std::vector<std::int16_t> samples(128, static_cast<std::int16_t>(fill * 0x101));
-        return dir.Write(name, MonoWavBytes(samples.data(), 128));
-    }
     // The messages of these waves, one after another, as a .syx bank holds them.
     std::string Bank(const std::vector<std::pair<std::string, int>>& waves)
     {
@@ -105,39 +82,7 @@ protected:
         return shown;
     }
 
-    MemoryBackend* midi = nullptr;
-    TempDir dir;
-    std::unique_ptr<QuarWindow> window;
     BankPanel* panel = nullptr;
-    QStringList alerts;  // and questions
-    QString nextFile;    // typed into the next file dialog; empty: it is cancelled
-    QMessageBox::StandardButton answer = QMessageBox::Cancel;  // to questions
-
-private:
-    void Answer()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible())
-            return;
-        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            alerts << files->windowTitle();
-            if (nextFile.isEmpty())
-                return files->reject();
-            files->findChild<QLineEdit*>("fileNameEdit")->setText(nextFile);
-            nextFile.clear();
-            return static_cast<QDialog*>(files)->accept();
-        }
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (box == nullptr)
-            return;
-        alerts << box->text();
-        EXPECT_EQ(box->windowTitle(), "Quarven Wave Dump");
-        if (box->buttons().size() == 1)
-            return box->buttons().first()->click();
-        box->button(answer)->click();
-    }
-
-    QTimer m_poll;
 };
 
 TEST_F(BankWindowTest, OpensABankFillsSlotsByDropsUndoesAndSavesWhatIsShown)

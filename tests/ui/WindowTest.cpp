@@ -15,6 +15,7 @@
 #include "WavBytes.h"
 #include "WaveView.h"
 #include "Wavetables.h"
+#include "WindowRig.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -28,36 +29,16 @@
 
 namespace {
 
-class WindowTest : public ::testing::Test
+class WindowTest : public WindowRig
 {
 protected:
     void SetUp() override
     {
-        midi = &UseOnlyBackend<MemoryBackend>();
-        InstallMessageBoxAlerts();
-        s_Engine = CEngine();
-        std::memset(s_szFileName, 0, sizeof s_szFileName);
-        QObject::connect(&m_alertPoll, &QTimer::timeout, [this] { AnswerAlert(); });
-        m_alertPoll.start(10);
-    }
-    void TearDown() override
-    {
-        m_window.reset();
-        SetAlertPresenter(nullptr);
-        MIDIServiceShutDown();
+        WindowRig::SetUp();
+        answersFileDialogs = false;
+        atAlert = [this] { stateAtAlert = State(); };
     }
 
-    // Built on first use: the destinations must be set up first.
-    QuarWindow& Window()
-    {
-        if (!m_window) {
-            m_window = std::make_unique<QuarWindow>();
-            m_window->show();
-            m_window->activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-        }
-        return *m_window;
-    }
     template <typename T>
     T& Child(const char* name)
     {
@@ -79,13 +60,6 @@ protected:
     }
     bool DropFile(const std::string& path) { return DropUriList(QByteArray::fromStdString("file://" + path + "\r\n")); }
 
-    // A WAV file of 128 samples, each of two bytes `fill`.
-    std::string WriteWave(const std::string& name, char fill)
-    {
-        const std::vector<std::int16_t> samples(128, static_cast<std::int16_t>(fill * 0x101));
-        return dir.Write(name, MonoWavBytes(samples.data(), 128));
-    }
-
     // What the user and the engine see: label | buttons | remembered file | loaded.
     std::string State()
     {
@@ -99,30 +73,7 @@ protected:
     // The status line's first words, as long as `said`.
     std::string StatusStart(const std::string& said) { return Status().substr(0, said.size()); }
 
-    MemoryBackend* midi = nullptr;
-    TempDir dir;
-    QStringList alerts;
     std::string stateAtAlert;  // as the last alert came up
-
-private:
-    // Every alert is a box titled like the window, with plain text and "Ok".
-    void AnswerAlert()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible())
-            return;
-        alerts << box->text();
-        EXPECT_EQ(box->windowTitle(), "Quarven Wave Dump");
-        EXPECT_EQ(box->textFormat(), Qt::PlainText);
-        ASSERT_EQ(box->buttons().size(), 1);
-        EXPECT_EQ(box->buttons().first()->text(), "Ok");
-        stateAtAlert = State();
-        EXPECT_FALSE(MIDIServicePumping()) << "a modal alert inside the MIDI pump";
-        box->buttons().first()->click();
-    }
-
-    std::unique_ptr<QuarWindow> m_window;
-    QTimer m_alertPoll;
 };
 
 TEST_F(WindowTest, StartsEmptyAndSendsTheDumpForTheChosenPortAndWaveNumber)
