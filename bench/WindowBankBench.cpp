@@ -16,6 +16,7 @@
 #include "MidiRig.h"
 #include "QuarWindow.h"
 #include "TempDir.h"
+#include "WindowBenchRig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,13 +61,11 @@ bool RunUntil(Done done, int ms)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
-    const TempDir dir;
-    qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     const int frames = argc > 2 ? std::atoi(argv[2]) : 256;
     const int gap = argc > 3 ? std::atoi(argv[3]) : 0;
-    PrivateJackServer server(dir.File("jackd.log"), {}, "", frames);
+    WindowBenchRig rig(argc, argv, frames);
+    const TempDir& dir = rig.dir;
+    const PrivateJackServer& server = rig.server;
     MidiDump monitor(server, dir.File("monitor.log"), "midi-monitor", true);
     UseOnlyBackend<JackBackend>("qwd-bench");
 
@@ -81,10 +80,10 @@ int main(int argc, char** argv)
     }
     const std::string path = dir.Write("bank.syx", bank);
 
-    QuarWindow window;
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    QuarWindow* shown = rig.ShowWindow();
+    if (shown == nullptr)
         return 1;
+    QuarWindow& window = *shown;
     auto* actions = window.findChild<BankActions*>();
     auto* panel = window.findChild<BankPanel*>("panelBank");
     std::vector<double> opened;

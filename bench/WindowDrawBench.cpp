@@ -14,6 +14,7 @@
 #include "MonoWav.h"
 #include "QuarWindow.h"
 #include "TempDir.h"
+#include "WindowBenchRig.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,21 +74,17 @@ void Print(const char* what, const std::vector<double>& took)
 int main(int argc, char** argv)
 {
     const int moves = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const TempDir dir;
-    qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    PrivateJackServer server(dir.File("jackd.log"), {}, "", 256);
+    WindowBenchRig rig(argc, argv, 256);
+    const TempDir& dir = rig.dir;
     std::int16_t saw[128];
     for (int i = 0; i < 128; ++i)
         saw[i] = static_cast<std::int16_t>((i - 64) * 400);
     const std::string path = dir.Write("saw.wav", MonoWavBytes(saw, 128));
 
-    QuarWindow window;
-    window.resize(800, 600);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    QuarWindow* shown = rig.ShowWindow(QSize(800, 600));
+    if (shown == nullptr)
         return 1;
+    QuarWindow& window = *shown;
     window.takeDroppedFileList(QByteArray::fromStdString("file://" + path + "\r\n"));
     auto* view = window.findChild<QWidget*>("viewWave");
     std::printf("view %d x %d pixels\n", view->width(), view->height());
