@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <sstream>
@@ -627,8 +629,8 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
     EXPECT_EQ(Qwdump({"send", kSaw, "--port", "oth\ter:input", "--wave", "101"}).exitStatus, 0);
 
     // 32 files to waves 97 to 128, each whole, in order, placed at the frame
-    // where the one before plus its wire time (96 ms) and the gap ends, or
-    // within a period after it; log lines to syslog only.
+    // where the one before plus its wire time (96 ms) and the gap ends; log
+    // lines to syslog only.
     const std::string syx = dir.File("bank.syx");
     Args send = {"send", "--port", kMonitor, "--wave", "97", "--gap", "50"};
     Args pack = {"pack", "--wave", "97", "-o", syx};
@@ -645,11 +647,16 @@ TEST_F(QwdumpJackTest, BanksArriveWholeInOrderPacedOnlyWhereSentAndNothingOfABad
     ASSERT_TRUE(monitor.WaitForEvents(32, 5s));
     EXPECT_EQ(monitor.Events(), bank);
     const std::vector<long> times = monitor.FrameTimes();
+    // A receiver that runs late in a loaded cycle sees a message a period
+    // late: the median is exact, each within the 1,024-frame period.
     const long spacing = (96 + 50) * PrivateJackServer::kSampleRate / 1000;
+    std::vector<long> spacings;
     for (std::size_t i = 1; i < times.size(); ++i) {
-        EXPECT_GE(times[i] - times[i - 1], spacing) << "message " << i;
-        EXPECT_LT(times[i] - times[i - 1], spacing + 1024) << "message " << i;
+        spacings.push_back(times[i] - times[i - 1]);
+        EXPECT_LT(std::labs(spacings.back() - spacing), 1024) << "message " << i;
     }
+    std::sort(spacings.begin(), spacings.end());
+    EXPECT_EQ(spacings[spacings.size() / 2], spacing);
 
     // Packed into one .syx file, the bank goes out again byte for byte.
     EXPECT_EQ(Qwdump(pack).exitStatus, 0);
