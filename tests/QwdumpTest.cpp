@@ -170,6 +170,7 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
     ASSERT_EQ(Qwdump({"pack", kSquare, kSquare, "--wave", "97", "-o", b}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"pack", kSquare, "--wave", "100", "-o", c}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"unpack", a, "-o", set}).exitStatus, 0);
+    const std::string empty = dir.Write("empty.syx", "");
     const struct
     {
         std::string reference, other;
@@ -186,6 +187,8 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
               "; waves 97, 98 and 99 are not in " + c + "\n",
           ""}},
         {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
+        {empty, empty, {1, "", "qwdump: " + empty + ": holds no wave dump message\n"}},
+        {a, dir.path(), {1, "", "qwdump: " + dir.path() + ": holds no wave-NNN.wav file\n"}},
     };
     for (const auto& [reference, other, said] : cases)
         EXPECT_EQ(Qwdump({"compare", reference, other}), said) << other;
