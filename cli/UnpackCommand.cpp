@@ -31,7 +31,8 @@ public:
     {
         m_subcommand->add_option("FILE", m_files, ".syx files of wave dump messages")->required();
         m_subcommand->add_option("--output,-o", m_folder, "The folder for the WAV files; made when missing")
-            ->required();
+            ->required()
+            ->check([](const std::string& path) { return path.empty() ? std::string("no folder given") : ""; });
         m_subcommand->add_flag("--force,-f", m_force, "Replace WAV files that exist already");
     }
 

@@ -122,7 +122,10 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
                                               {"receive", "--port", "x", "--idle", "inf"},
                                               {"fit", kSaw, "-o", dir.File("x.wav"), "--frame-size", "1e3"},
                                               {"shape", kSaw, "-o", dir.File("x.wav"), "--smooth", "0"},
-                                              {"morph", kSaw, kSquare, "-o", dir.File("x"), "--steps", "31"}}) {
+                                              {"morph", kSaw, kSquare, "-o", dir.File("x"), "--steps", "31"},
+                                              {"unpack", kSquare, "-o", ""},
+                                              {"--verbose=0", "ports"},
+                                              {"shape", kSaw, "-o", dir.File("x.wav"), "--invert=junk"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -139,7 +142,13 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
              {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
               "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
              {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
-              "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
+              "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"},
+             // A flag's value never turns it off: every flag refuses one.
+             {{"shape", kSaw, "-o", "x.wav", "--normalize=false"}, "normalize was given a disallowed flag override"},
+             {{"unpack", kSquare, "-o", "x", "--force=0"}, "force was given a disallowed flag override"},
+             {{"bogus\n"},
+              "unknown command 'bogus\\n'; the commands are pack, show, ports, send, fit, receive, unpack, play, "
+              "shape, morph, compare"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
 }
 
