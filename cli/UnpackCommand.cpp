@@ -6,6 +6,7 @@
 #include "Command.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "InputGuard.h"
 #include "MonoWav.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
@@ -64,6 +65,8 @@ public:
             WaveDump::Unpack(message.first.data(), samples);
             files.push_back({WavPath(wave), MonoWavBytes(samples, 128)});
         }
+        if (WouldReplaceAnInput(files, m_files))
+            return kExitUsage;
         if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
             std::fprintf(stderr, "qwdump: %s\n", error.c_str());
             return kExitFileError;

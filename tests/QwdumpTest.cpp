@@ -297,13 +297,23 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     EXPECT_EQ(Qwdump({"show", all}).err, skipped);
     EXPECT_EQ(Qwdump({"send", all, "--port", kMonitor}).exitStatus, 1);
 
+    // No output replaces an input, --force or a link to it included.
     const std::string wav = dir.Write("wave.wav", ReadWholeFile(kSquare));
-    for (const Args& args :
-         {Args{"pack", wav, "--wave", "97", "-o", wav}, Args{"fit", wav, "-o", dir.path() + "/./wave.wav"}})
-        EXPECT_EQ(Qwdump(args), (ProcessResult{2, "",
-                                               "qwdump: " + args.back() +
-                                                   ": the output would replace the input file; nothing written\n"}));
+    std::filesystem::create_directory(dir.File("set"));
+    const std::string step = dir.Write("set/morph-001.wav", ReadWholeFile(kSquare)),
+                      dumped = dir.File("set/wave-097.wav");
+    std::filesystem::create_symlink(keep, dumped);
+    for (const auto& [args, target] : std::vector<std::pair<Args, std::string>>{
+             {{"pack", wav, "--wave", "97", "-o", wav}, wav},
+             {{"fit", wav, "-o", dir.path() + "/./wave.wav"}, dir.path() + "/./wave.wav"},
+             {{"morph", step, kSaw, "--steps", "2", "-o", dir.File("set"), "--force"}, step},
+             {{"unpack", keep, "-o", dir.File("set"), "--force"}, dumped}})
+        EXPECT_EQ(Qwdump(args),
+                  (ProcessResult{
+                      2, "", "qwdump: " + target + ": the output would replace the input file; nothing written\n"}));
     EXPECT_EQ(ReadWholeFile(wav), ReadWholeFile(kSquare));
+    EXPECT_EQ(ReadWholeFile(step), ReadWholeFile(kSquare));
+    EXPECT_EQ(ReadWholeFile(keep), Text(Message(kSquare, 97)));
 
     for (const auto& [redirection, reason] :
          {std::pair{">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}})
