@@ -8,6 +8,7 @@
 #include "InputFile.h"
 #include "InputGuard.h"
 #include "MonoWav.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveDump.h"
@@ -47,11 +48,13 @@ public:
                 return kExitFileError;
             for (SysexMessage& message : messages) {
                 const int wave = WaveDump::WaveNumberOf(message.data());
-                const auto [it, added] = waves.try_emplace(wave, std::move(message), file);
+                // The later copy of a wave replaces the earlier, as in one file.
+                const auto [it, added] = waves.try_emplace(wave, message, file);
                 if (!added) {
-                    std::fprintf(stderr, "qwdump: wave %d is in %s and again in %s; nothing written\n", wave,
-                                 it->second.second.c_str(), file.c_str());
-                    return kExitFileError;
+                    std::fprintf(stderr, "qwdump: wave %d is in %s and again in %s; the later copy replaces it\n", wave,
+                                 EscapeControlCharacters(it->second.second).c_str(),
+                                 EscapeControlCharacters(file).c_str());
+                    it->second = {std::move(message), file};
                 }
             }
         }

@@ -179,7 +179,17 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
     ASSERT_EQ(Qwdump({"pack", kSquare, kSquare, "--wave", "97", "-o", b}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"pack", kSquare, "--wave", "100", "-o", c}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"unpack", a, "-o", set}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"unpack", a, c, b, "-o", dir.File("mixed")}).err,
+              "qwdump: wave 97 is in " + a + " and again in " + b +
+                  "; the later copy replaces it\n"
+                  "qwdump: wave 98 is in " +
+                  a + " and again in " + b + "; the later copy replaces it\n");
+    EXPECT_EQ(Loaded(dir.File("mixed/wave-098.wav")), Loaded(kSquare));
     const std::string empty = dir.Write("empty.syx", "");
+    // A wave twice: the later copy replaces the earlier, named, everywhere.
+    const std::string twice = dir.Write("twice.syx", Text(Message(kSaw, 97)) + ReadWholeFile(b));
+    const std::string again =
+        "qwdump: " + twice + ": wave 97 is in it again further on; the later copy replaces this one\n";
     const struct
     {
         std::string reference, other;
@@ -197,6 +207,7 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
           ""}},
         {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
         {empty, empty, {1, "", "qwdump: " + empty + ": holds no wave dump message\n"}},
+        {twice, b, {0, "2 of 2 waves in " + b + " match " + twice + "\n", again}},
         {a, dir.path(), {1, "", "qwdump: " + dir.path() + ": holds no wave-NNN.wav file\n"}},
     };
     for (const auto& [reference, other, said] : cases)
