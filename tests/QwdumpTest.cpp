@@ -206,6 +206,10 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
               "; waves 97, 98 and 99 are not in " + c + "\n",
           ""}},
         {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
+        // A name prints on one line, whatever it holds.
+        {a,
+         dir.File("new\nline.syx"),
+         {2, "", "qwdump: " + dir.File("new\\nline.syx") + ": No such file or directory\n"}},
         {empty, empty, {1, "", "qwdump: " + empty + ": holds no wave dump message\n"}},
         {twice, b, {0, "2 of 2 waves in " + b + " match " + twice + "\n", again}},
         {a, dir.path(), {1, "", "qwdump: " + dir.path() + ": holds no wave-NNN.wav file\n"}},
