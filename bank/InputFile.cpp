@@ -1,18 +1,39 @@
 #include "InputFile.h"
 
 #include "LoadMessages.h"
+#include "WaveDump.h"
 #include "WaveFitLoader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// A synth that dumps twice leaves a wave twice in one file: the later copy
+// is the one kept, in its place, with a notice naming the wave.
+void KeepLaterCopies(std::vector<SysexMessage>& messages, const std::string& path, ReadNotes& notes)
+{
+    std::vector<SysexMessage> kept;
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+        const int wave = WaveDump::WaveNumberOf(it->data());
+        if (std::none_of(kept.begin(), kept.end(),
+                         [wave](const SysexMessage& later) { return WaveDump::WaveNumberOf(later.data()) == wave; }))
+            kept.push_back(std::move(*it));
+        else
+            notes.notices.push_back(path + ": wave " + std::to_string(wave) +
+                                    " is in it again further on; the later copy replaces this one");
+    }
+    messages.assign(std::make_move_iterator(kept.rbegin()), std::make_move_iterator(kept.rend()));
+}
 
 constexpr int kBitsTheLoaderReads = 16;
 
@@ -111,6 +132,8 @@ bool InputFile::ReadSyx(std::vector<SysexMessage>& messages, ReadNotes& notes, b
         error = m_facts.fileType != 0 ? "not a regular file" : std::strerror(m_facts.openErrno);
     for (const std::string& notice : skipped)
         notes.notices.push_back(m_path + ": " + notice);
+    if (read)
+        KeepLaterCopies(messages, m_path, notes);
     if (!read)
         notes.failure = m_path + ": " + error;
     return read;

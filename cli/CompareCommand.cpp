@@ -9,6 +9,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveDump.h"
@@ -52,6 +53,18 @@ bool ReadBank(const std::string& path, std::vector<SysexMessage>& bank)
     return Reported(InputFile(path).ReadSyx(bank, notes, true), notes);
 }
 
+// Nothing matches nothing: a script's `compare A B && ...` must not pass on
+// an input that holds no wave. Said on stderr, naming it.
+bool HoldsWaves(const std::string& path, const std::vector<SysexMessage>& bank)
+{
+    if (!bank.empty())
+        return true;
+    std::error_code error;
+    std::fprintf(stderr, "qwdump: %s: holds no %s\n", EscapeControlCharacters(path).c_str(),
+                 std::filesystem::is_directory(path, error) ? "wave-NNN.wav file" : "wave dump message");
+    return false;
+}
+
 class CompareCommand : public Command
 {
 public:
@@ -74,6 +87,8 @@ public:
         std::vector<SysexMessage> other;
         if (!ReadBank(m_reference, reference) || !ReadBank(m_other, other))
             return kExitUnreadable;
+        if (!HoldsWaves(m_reference, reference) || !HoldsWaves(m_other, other))
+            return kExitDiffer;
         const BankComparison comparison = CompareBanks(reference, other);
         Print("%s\n",
               comparison

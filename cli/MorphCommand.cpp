@@ -7,6 +7,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "InputGuard.h"
 #include "MonoWav.h"
 #include "NumberOption.h"
 #include "ReadReport.h"
@@ -68,6 +69,8 @@ public:
                              files.back().path.c_str(), -20.0 * std::log10(gains[i]));
         }
         files.push_back({WavPath(files.size() + 1), MonoWavBytes(to.data(), to.size())});
+        if (WouldReplaceAnInput(files, {m_from, m_to}))
+            return kExitUsage;
         if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
             std::fprintf(stderr, "qwdump: %s\n", error.c_str());
             return kExitFileError;

@@ -1,15 +1,16 @@
 #include "ReadReport.h"
 
 #include "ExitStatus.h"
+#include "PrintableText.h"
 
 #include <cstdio>
 
 bool Reported(bool read, const ReadNotes& notes)
 {
     for (const std::string& notice : notes.notices)
-        std::fprintf(stderr, "qwdump: %s\n", notice.c_str());
+        std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(notice).c_str());
     if (!read)
-        std::fprintf(stderr, "qwdump: %s\n", notes.failure.c_str());
+        std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(notes.failure).c_str());
     return read;
 }
 

@@ -6,7 +6,9 @@
 #include "Command.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "InputGuard.h"
 #include "MonoWav.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveDump.h"
@@ -31,7 +33,8 @@ public:
     {
         m_subcommand->add_option("FILE", m_files, ".syx files of wave dump messages")->required();
         m_subcommand->add_option("--output,-o", m_folder, "The folder for the WAV files; made when missing")
-            ->required();
+            ->required()
+            ->check([](const std::string& path) { return path.empty() ? std::string("no folder given") : ""; });
         m_subcommand->add_flag("--force,-f", m_force, "Replace WAV files that exist already");
     }
 
@@ -45,11 +48,13 @@ public:
                 return kExitFileError;
             for (SysexMessage& message : messages) {
                 const int wave = WaveDump::WaveNumberOf(message.data());
-                const auto [it, added] = waves.try_emplace(wave, std::move(message), file);
+                // The later copy of a wave replaces the earlier, as in one file.
+                const auto [it, added] = waves.try_emplace(wave, message, file);
                 if (!added) {
-                    std::fprintf(stderr, "qwdump: wave %d is in %s and again in %s; nothing written\n", wave,
-                                 it->second.second.c_str(), file.c_str());
-                    return kExitFileError;
+                    std::fprintf(stderr, "qwdump: wave %d is in %s and again in %s; the later copy replaces it\n", wave,
+                                 EscapeControlCharacters(it->second.second).c_str(),
+                                 EscapeControlCharacters(file).c_str());
+                    it->second = {std::move(message), file};
                 }
             }
         }
@@ -63,6 +68,8 @@ public:
             WaveDump::Unpack(message.first.data(), samples);
             files.push_back({WavPath(wave), MonoWavBytes(samples, 128)});
         }
+        if (WouldReplaceAnInput(files, m_files))
+            return kExitUsage;
         if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
             std::fprintf(stderr, "qwdump: %s\n", error.c_str());
             return kExitFileError;

@@ -4,6 +4,7 @@
 #include "ExitStatus.h"
 #include "HelpFormatter.h"
 #include "MidiExit.h"
+#include "PrintableText.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
 #include "Termination.h"
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv)
@@ -26,6 +28,9 @@ int main(int argc, char** argv)
     // Before the commands are added: each takes its parent's formatter.
     app.formatter(std::make_shared<HelpFormatter>());
     app.require_subcommand(1);
+    // A flag is there or not: `--invert=0` or `--normalize=false` would read
+    // as asking for it, so every flag, each command's included, refuses a value.
+    app.option_defaults()->disable_flag_override();
     app.set_version_flag("--version", "qwdump " QWD_VERSION, "Print the version and exit");
     // Global options may also follow the command's own.
     app.fallthrough();
@@ -53,9 +58,17 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '-')
             continue;
-        for (const auto& command : commands)
+        std::string names;
+        for (const auto& command : commands) {
             if (command->Name() == argv[i])
                 named = command.get();
+            names += (names.empty() ? "" : ", ") + command->Name();
+        }
+        if (named == nullptr) {
+            std::fprintf(stderr, "qwdump: unknown command '%s'; the commands are %s (see qwdump --help)\n",
+                         EscapeControlCharacters(argv[i]).c_str(), names.c_str());
+            return kExitUsage;
+        }
         break;
     }
     for (const auto& command : commands)

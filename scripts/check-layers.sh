@@ -25,7 +25,7 @@ declare -A home=()
 for folder in "${!below[@]}"; do
   while IFS= read -r header; do
     home[$(basename "$header")]=$folder
-  done < <(git ls-files "$folder/*.h")
+  done < <(scripts/source-files.sh "$folder" | grep '\.h$')
 done
 
 bad=0
@@ -39,6 +39,6 @@ for folder in "${!below[@]}"; do
         *) echo "$file includes $name, from $owner/, which $folder/ must not use"; bad=1 ;;
       esac
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file" | xargs -r -n1 basename)
-  done < <(git ls-files "$folder/*.h" "$folder/*.cpp")
+  done < <(scripts/source-files.sh "$folder")
 done
 exit $bad

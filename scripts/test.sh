@@ -32,7 +32,7 @@ run_tests() {
 }
 
 echo "== Layout and layers"
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+scripts/source-files.sh | xargs clang-format --dry-run --Werror
 scripts/check-layers.sh
 
 echo "== Build and test"

@@ -124,7 +124,10 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
                                               {"receive", "--port", "x", "--idle", "inf"},
                                               {"fit", kSaw, "-o", dir.File("x.wav"), "--frame-size", "1e3"},
                                               {"shape", kSaw, "-o", dir.File("x.wav"), "--smooth", "0"},
-                                              {"morph", kSaw, kSquare, "-o", dir.File("x"), "--steps", "31"}}) {
+                                              {"morph", kSaw, kSquare, "-o", dir.File("x"), "--steps", "31"},
+                                              {"unpack", kSquare, "-o", ""},
+                                              {"--verbose=0", "ports"},
+                                              {"shape", kSaw, "-o", dir.File("x.wav"), "--invert=junk"}}) {
         const ProcessResult r = Qwdump(args);
         EXPECT_EQ(r.exitStatus, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -141,7 +144,13 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
              {{"fit", kSaw, "-o", "x.wav", "--frame-size", huge},
               "--frame-size: " + huge + " is not a whole number of samples from 2 to 16777216"},
              {{"fit", kSaw, "-o", "x.wav", "--frames", huge},
-              "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"}})
+              "--frames: '" + huge + "' is not a frame number from 1 to 65536 or a range such as 9-12"},
+             // A flag's value never turns it off: every flag refuses one.
+             {{"shape", kSaw, "-o", "x.wav", "--normalize=false"}, "normalize was given a disallowed flag override"},
+             {{"unpack", kSquare, "-o", "x", "--force=0"}, "force was given a disallowed flag override"},
+             {{"bogus\n"},
+              "unknown command 'bogus\\n'; the commands are pack, show, ports, send, fit, receive, unpack, play, "
+              "shape, morph, compare"}})
         EXPECT_EQ(Qwdump(args), (ProcessResult{2, "", "qwdump: " + refusal + " (see qwdump --help)\n"}));
 }
 
@@ -172,6 +181,17 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
     ASSERT_EQ(Qwdump({"pack", kSquare, kSquare, "--wave", "97", "-o", b}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"pack", kSquare, "--wave", "100", "-o", c}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"unpack", a, "-o", set}).exitStatus, 0);
+    EXPECT_EQ(Qwdump({"unpack", a, c, b, "-o", dir.File("mixed")}).err,
+              "qwdump: wave 97 is in " + a + " and again in " + b +
+                  "; the later copy replaces it\n"
+                  "qwdump: wave 98 is in " +
+                  a + " and again in " + b + "; the later copy replaces it\n");
+    EXPECT_EQ(Loaded(dir.File("mixed/wave-098.wav")), Loaded(kSquare));
+    const std::string empty = dir.Write("empty.syx", "");
+    // A wave twice: the later copy replaces the earlier, named, everywhere.
+    const std::string twice = dir.Write("twice.syx", Text(Message(kSaw, 97)) + ReadWholeFile(b));
+    const std::string again =
+        "qwdump: " + twice + ": wave 97 is in it again further on; the later copy replaces this one\n";
     const struct
     {
         std::string reference, other;
@@ -188,6 +208,13 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
               "; waves 97, 98 and 99 are not in " + c + "\n",
           ""}},
         {a, dir.File("none.syx"), {2, "", "qwdump: " + dir.File("none.syx") + ": No such file or directory\n"}},
+        // A name prints on one line, whatever it holds.
+        {a,
+         dir.File("new\nline.syx"),
+         {2, "", "qwdump: " + dir.File("new\\nline.syx") + ": No such file or directory\n"}},
+        {empty, empty, {1, "", "qwdump: " + empty + ": holds no wave dump message\n"}},
+        {twice, b, {0, "2 of 2 waves in " + b + " match " + twice + "\n", again}},
+        {a, dir.path(), {1, "", "qwdump: " + dir.path() + ": holds no wave-NNN.wav file\n"}},
     };
     for (const auto& [reference, other, said] : cases)
         EXPECT_EQ(Qwdump({"compare", reference, other}), said) << other;
@@ -287,13 +314,23 @@ TEST_F(QwdumpTest, NoFailureLosesAFileOrEndsInSuccess)
     EXPECT_EQ(Qwdump({"show", all}).err, skipped);
     EXPECT_EQ(Qwdump({"send", all, "--port", kMonitor}).exitStatus, 1);
 
+    // No output replaces an input, --force or a link to it included.
     const std::string wav = dir.Write("wave.wav", ReadWholeFile(kSquare));
-    for (const Args& args :
-         {Args{"pack", wav, "--wave", "97", "-o", wav}, Args{"fit", wav, "-o", dir.path() + "/./wave.wav"}})
-        EXPECT_EQ(Qwdump(args), (ProcessResult{2, "",
-                                               "qwdump: " + args.back() +
-                                                   ": the output would replace the input file; nothing written\n"}));
+    std::filesystem::create_directory(dir.File("set"));
+    const std::string step = dir.Write("set/morph-001.wav", ReadWholeFile(kSquare)),
+                      dumped = dir.File("set/wave-097.wav");
+    std::filesystem::create_symlink(keep, dumped);
+    for (const auto& [args, target] : std::vector<std::pair<Args, std::string>>{
+             {{"pack", wav, "--wave", "97", "-o", wav}, wav},
+             {{"fit", wav, "-o", dir.path() + "/./wave.wav"}, dir.path() + "/./wave.wav"},
+             {{"morph", step, kSaw, "--steps", "2", "-o", dir.File("set"), "--force"}, step},
+             {{"unpack", keep, "-o", dir.File("set"), "--force"}, dumped}})
+        EXPECT_EQ(Qwdump(args),
+                  (ProcessResult{
+                      2, "", "qwdump: " + target + ": the output would replace the input file; nothing written\n"}));
     EXPECT_EQ(ReadWholeFile(wav), ReadWholeFile(kSquare));
+    EXPECT_EQ(ReadWholeFile(step), ReadWholeFile(kSquare));
+    EXPECT_EQ(ReadWholeFile(keep), Text(Message(kSquare, 97)));
 
     for (const auto& [redirection, reason] :
          {std::pair{">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}})

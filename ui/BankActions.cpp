@@ -193,8 +193,15 @@ bool BankActions::openBankFile(const std::string& path)
     InputFile input(path);
     std::vector<SysexMessage> messages;
     ReadNotes notes;
-    if (!input.ReadSyx(messages, notes)) {
+    // What qwdump reads, the window reads: other messages (a receive --all
+    // backup) are skipped, named in the status line; no wave dump at all is
+    // an alert, as for any bank that does not read.
+    if (!input.ReadSyx(messages, notes, true)) {
         Alert(notes.failure);
+        return false;
+    }
+    if (messages.empty()) {
+        Alert(path + ": holds no wave dump message");
         return false;
     }
     std::vector<BankSlot> range(BankModel::kSlots);
@@ -204,6 +211,11 @@ bool BankActions::openBankFile(const std::string& path)
     fill(0, std::move(range), QStringLiteral("Open Bank"));
     m_undo->setClean();
     m_bankPath = path;
+    std::string notices;
+    for (const std::string& notice : notes.notices)
+        notices += (notices.empty() ? "" : "; ") + notice;
+    if (!notices.empty())
+        emit said(QString::fromStdString(notices));
     return true;
 }
 

@@ -146,6 +146,15 @@ TEST_F(BankWindowTest, AnUnsavedBankIsNeverLostInSilenceAndABadBankChangesNothin
                                    QString::fromStdString(dir.File("bad.syx")) +
                                        ": byte 7: 80 inside a wave dump message, where every byte is below 80"}));
     EXPECT_EQ(Slots(), "Wave 99: 99 saw.wav saw.wav, changed\n");
+    // A file with no wave dump is refused aloud; one with other messages
+    // among the dumps (receive --all) opens without them.
+    nextFile = QString::fromStdString(dir.Write("empty.syx", ""));
+    Action("actionOpenBank").trigger();
+    EXPECT_EQ(alerts.back(), QString::fromStdString(dir.File("empty.syx")) + ": holds no wave dump message");
+    EXPECT_EQ(Slots(), "Wave 99: 99 saw.wav saw.wav, changed\n");
+    nextFile = QString::fromStdString(dir.Write("all.syx", "\xF0\x41\x10\xF7" + Bank({{saw, 98}})));
+    Action("actionOpenBank").trigger();
+    EXPECT_EQ(Slots().substr(0, 9), "Wave 98: ");
 }
 
 TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFileStays)
