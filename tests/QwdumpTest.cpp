@@ -709,8 +709,33 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     EXPECT_EQ(ReadWholeFile(dir.File("receive.err")),
               "qwdump: skipped a 6-byte System Exclusive message that is not a wave dump\n"
               "qwdump: dropped a System Exclusive message cut short after 6 bytes by the status byte 90\n"
-              "qwdump: some messages were lost (1 wave dump cut short)\n");
+              "qwdump: some messages were lost (1 wave dump cut short)\n"
+              "qwdump: lost wave 98\n");
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+
+    // Lost with no status byte to tell: a byte dropped on the cable, a
+    // tail whose start came before listening, a dump cut by the end.
+    std::vector<std::uint8_t> damaged = Message(kSaw, 110);
+    damaged.erase(damaged.begin() + 150);
+    const std::vector<std::uint8_t> tail(bank[1].begin() + 200, bank[1].end());
+    BackgroundProcess lossy({QWDUMP_PATH, "receive", "--port", "synth:out", "-o", syx, "--idle", "1"},
+                            dir.File("lossy.out"), dir.File("lossy.err"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
+        },
+        10s));
+    synth.Play({tail, damaged, bank[0], {bank[2].begin(), bank[2].begin() + 200}});
+    ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
+    EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 5) << ReadWholeFile(dir.File("lossy.err"));
+    EXPECT_EQ(ReadWholeFile(dir.File("lossy.err")),
+              "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
+              "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
+              "bytes, has bits 4-6 clear)\n"
+              "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
+              "qwdump: some messages were lost (3 wave dumps cut short)\n"
+              "qwdump: lost waves 110, 128\n");
+    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]));
 }
 
 // A synth with a USB port of its own dumps a bank as fast as JACK carries

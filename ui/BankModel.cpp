@@ -93,6 +93,8 @@ QString BankModel::stateText(BankSlot::State state)
         return QStringLiteral("differs on the synth");
     case BankSlot::kMissing:
         return QStringLiteral("not sent back");
+    case BankSlot::kDamaged:
+        return QStringLiteral("damaged on arrival");
     }
     return {};
 }

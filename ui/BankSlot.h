@@ -17,6 +17,7 @@ struct BankSlot
         kSame,      // the synth sent back the same wave
         kDiffers,   // the synth sent back another wave
         kMissing,   // the synth sent nothing back for it
+        kDamaged,   // its wave dump came from the synth, but not whole
     };
 
     bool filled = false;
