@@ -718,24 +718,37 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     std::vector<std::uint8_t> damaged = Message(kSaw, 110);
     damaged.erase(damaged.begin() + 150);
     const std::vector<std::uint8_t> tail(bank[1].begin() + 200, bank[1].end());
-    BackgroundProcess lossy({QWDUMP_PATH, "receive", "--port", "synth:out", "-o", syx, "--idle", "1"},
+    // Its folder gone by the end, the capture is kept in the data folder.
+    const std::string gone = dir.File("gone"), data = dir.File("data");
+    std::filesystem::create_directory(gone);
+    BackgroundProcess lossy({"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port", "synth:out",
+                             "-o", gone + "/backup.syx", "--idle", "1"},
                             dir.File("lossy.out"), dir.File("lossy.err"));
     ASSERT_TRUE(WaitUntil(
         [&] {
             return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
         },
         10s));
+    std::filesystem::remove_all(gone);
     synth.Play({tail, damaged, bank[0], {bank[2].begin(), bank[2].begin() + 200}});
     ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
-    EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 5) << ReadWholeFile(dir.File("lossy.err"));
+    EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 1) << ReadWholeFile(dir.File("lossy.err"));
+    const std::filesystem::directory_iterator kept(data + "/quarven-wave-dump");
+    ASSERT_NE(kept, std::filesystem::directory_iterator());
+    EXPECT_EQ(ReadWholeFile(kept->path()), Text(bank[0]));
     EXPECT_EQ(ReadWholeFile(dir.File("lossy.err")),
               "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
               "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
               "bytes, has bits 4-6 clear)\n"
               "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
-              "qwdump: some messages were lost (3 wave dumps cut short)\n"
-              "qwdump: lost waves 110, 128\n");
-    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]));
+              "qwdump: cannot write " +
+                  gone +
+                  "/backup.syx: can't create a temporary file beside it: No such file or directory\n"
+                  "qwdump: what arrived is kept in " +
+                  kept->path().string() +
+                  " instead\n"
+                  "qwdump: some messages were lost (3 wave dumps cut short)\n"
+                  "qwdump: lost waves 110, 128\n");
 }
 
 // A synth with a USB port of its own dumps a bank as fast as JACK carries
