@@ -194,7 +194,12 @@ void End(State& state, bool listened, std::string why = "")
 void StopListening(const std::shared_ptr<State>& state)
 {
     state->phase = State::kStopping;
-    MIDIConnectSourceThen(state->source, {}, [state](OSStatus, const std::string&) {
+    MIDIConnectSourceThen(state->source, {}, [state](OSStatus status, const std::string& why) {
+        // A server that stops answering (frozen) may hold the rest of the dump.
+        if (status != noErr)
+            state->listening->inbox.Lost("the MIDI system did not answer as listening ended, so what it held may be "
+                                         "lost: " +
+                                         why);
         state->listening->stream.End(state->listening->inbox);
         TakeWaiting(*state);
         End(*state, true);
