@@ -38,14 +38,29 @@ public:
         std::vector<std::uint8_t> message;
         std::string why;
         bool waveDump = false;  // a dropped message began as one
+        int waveNumber = 0;     // the one its header names; 0: none
     };
 
     void Message(const std::vector<std::uint8_t>& message) override { Put({Item::kMessage, message, "", false}); }
     void Dropped(const std::vector<std::uint8_t>& begun, const std::string& why) override
     {
-        const bool waveDump = begun.size() >= sizeof WaveDump::kHeader &&
-                              std::equal(std::begin(WaveDump::kHeader), std::end(WaveDump::kHeader), begun.begin());
-        Put({Item::kDropped, {}, why, waveDump});
+        // A tail whose start was missed is taken for a wave dump's when it
+        // is no longer than one: that is what a synth sends here.
+        const bool waveDump = begun.empty() || BeganAsWaveDump(begun);
+        Put({Item::kDropped, {}, why, waveDump, WaveNamed(begun)});
+    }
+    static bool BeganAsWaveDump(const std::vector<std::uint8_t>& begun)
+    {
+        return begun.size() >= sizeof WaveDump::kHeader &&
+               std::equal(std::begin(WaveDump::kHeader), std::end(WaveDump::kHeader), begun.begin());
+    }
+    // The wave number a begun wave dump's header names; 0 when none.
+    static int WaveNamed(const std::vector<std::uint8_t>& begun)
+    {
+        if (!BeganAsWaveDump(begun) || begun.size() <= WaveDump::kIndexOffset)
+            return 0;
+        const int number = begun[WaveDump::kIndexOffset] + 1;
+        return number >= WaveDump::kFirstWaveNumber && number <= WaveDump::kLastWaveNumber ? number : 0;
     }
     void Lost(const std::string& why) { Put({Item::kLost, {}, why, false}); }
     // The next item; false when there is none.
@@ -98,6 +113,7 @@ struct BankReceiver::State
     int losses = 0;  // input lost, as the MIDI system said, or not kept
     int wavesCutShort = 0;
     int othersCutShort = 0;
+    std::vector<int> wavesLost;  // the numbers of those cut short or damaged, where the header told
 };
 
 namespace {
@@ -120,12 +136,26 @@ void Take(State& state, Inbox::Item& item)
     const bool kept = wave || (state.options.keepOthers && item.kind == Inbox::Item::kMessage);
     const bool room = state.bytesKept + message.size() <= kMaxSyxFileBytes;
     Arrival arrival{Arrival::kSkipped, message.size(), 0, item.why};
+    // A wave dump damaged on the way (a byte lost on the cable) is lost
+    // like one cut short, not skipped like another maker's message.
+    if (item.kind == Inbox::Item::kMessage && !wave && Inbox::BeganAsWaveDump(message)) {
+        std::string what = WaveDump::Check(message.data(), message.size(), offset);
+        what = what.empty() ? "" : " (byte " + std::to_string(offset) + ": " + what + ")";
+        item = {Inbox::Item::kDropped,
+                {},
+                "a damaged " + std::to_string(message.size()) + "-byte wave dump" + what,
+                true,
+                Inbox::WaveNamed(message)};
+        arrival.why = item.why;
+    }
     if (item.kind == Inbox::Item::kLost) {
         arrival.kind = Arrival::kInputLost;
         ++state.losses;
     } else if (item.kind == Inbox::Item::kDropped) {
         arrival.kind = Arrival::kCutShort;
         ++(item.waveDump ? state.wavesCutShort : state.othersCutShort);
+        if (item.waveNumber != 0)
+            state.wavesLost.push_back(item.waveNumber);
     } else if (kept && !room) {
         arrival.kind = Arrival::kTooMany;
         ++state.losses;
@@ -164,7 +194,13 @@ void End(State& state, bool listened, std::string why = "")
 void StopListening(const std::shared_ptr<State>& state)
 {
     state->phase = State::kStopping;
-    MIDIConnectSourceThen(state->source, {}, [state](OSStatus, const std::string&) {
+    MIDIConnectSourceThen(state->source, {}, [state](OSStatus status, const std::string& why) {
+        // A server that stops answering (frozen) may hold the rest of the dump.
+        if (status != noErr)
+            state->listening->inbox.Lost("the MIDI system did not answer as listening ended, so what it held may be "
+                                         "lost: " +
+                                         why);
+        state->listening->stream.End(state->listening->inbox);
         TakeWaiting(*state);
         End(*state, true);
     });
@@ -254,6 +290,16 @@ int BankReceiver::Waves() const
     return m_state->waves;
 }
 
+int BankReceiver::WaveDumpsLost() const
+{
+    return m_state->wavesCutShort + m_state->losses;
+}
+
+const std::vector<int>& BankReceiver::WavesLost() const
+{
+    return m_state->wavesLost;
+}
+
 std::vector<std::string> BankReceiver::Missing() const
 {
     const State& state = *m_state;
@@ -265,6 +311,12 @@ std::vector<std::string> BankReceiver::Missing() const
         cut += (cut.empty() ? "" : " and ") + Count(state.othersCutShort, "System Exclusive message");
     if (state.losses > 0 || !cut.empty())
         lines.push_back("some messages were lost" + (cut.empty() ? "" : " (" + cut + " cut short)"));
+    if (!state.wavesLost.empty()) {
+        std::string named = state.wavesLost.size() == 1 ? "lost wave " : "lost waves ";
+        for (std::size_t i = 0; i < state.wavesLost.size(); ++i)
+            named += (i == 0 ? "" : ", ") + std::to_string(state.wavesLost[i]);
+        lines.push_back(named);
+    }
     if (Enough(state) || state.options.count == 0)
         return lines;
     if (!state.messages.empty())

@@ -70,6 +70,10 @@ public:
     // What did not arrive whole, a line each: losses, messages cut short,
     // fewer wave dumps than asked for. None when everything did.
     std::vector<std::string> Missing() const;
+    // How many wave dumps (or messages lost where input was) did not
+    // arrive whole, and the numbers of those whose header came.
+    int WaveDumpsLost() const;
+    const std::vector<int>& WavesLost() const;
 
     struct State;
 

@@ -18,6 +18,9 @@
 #include "Termination.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <limits>
 
 #include <unistd.h>
@@ -174,8 +177,11 @@ public:
         if (m_output.empty())
             for (const SysexMessage& message : messages)
                 PrintHexLine(message);
-        else if (!WriteSyxFileOrReport(m_output, messages, TerminationSignalCount()))
+        else if (!WriteSyxFileOrReport(m_output, messages, TerminationSignalCount())) {
+            Rescue(messages);
+            SayMissing(receiver);
             return kExitFileError;
+        }
         const bool incomplete = SayMissing(receiver);
         if (ending.gone)
             std::fprintf(stderr, "qwdump: %s went away; what arrived before is written\n", shown.c_str());
@@ -183,6 +189,36 @@ public:
     }
 
 private:
+    // A capture -o could not take (a full disk, a folder gone) goes to the
+    // user's data folder, else the temporary one: a dump may not come twice.
+    static void Rescue(const std::vector<SysexMessage>& messages)
+    {
+        const char* data = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        const char* temporary = std::getenv("TMPDIR");
+        std::vector<std::filesystem::path> folders;
+        if (data != nullptr && *data == '/')
+            folders.push_back(std::filesystem::path(data) / "quarven-wave-dump");
+        else if (home != nullptr && *home == '/')
+            folders.push_back(std::filesystem::path(home) / ".local/share/quarven-wave-dump");
+        folders.push_back(temporary != nullptr && *temporary == '/' ? temporary : "/tmp");
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+        const std::string name = std::string("receive-") + stamp + "-" + std::to_string(::getpid()) + ".syx";
+        for (const std::filesystem::path& folder : folders) {
+            std::error_code ignored;
+            std::filesystem::create_directories(folder, ignored);
+            const std::string path = (folder / name).string();
+            std::string error;
+            if (WriteSyxFile(path, messages, error, TerminationSignalCount())) {
+                std::fprintf(stderr, "qwdump: what arrived is kept in %s instead\n", path.c_str());
+                return;
+            }
+            std::fprintf(stderr, "qwdump: cannot write %s either: %s\n", path.c_str(), error.c_str());
+        }
+    }
+
     // What did not arrive whole, on stderr; true when anything did not.
     static bool SayMissing(const BankReceiver& receiver)
     {

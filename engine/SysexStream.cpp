@@ -17,6 +17,15 @@ void SysexStream::Feed(const std::uint8_t* bytes, std::size_t size, Listener& li
                 m_tooLong = true;
             continue;
         }
+        if (!m_inside && byte < 0x80) {
+            m_stray += m_underStatus ? 0 : 1;
+            continue;
+        }
+        if (!m_inside && byte == 0xF7 && m_stray > 0)
+            listener.Dropped({}, "the last " + std::to_string(m_stray + 1) +
+                                     " bytes of a System Exclusive message whose start was missed");
+        m_stray = 0;
+        m_underStatus = byte != 0xF0 && byte != 0xF7;
         if (m_inside && byte == 0xF7) {
             m_message.push_back(byte);
             if (m_tooLong)
@@ -44,4 +53,11 @@ void SysexStream::Lost(Listener& listener)
     if (std::exchange(m_inside, false))
         listener.Dropped(m_message, "a System Exclusive message cut short after " + std::to_string(m_message.size()) +
                                         " bytes where input was lost");
+}
+
+void SysexStream::End(Listener& listener)
+{
+    if (std::exchange(m_inside, false))
+        listener.Dropped(m_message, "a System Exclusive message cut short after " + std::to_string(m_message.size()) +
+                                        " bytes by the end of the stream");
 }

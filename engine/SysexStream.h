@@ -3,7 +3,9 @@
 // events, and a JACK sender may split one across events. Real-time bytes
 // (F8-FF) may come inside a message and are dropped from it; a message cut
 // short by another status byte is dropped whole. Bytes outside a message
-// (notes, clock, a lone F7) are other traffic and are ignored.
+// (notes, clock, a lone F7) are other traffic and are ignored, except data
+// bytes under no status ended by F7: the tail of a message whose start was
+// missed, dropped.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +34,13 @@ public:
     // its rest, or part of it, may be gone, and what comes next could join
     // its beginning to another message's end.
     void Lost(Listener& listener);
+    // No more bytes will come: a message still being received is dropped.
+    void End(Listener& listener);
 
 private:
     std::vector<std::uint8_t> m_message;  // the one being received, from its F0
     bool m_inside = false;
     bool m_tooLong = false;
+    bool m_underStatus = false;  // data bytes outside a message belong to a status byte
+    std::size_t m_stray = 0;     // data bytes outside a message under no status
 };

@@ -757,8 +757,46 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     EXPECT_EQ(ReadWholeFile(dir.File("receive.err")),
               "qwdump: skipped a 6-byte System Exclusive message that is not a wave dump\n"
               "qwdump: dropped a System Exclusive message cut short after 6 bytes by the status byte 90\n"
-              "qwdump: some messages were lost (1 wave dump cut short)\n");
+              "qwdump: some messages were lost (1 wave dump cut short)\n"
+              "qwdump: lost wave 98\n");
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+
+    // Lost with no status byte to tell: a byte dropped on the cable, a
+    // tail whose start came before listening, a dump cut by the end.
+    std::vector<std::uint8_t> damaged = Message(kSaw, 110);
+    damaged.erase(damaged.begin() + 150);
+    const std::vector<std::uint8_t> tail(bank[1].begin() + 200, bank[1].end());
+    // Its folder gone by the end, the capture is kept in the data folder.
+    const std::string gone = dir.File("gone"), data = dir.File("data");
+    std::filesystem::create_directory(gone);
+    BackgroundProcess lossy({"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port", "synth:out",
+                             "-o", gone + "/backup.syx", "--idle", "1"},
+                            dir.File("lossy.out"), dir.File("lossy.err"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
+        },
+        10s));
+    std::filesystem::remove_all(gone);
+    synth.Play({tail, damaged, bank[0], {bank[2].begin(), bank[2].begin() + 200}});
+    ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
+    EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 1) << ReadWholeFile(dir.File("lossy.err"));
+    const std::filesystem::directory_iterator kept(data + "/quarven-wave-dump");
+    ASSERT_NE(kept, std::filesystem::directory_iterator());
+    EXPECT_EQ(ReadWholeFile(kept->path()), Text(bank[0]));
+    EXPECT_EQ(ReadWholeFile(dir.File("lossy.err")),
+              "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
+              "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
+              "bytes, has bits 4-6 clear)\n"
+              "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
+              "qwdump: cannot write " +
+                  gone +
+                  "/backup.syx: can't create a temporary file beside it: No such file or directory\n"
+                  "qwdump: what arrived is kept in " +
+                  kept->path().string() +
+                  " instead\n"
+                  "qwdump: some messages were lost (3 wave dumps cut short)\n"
+                  "qwdump: lost waves 110, 128\n");
 }
 
 // A synth with a USB port of its own dumps a bank as fast as JACK carries
@@ -799,6 +837,19 @@ TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatC
     ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
     run->Stop(SIGINT);
     EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 130);
+    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+
+    auto frozen = receive({bank.begin(), bank.begin() + 3}, false, {"--idle", "2"});
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadWholeFile(dir.File("receive-4.out")).find("wave 99") != std::string::npos; }, 10s));
+    server->Freeze();
+    ASSERT_TRUE(WaitUntil([&] { return !frozen->Running(); }, 20s));
+    server->Thaw();
+    // A server frozen mid-dump may hold the rest: a loss, not a success.
+    EXPECT_EQ(WEXITSTATUS(frozen->Wait()), 5) << ReadWholeFile(dir.File("receive-4.err"));
+    EXPECT_NE(ReadWholeFile(dir.File("receive-4.err")).find("qwdump: the MIDI system did not answer"),
+              std::string::npos)
+        << ReadWholeFile(dir.File("receive-4.err"));
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
 }
 

@@ -93,10 +93,15 @@ TEST(SysexStreamTest, JoinsPiecesAndDropsRealTimeBytesCutMessagesAndGarbage)
     parser.Feed(wave.data(), 150, listener);
     parser.Lost(listener);
     parser.Feed(wave.data() + 150, 150, listener);
+    // A tail under no status byte is a message whose start was missed.
+    parser.Feed(wave.data(), 200, listener);
+    parser.End(listener);
     EXPECT_EQ(listener.said,
+              "the last 2 bytes of a System Exclusive message whose start was missed (0); "
               "message of 300; a System Exclusive message cut short after 3 bytes by the status byte 90 (3); "
               "message of 301; a System Exclusive message cut short after 150 bytes where input was "
-              "lost (150); ");
+              "lost (150); the last 150 bytes of a System Exclusive message whose start was missed (0); "
+              "a System Exclusive message cut short after 200 bytes by the end of the stream (200); ");
     ASSERT_EQ(listener.messages.size(), 2u);
     EXPECT_EQ(listener.messages[0], wave);
     std::size_t offset = 0;

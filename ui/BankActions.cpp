@@ -422,9 +422,13 @@ void BankActions::listen(bool verifying)
                 if (!missing.isEmpty())
                     dialog->setOutcome(QStringLiteral("Not everything arrived whole:\n") + missing.join('\n'));
                 const QString source = QString::fromStdString(dialog->source());
-                const QString lost = missing.isEmpty()     ? QString()
-                                     : missing.size() == 1 ? QStringLiteral("; 1 loss")
-                                                           : QStringLiteral("; %1 losses").arg(missing.size());
+                // Lost dumps counted, not the lines that tell of them.
+                const int losses = missing.isEmpty() ? 0 : std::max<int>(dialog->dumpsLost(), 1);
+                const QString lost = losses == 0   ? QString()
+                                     : losses == 1 ? QStringLiteral("; 1 loss")
+                                                   : QStringLiteral("; %1 losses").arg(losses);
+                for (const int wave : dialog->wavesLost())
+                    m_model.setState(SlotOfWave(wave), BankSlot::kDamaged);
                 if (!verifying)
                     emit said((waves.size() == 1
                                    ? QStringLiteral("Received 1 wave from %1").arg(source)

@@ -95,6 +95,8 @@ QString BankModel::stateText(BankSlot::State state)
         return QStringLiteral("not sent back");
     case BankSlot::kUnconfirmed:
         return QStringLiteral("not confirmed");
+    case BankSlot::kDamaged:
+        return QStringLiteral("damaged on arrival");
     }
     return {};
 }

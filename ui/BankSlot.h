@@ -20,6 +20,7 @@ struct BankSlot
         // Handed over, but its send did not finish in time: it may still go
         // out, so it is not called failed.
         kUnconfirmed,
+        kDamaged,  // its wave dump came from the synth, but not whole
     };
 
     bool filled = false;

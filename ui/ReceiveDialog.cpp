@@ -102,6 +102,8 @@ void ReceiveDialog::listen()
     m_listen->setEnabled(false);
     m_source->setEnabled(false);
     m_notes.clear();
+    m_dumpsLost = 0;
+    m_wavesLost.clear();
     m_listeningTo = *title;
     FindMIDIPortByTitleOrAddressThen(
         *title, true, [self = QPointer<ReceiveDialog>(this), title](MIDIEndpointRef source) {
@@ -149,6 +151,8 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
     for (const std::string& line : m_receiver->Missing())
         missing << Text(line);
     const std::vector<SysexMessage> waves = m_receiver->Messages();
+    m_dumpsLost = m_receiver->WaveDumpsLost();
+    m_wavesLost = m_receiver->WavesLost();
     m_stop->setEnabled(false);
     // Out of the receiver's own call: the listener may end the run.
     QTimer::singleShot(0, this, [this, waves, missing] {

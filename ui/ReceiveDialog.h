@@ -29,6 +29,10 @@ public:
     void setOutcome(const QString& text);
     // The source of the last run.
     const std::string& source() const { return m_listeningTo; }
+    // Of the last run: how many wave dumps did not arrive whole, and the
+    // numbers of those whose header came.
+    int dumpsLost() const { return m_dumpsLost; }
+    const std::vector<int>& wavesLost() const { return m_wavesLost; }
 
 signals:
     // A whole wave dump, as it arrives.
@@ -53,4 +57,6 @@ private:
     std::unique_ptr<BankReceiver> m_receiver;
     std::string m_listeningTo;
     bool m_closing = false;  // once the run has ended
+    int m_dumpsLost = 0;
+    std::vector<int> m_wavesLost;
 };

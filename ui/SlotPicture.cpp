@@ -22,6 +22,7 @@ QColor FrameColour(BankSlot::State state)
         return QColor(0, 150, 60);  // green: the synth holds it
     case BankSlot::kFailed:
     case BankSlot::kDiffers:
+    case BankSlot::kDamaged:
         return QColor(210, 0, 0);
     case BankSlot::kMissing:
     case BankSlot::kUnconfirmed:
