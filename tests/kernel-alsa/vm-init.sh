@@ -154,12 +154,22 @@ bank=
 for _ in $(seq 16); do bank="$bank $WAVES/square.wav $WAVES/saw-1000.wav"; done
 "$QWDUMP" pack $bank --wave 97 -o /run/bank.syx
 
-# A bank of 32, back to back, comes out of the synth's end byte for byte.
-cat "$gadget" >/run/usb-out &
+# A bank of 32, back to back, comes out of the synth's end byte for byte,
+# each message placed by the sequencer's queue one wire time (96 ms at
+# --gap 0) after the one before: the synth's end notes when each arrived
+# whole, to /proc/uptime's 10 ms.
+(for _ in $(seq 32); do
+  head -c 300
+  cut -d' ' -f1 /proc/uptime >>/run/usb-times
+done <"$gadget" >/run/usb-out) &
 raw_pid=$!
 qwdump 0 send $bank --port "$synth" --wave 97 --gap 0
-wait_for "the bank at the synth" sh -c "[ \$(wc -c </run/usb-out) -ge 9600 ]"
-kill "$raw_pid" && wait "$raw_pid"
+wait_for "the bank at the synth" sh -c "[ \$(wc -l </run/usb-times) -ge 32 ]"
+kill "$raw_pid" 2>/dev/null
+wait "$raw_pid"
+spacing=$(awk 'NR > 1 { print int(($1 - last) * 1000 + 0.5) } { last = $1 }' /run/usb-times | sort -n | sed -n 16p)
+whole=$(awk 'NR == 1 { first = $1 } END { printf "%.2f", $1 - first + 0.096 }' /run/usb-times)
+echo "@usb a bank of 32 at --gap 0, at the synth: a message every $spacing ms (median), the whole in $whole s (the wire's floor 3.072 s)"
 cmp -s /run/usb-out /run/bank.syx || fail "the synth got $(wc -c </run/usb-out) bytes, not the bank's 9600"
 
 # The synth dumps the bank back as a synth with a USB port of its own does:
