@@ -85,6 +85,8 @@ int main(int argc, char** argv)
     const auto flood = [&](const char* action) {
         window->findChild<QAction*>(action)->trigger();
         auto* dialog = window->findChild<ReceiveDialog*>();
+        if (dialog == nullptr)
+            return false;
         auto* sources = dialog->findChild<QComboBox*>();
         if (!RunUntil([&] { return sources->findText("out (synth)") >= 0; }, 5000))
             return false;
@@ -129,7 +131,7 @@ int main(int argc, char** argv)
     // Verify's bank is the one Receive filled.
     for (const char* action : {"actionReceive", "actionVerify"})
         if (!flood(action)) {
-            std::fprintf(stderr, "window_receive_flood_bench: the synth's port never showed, or a dialog stayed\n");
+            std::fprintf(stderr, "window_receive_flood_bench: no dialog, no synth's port, or a dialog stayed\n");
             return 1;
         }
     MIDIServiceShutDown();
