@@ -551,9 +551,16 @@ void MIDIServiceShutDown()
         const Lane& lane = *systems[i]->lane;
         const auto busy = lane.BusyFor();
         const auto deadline = busy > kHandOverWait ? now - busy + kHandOverWait : now + kCloseDeadline;
+        // The eventfd stays readable until read: what returned before is
+        // taken first, or the wait would spin until the lane closes.
         const LaneWait wait = lane.Wait(
             *closed[i], [deadline] { return deadline; }, systems[i]->system.privateLocks,
-            [](Clock::time_point until) { Sleep(until, -1); });
+            [&service, &call = *closed[i]](Clock::time_point until) {
+                eventfd_t ignored;
+                ::eventfd_read(service.returned, &ignored);
+                if (!call.Done())
+                    Sleep(until, -1);
+            });
         if (wait != LaneWait::kDone)
             ReportOverrun(i, wait, "it was not closed");
     }

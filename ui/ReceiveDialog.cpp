@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr char kStart[] = "Press Listen, then start the dump of the waves on the synth.";
+constexpr int kNotesKept = 500;
 
 QString Text(const std::string& text)
 {
@@ -26,12 +28,16 @@ QString Text(const std::string& text)
 }  // namespace
 
 ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
-    : QDialog(parent), m_source(new QComboBox), m_status(new QLabel(kStart))
+    : QDialog(parent), m_source(new QComboBox), m_status(new QLabel(kStart)), m_notes(new QPlainTextEdit)
 {
     setWindowTitle(title);
     m_status->setWordWrap(true);
     m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName(QStringLiteral("receiveStatus"));
+    m_notes->setObjectName(QStringLiteral("receiveNotes"));
+    m_notes->setReadOnly(true);
+    m_notes->setMaximumBlockCount(kNotesKept);
+    m_notes->setVisible(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     m_listen = buttons->addButton(QStringLiteral("&Listen"), QDialogButtonBox::ActionRole);
     m_stop = buttons->addButton(QStringLiteral("&Stop"), QDialogButtonBox::ActionRole);
@@ -48,6 +54,7 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(m_status);
+    layout->addWidget(m_notes, 1);
     layout->addWidget(buttons);
     fillSources(ListMIDIPorts(true));
     sayIfNoSource();
@@ -101,7 +108,9 @@ void ReceiveDialog::listen()
         return;
     m_listen->setEnabled(false);
     m_source->setEnabled(false);
-    m_notes.clear();
+    m_notes->clear();
+    m_notes->setVisible(false);
+    m_tooMany = 0;
     m_dumpsLost = 0;
     m_wavesLost.clear();
     m_listeningTo = *title;
@@ -130,8 +139,10 @@ void ReceiveDialog::Arrived(const BankReceiver::Arrival& arrival)
         break;
     case BankReceiver::Arrival::kCutShort:
     case BankReceiver::Arrival::kInputLost:
+        note(Text(arrival.why));
+        break;
     case BankReceiver::Arrival::kTooMany:
-        m_notes << Text(arrival.why);
+        ++m_tooMany;
         break;
     case BankReceiver::Arrival::kOther:
     case BankReceiver::Arrival::kSkipped:
@@ -140,7 +151,15 @@ void ReceiveDialog::Arrived(const BankReceiver::Arrival& arrival)
     const int waves = m_receiver->Waves();
     m_status->setText(
         (waves == 1 ? QStringLiteral("Received 1 wave") : QStringLiteral("Received %1 waves").arg(waves)) +
-        (m_notes.isEmpty() ? QString() : "\n" + m_notes.join('\n')));
+        (m_tooMany == 0
+             ? QString()
+             : QStringLiteral("; %1 more dropped: a bank may hold %2 MiB").arg(m_tooMany).arg(kMaxSyxFileBytes >> 20)));
+}
+
+void ReceiveDialog::note(const QString& line)
+{
+    m_notes->appendPlainText(line);
+    m_notes->setVisible(true);
 }
 
 void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
@@ -150,14 +169,14 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
         missing << Text(ending.why);
     for (const std::string& line : m_receiver->Missing())
         missing << Text(line);
-    const std::vector<SysexMessage> waves = m_receiver->Messages();
     m_dumpsLost = m_receiver->WaveDumpsLost();
     m_wavesLost = m_receiver->WavesLost();
     m_stop->setEnabled(false);
     // Out of the receiver's own call: the listener may end the run.
-    QTimer::singleShot(0, this, [this, waves, missing] {
+    // The waves are the receiver's own, not a copy: a flood brings 16 MiB.
+    QTimer::singleShot(0, this, [this, missing] {
+        emit ended(m_receiver->Messages(), missing);
         m_receiver.reset();
-        emit ended(waves, missing);
         m_listen->setEnabled(true);
         m_source->setEnabled(true);
         if (m_closing)
@@ -167,7 +186,7 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
 
 void ReceiveDialog::setOutcome(const QString& text)
 {
-    m_status->setText(m_status->text() + "\n" + text);
+    note(text);
 }
 
 // Closed while listening: what arrived is kept, as Stop keeps it.

@@ -15,6 +15,7 @@
 
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 class ReceiveDialog : public QDialog, public BankReceiver::Listener
@@ -45,6 +46,7 @@ private:
     void listen();
     void fillSources(const std::vector<ListedPort>& sources);
     void sayIfNoSource();
+    void note(const QString& line);
     void Arrived(const BankReceiver::Arrival& arrival) override;
     void Ended(const BankReceiver::Ending& ending) override;
     void done(int result) override;
@@ -53,7 +55,10 @@ private:
     QLabel* m_status;
     QPushButton* m_listen;
     QPushButton* m_stop;
-    QStringList m_notes;  // said as they happen: losses, messages cut short
+    // Losses and outcomes, a line each as they happen, in a box that
+    // scrolls and keeps the last kNotesKept: a flood can't swell the dialog.
+    QPlainTextEdit* m_notes;
+    int m_tooMany = 0;  // dropped past what a bank may hold: counted, not a line each
     std::unique_ptr<BankReceiver> m_receiver;
     std::string m_listeningTo;
     bool m_closing = false;  // once the run has ended

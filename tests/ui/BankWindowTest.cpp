@@ -389,7 +389,8 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
               "Sent 32 waves to " + window->findChild<QComboBox*>("popMIDIPort")->currentText());
 
     // Received from the synth: every slot filled, one undo step.
-    const auto listen = [&](const char* action) {
+    // What the dialog says: its count, then its notes, a line each.
+    const auto listen = [&](const char* action, const MidiDump::EventList& played, const char* received) {
         Action(action).trigger();
         auto* dialog = window->findChild<ReceiveDialog*>();
         auto* sources = dialog->findChild<QComboBox*>();
@@ -406,17 +407,23 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
         auto* status = dialog->findChild<QLabel*>("receiveStatus");
         EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Listening"); }, 5000));
         QTest::qWait(500);  // connected to the synth's port
-        synth->Play(std::vector<std::vector<std::uint8_t>>(sent.begin(), sent.end()));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Received 32 waves"); }, 10000));
+        synth->Play(std::vector<std::vector<std::uint8_t>>(played.begin(), played.end()), true);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return synth->Done() && status->text().startsWith(received); }, 10000));
         stopButton->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return listenButton->isEnabled(); }, 5000));
-        const std::string said = status->text().toStdString();
+        const auto* notes = dialog->findChild<QPlainTextEdit*>("receiveNotes");
+        const std::string said =
+            (status->text() + (notes->isVisible() ? "\n" + notes->toPlainText() : QString())).toStdString();
+        // However much it says, the dialog stays on its screen with its buttons.
+        const QRect screen = dialog->screen()->availableGeometry();
+        EXPECT_LE(dialog->frameGeometry().height(), screen.height());
+        EXPECT_TRUE(screen.contains(stopButton->mapToGlobal(stopButton->rect().bottomRight())));
         dialog->close();
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->findChild<ReceiveDialog*>() == nullptr; }, 5000));
         return said;
     };
     Action("actionUndo").trigger();  // the opened bank undone: all empty
-    EXPECT_EQ(listen("actionReceive"), "Received 32 waves");
+    EXPECT_EQ(listen("actionReceive", sent, "Received 32 waves"), "Received 32 waves");
     EXPECT_EQ(statusLine->currentMessage(), "Received 32 waves from out (synth)");
     EXPECT_EQ(panel->model()->index(7, 0).data().toString(), "104 from the synth");
     EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, received");
@@ -426,12 +433,19 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
 
     // Verified with wave 104 changed: that slot differs, the rest are the same.
     EXPECT_TRUE(DropOnSlot(7, {waves[0].first}));
-    EXPECT_EQ(listen("actionVerify"),
+    EXPECT_EQ(listen("actionVerify", sent, "Received 32 waves"),
               "Received 32 waves\n31 of 32 waves on the synth match the bank; wave 104 differs");
     EXPECT_EQ(panel->model()->index(7, 0).data(Qt::AccessibleDescriptionRole).toString(),
               "w97.wav, differs on the synth");
     EXPECT_EQ(panel->model()->index(8, 0).data(Qt::AccessibleDescriptionRole).toString(), "from the synth, same");
     EXPECT_EQ(statusLine->currentMessage(), "31 of 32 waves on the synth match the bank; wave 104 differs");
     EXPECT_TRUE(alerts.mid(1).empty()) << alerts.join("\n").toStdString();
+
+    // A flood of damaged dumps: a line each, in a box that scrolls.
+    MidiDump::EventList damaged(400, {sent[0].begin(), sent[0].begin() + 50});
+    for (auto& dump : damaged)
+        dump.push_back(0xF7);
+    const std::string said = listen("actionReceive", damaged, "Received 0 waves");
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 404) << said.substr(0, 300) << said.substr(said.size() - 400);
 }
 #endif
