@@ -174,7 +174,8 @@ void BankActions::keepUnsaved()
     if (m_kept)
         return;
     m_kept = true;
-    if (!unsaved() || m_model.filledCount() == 0)
+    // A receive under way has filled slots that are not yet a step to undo.
+    if (!(unsaved() || m_receiving) || m_model.filledCount() == 0)
         return;
     std::vector<SysexMessage> messages;
     for (auto& [wave, message] : m_model.messages())
@@ -480,7 +481,11 @@ void BankActions::listen(bool verifying)
     dialog->setWindowModality(Qt::WindowModal);
     m_listening = dialog;
     busy(true);
-    connect(dialog, &QObject::destroyed, this, [this] { busy(false); });
+    m_receiving = !verifying;
+    connect(dialog, &QObject::destroyed, this, [this] {
+        m_receiving = false;
+        busy(false);
+    });
     auto before = std::make_shared<std::vector<BankSlot>>(m_model.slotsFrom(0, BankModel::kSlots));
     connect(dialog, &ReceiveDialog::waveArrived, this, [this, verifying](const SysexMessage& message) {
         const int slot = SlotOfWave(WaveDump::WaveNumberOf(message.data()));

@@ -111,6 +111,7 @@ private:
     std::string m_recovered;       // the recovered bank on offer, or ""
     bool m_recoveredOpen = false;  // it is the bank shown
     bool m_kept = false;           // keepUnsaved has run
+    bool m_receiving = false;      // a receive is filling slots, not yet one step
     std::chrono::milliseconds m_gap;
     QPointer<BankSend> m_send;
     QPointer<ReceiveDialog> m_listening;
