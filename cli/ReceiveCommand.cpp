@@ -16,6 +16,7 @@
 #include "PrintableText.h"
 #include "StandardOutput.h"
 #include "Termination.h"
+#include "UserDataFolder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -193,19 +194,12 @@ private:
     // user's data folder, else the temporary one: a dump may not come twice.
     static void Rescue(const std::vector<SysexMessage>& messages)
     {
-        const char* data = std::getenv("XDG_DATA_HOME");
-        const char* home = std::getenv("HOME");
         const char* temporary = std::getenv("TMPDIR");
         std::vector<std::filesystem::path> folders;
-        if (data != nullptr && *data == '/')
-            folders.push_back(std::filesystem::path(data) / "quarven-wave-dump");
-        else if (home != nullptr && *home == '/')
-            folders.push_back(std::filesystem::path(home) / ".local/share/quarven-wave-dump");
+        if (const std::string data = UserDataFolder(); !data.empty())
+            folders.push_back(data);
         folders.push_back(temporary != nullptr && *temporary == '/' ? temporary : "/tmp");
-        char stamp[32];
-        const std::time_t now = std::time(nullptr);
-        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
-        const std::string name = std::string("receive-") + stamp + "-" + std::to_string(::getpid()) + ".syx";
+        const std::string name = StampedSyxName("receive");
         for (const std::filesystem::path& folder : folders) {
             std::error_code ignored;
             std::filesystem::create_directories(folder, ignored);

@@ -11,7 +11,10 @@
 #include "MessageBoxAlert.h"
 #include "MonoWav.h"
 #include "ReceiveDialog.h"
+#include "RecoveredBank.h"
+#include "SystemLog.h"
 #include "SyxFile.h"
+#include "Termination.h"
 #include "WaveDump.h"
 #include "WaveDumpBank.h"
 #include "WaveFolder.h"
@@ -28,6 +31,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -105,6 +109,11 @@ void BankActions::addMenus(QMenuBar& bar)
                               QKeySequence(QStringLiteral("Ctrl+Shift+I")));
     m_putWave =
         AddAction(*bank, "actionPutWave", QStringLiteral("&Put Wave in Slot"), QKeySequence(QStringLiteral("Ctrl+B")));
+    m_openRecovered = AddAction(*bank, "actionOpenRecoveredBank", QStringLiteral("Open Re&covered Bank"),
+                                QKeySequence(QStringLiteral("Ctrl+Alt+O")));
+    m_discardRecovered =
+        AddAction(*bank, "actionDiscardRecoveredBank", QStringLiteral("Discard Recovered Bank"), QKeySequence());
+    showRecovered();
     bank->addSeparator();
     m_saveBank = AddAction(*bank, "actionSaveBank", QStringLiteral("&Save Bank As…"),
                            QKeySequence(QStringLiteral("Ctrl+Shift+S")));
@@ -124,6 +133,8 @@ void BankActions::addMenus(QMenuBar& bar)
     connect(m_putWave, &QAction::triggered, this, &BankActions::putViewWave);
     connect(m_saveBank, &QAction::triggered, this, &BankActions::saveBankAs);
     connect(m_exportWaves, &QAction::triggered, this, &BankActions::exportWaves);
+    connect(m_openRecovered, &QAction::triggered, this, &BankActions::openRecovered);
+    connect(m_discardRecovered, &QAction::triggered, this, &BankActions::discardRecovered);
 }
 
 // Only the bank's own steps count: the big view's edits share the stack but
@@ -142,7 +153,7 @@ bool BankActions::unsaved() const
 
 bool BankActions::mayDiscard()
 {
-    if (!unsaved())
+    if (m_kept || !unsaved())
         return true;
     QMessageBox box(QMessageBox::Question, kAlertTitle, QStringLiteral("The bank has changes that are not saved."),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_window.widget);
@@ -156,6 +167,59 @@ bool BankActions::mayDiscard()
     default:
         return false;
     }
+}
+
+void BankActions::keepUnsaved()
+{
+    if (m_kept)
+        return;
+    m_kept = true;
+    // A receive under way has filled slots that are not yet a step to undo.
+    if (!(unsaved() || m_receiving) || m_model.filledCount() == 0)
+        return;
+    std::vector<SysexMessage> messages;
+    for (auto& [wave, message] : m_model.messages())
+        messages.push_back(std::move(message));
+    // The recovered bank shown is kept where it was found: one file per bank.
+    std::string path = m_recoveredOpen ? m_recovered : std::string();
+    if (std::string error; !KeepRecoveredBank(messages, path, error, TerminationSignalCount()))
+        LogLine("The bank's unsaved changes are lost: cannot write %s: %s", path.c_str(), error.c_str());
+    else
+        LogLine("The bank's unsaved changes are kept in %s", path.c_str());
+}
+
+void BankActions::offerRecovered()
+{
+    m_recovered = NewestRecoveredBank();
+    showRecovered();
+    if (!m_recovered.empty())
+        emit said(QStringLiteral("A bank with changes not saved when the window last closed was kept: "
+                                 "Bank > Open Recovered Bank"));
+}
+
+void BankActions::showRecovered()
+{
+    m_openRecovered->setVisible(!m_recovered.empty());
+    m_discardRecovered->setVisible(!m_recovered.empty());
+}
+
+void BankActions::openRecovered()
+{
+    if (m_recovered.empty() || !mayDiscard())
+        return;
+    if (loadBank(m_recovered, false))
+        m_recoveredOpen = true;
+}
+
+void BankActions::discardRecovered()
+{
+    if (m_recovered.empty())
+        return;
+    std::error_code failed;
+    if (!std::filesystem::remove(m_recovered, failed) && failed)
+        return Alert("The recovered bank was not discarded: cannot remove " + m_recovered + ": " + failed.message());
+    m_recoveredOpen = false;
+    offerRecovered();
 }
 
 const BankSlot* BankActions::playableSlot() const
@@ -187,8 +251,9 @@ void BankActions::openBank()
 }
 
 // Each well-formed wave dump fills its own slot, the others are emptied; a
-// bank that does not read changes nothing.
-bool BankActions::openBankFile(const std::string& path)
+// bank that does not read changes nothing. Unless `saved`, the bank stays a
+// change to save, with no file of its own.
+bool BankActions::loadBank(const std::string& path, bool saved)
 {
     InputFile input(path);
     std::vector<SysexMessage> messages;
@@ -207,10 +272,13 @@ bool BankActions::openBankFile(const std::string& path)
     std::vector<BankSlot> range(BankModel::kSlots);
     for (const SysexMessage& message : messages)
         range[static_cast<std::size_t>(SlotOfWave(WaveDump::WaveNumberOf(message.data())))] =
-            BankSlot::FromMessage(message.data(), path, BankSlot::kNone);
-    fill(0, std::move(range), QStringLiteral("Open Bank"));
-    m_undo->setClean();
-    m_bankPath = path;
+            BankSlot::FromMessage(message.data(), path, saved ? BankSlot::kNone : BankSlot::kChanged);
+    fill(0, std::move(range), saved ? QStringLiteral("Open Bank") : QStringLiteral("Open Recovered Bank"));
+    m_recoveredOpen = false;
+    if (saved) {
+        m_undo->setClean();
+        m_bankPath = path;
+    }
     std::string notices;
     for (const std::string& notice : notes.notices)
         notices += (notices.empty() ? "" : "; ") + notice;
@@ -292,6 +360,13 @@ bool BankActions::saveBankAs()
     }
     m_undo->setClean();
     m_bankPath = path;
+    if (m_recoveredOpen) {
+        std::error_code ignored;
+        std::filesystem::remove(m_recovered, ignored);
+        m_recoveredOpen = false;
+        m_recovered = NewestRecoveredBank();
+        showRecovered();
+    }
     return true;
 }
 
@@ -406,7 +481,11 @@ void BankActions::listen(bool verifying)
     dialog->setWindowModality(Qt::WindowModal);
     m_listening = dialog;
     busy(true);
-    connect(dialog, &QObject::destroyed, this, [this] { busy(false); });
+    m_receiving = !verifying;
+    connect(dialog, &QObject::destroyed, this, [this] {
+        m_receiving = false;
+        busy(false);
+    });
     auto before = std::make_shared<std::vector<BankSlot>>(m_model.slotsFrom(0, BankModel::kSlots));
     connect(dialog, &ReceiveDialog::waveArrived, this, [this, verifying](const SysexMessage& message) {
         const int slot = SlotOfWave(WaveDump::WaveNumberOf(message.data()));

@@ -48,6 +48,13 @@ public:
     // True when the bank may be replaced or closed: it is saved, or the user
     // said to save it (and it was) or to discard it.
     bool mayDiscard();
+    // After a logout or a shutdown: unsaved changes to the bank go to a
+    // recovered bank (RecoveredBank.h), the path logged, and the window
+    // closes without asking. Once only.
+    void keepUnsaved();
+    // At start: a recovered bank left by an earlier run is offered in the
+    // status line and the Bank menu.
+    void offerRecovered();
     // The slot Play plays: the selected one while the panel has focus.
     const BankSlot* playableSlot() const;
 
@@ -59,7 +66,7 @@ signals:
 
 public slots:
     void openBank();
-    bool openBankFile(const std::string& path);
+    bool openBankFile(const std::string& path) { return loadBank(path, true); }
     void takeDrop(int slot, const QByteArray& uriList);
     void putViewWave();
     bool saveBankAs();
@@ -68,12 +75,19 @@ public slots:
     void sendBank();
     void receive();
     void verify();
+    // The recovered bank, loaded as unsaved changes; its file stays until
+    // the bank is saved or the recovered bank is discarded.
+    void openRecovered();
+    void discardRecovered();
 
 public:
     // The pause after each message's wire time, as qwdump send's --gap.
     void setSendGap(std::chrono::milliseconds gap) { m_gap = gap; }
 
 private:
+    bool loadBank(const std::string& path, bool saved);
+    // Shows the recovered bank's actions while there is one to offer.
+    void showRecovered();
     void fill(int first, std::vector<BankSlot> range, const QString& what);
     void listen(bool verifying);
     void busy(bool running);
@@ -92,6 +106,12 @@ private:
     QAction* m_sendBank;
     QAction* m_receive;
     QAction* m_verify;
+    QAction* m_openRecovered;
+    QAction* m_discardRecovered;
+    std::string m_recovered;       // the recovered bank on offer, or ""
+    bool m_recoveredOpen = false;  // it is the bank shown
+    bool m_kept = false;           // keepUnsaved has run
+    bool m_receiving = false;      // a receive is filling slots, not yet one step
     std::chrono::milliseconds m_gap;
     QPointer<BankSend> m_send;
     QPointer<ReceiveDialog> m_listening;

@@ -16,6 +16,7 @@
 #include "SendToMenu.h"
 #include "StatusLine.h"
 #include "SystemLog.h"
+#include "Termination.h"
 #include "WavePreview.h"
 #include "WaveReadout.h"
 #include "WaveSend.h"
@@ -37,6 +38,7 @@
 #include <QTimer>
 #include <QUndoStack>
 
+#include <csignal>
 #include <cstring>
 #include <string_view>
 
@@ -114,6 +116,7 @@ QuarWindow::QuarWindow(QWidget* parent)
             m_ui->actionPlay->setEnabled(true);
     });
     awakeFromNib();
+    m_bank->offerRecovered();
     // From here on a send's lookup and hand-over are answered in the event
     // loop: the window goes on meanwhile.
     new MidiPump(this);
@@ -473,8 +476,15 @@ void QuarWindow::waveChanged()
         m_preview->Update(s_Engine.m_anWave);
 }
 
+void QuarWindow::keepBankIfEnded()
+{
+    if (const int signal = TerminationSignal(); signal == SIGTERM || signal == SIGHUP)
+        m_bank->keepUnsaved();
+}
+
 void QuarWindow::closeEvent(QCloseEvent* event)
 {
+    keepBankIfEnded();
     if (m_bank->mayDiscard())
         event->accept();
     else

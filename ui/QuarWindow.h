@@ -56,6 +56,9 @@ public:
     // The files a file manager's Open With names: a .syx bank opens in the
     // bank panel, anything else is taken as a drop of it.
     void openCommandLineFiles(const QByteArray& uriList);
+    // Once a logout or a shutdown (SIGTERM, SIGHUP) is noted: the bank's
+    // unsaved changes are kept for the next start, and closing asks nothing.
+    void keepBankIfEnded();
 
 public slots:
     void reloadClicked();

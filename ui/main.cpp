@@ -82,6 +82,7 @@ int main(int argc, char* argv[])
             QTimer::singleShot(0, &window, [&window, files] { window.openCommandLineFiles(files); });
         if (TerminationSignal() == 0)
             status = app.exec();
+        window.keepBankIfEnded();
     }
     return CloseMidiAndReturn(status);
 }

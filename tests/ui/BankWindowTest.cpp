@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #if QWD_WITH_JACK
 #include "JackBackend.h"
@@ -155,6 +156,29 @@ TEST_F(BankWindowTest, AnUnsavedBankIsNeverLostInSilenceAndABadBankChangesNothin
     nextFile = QString::fromStdString(dir.Write("all.syx", "\xF0\x41\x10\xF7" + Bank({{saw, 98}})));
     Action("actionOpenBank").trigger();
     EXPECT_EQ(Slots().substr(0, 9), "Wave 98: ");
+}
+
+// A bank kept at a logout is offered at the next start, opens as a change
+// to save, and its file goes once it is saved.
+TEST_F(BankWindowTest, ABankKeptAtALogoutIsOfferedAndOpensUnsavedUntilSaved)
+{
+    const std::string bank = Bank({{WriteWave("saw.wav", 0x30), 100}});
+    std::filesystem::create_directories(dir.File("data/quarven-wave-dump"));
+    const std::string kept = dir.Write("data/quarven-wave-dump/unsaved-bank-20260101-000000-1.syx", bank);
+    qputenv("XDG_DATA_HOME", dir.File("data").c_str());
+    Open();
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(window->findChild<QStatusBar*>("statusLine")->currentMessage(),
+              "A bank with changes not saved when the window last closed was kept: Bank > Open Recovered Bank");
+    Action("actionOpenRecoveredBank").trigger();
+    EXPECT_EQ(Slots().substr(0, 14), "Wave 100: 100 ");
+    EXPECT_EQ(Slots().substr(Slots().size() - 10), ", changed\n");
+    nextFile = QString::fromStdString(dir.File("out.syx"));
+    answer = QMessageBox::Save;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(ReadWholeFile(dir.File("out.syx")), bank);
+    EXPECT_FALSE(std::filesystem::exists(kept));
+    EXPECT_FALSE(Action("actionOpenRecoveredBank").isVisible());
 }
 
 TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFileStays)

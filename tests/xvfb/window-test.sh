@@ -7,7 +7,10 @@
 # must appear within APPEAR_LIMIT_MS (default 10000).
 #
 # Given QWDUMP, a bank of 32 it packs, dragged onto the bank panel, fills
-# its slots, pictured in OUT_DIR/window-bank.png.
+# its slots, pictured in OUT_DIR/window-bank.png. Then a logout (SIGTERM)
+# with the wave put in the first slot and not saved keeps that bank in the
+# data folder, byte for byte; the next start opens it on request, still
+# unsaved, and another SIGTERM keeps it again in the same file.
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR [QWDUMP]
 set -euo pipefail
@@ -16,6 +19,7 @@ app=$1 drag_source=$2 out_dir=$5
 title="Quarven Wave Dump"
 source "$(dirname "$0")/rig.sh"
 xvfb_start
+export XDG_DATA_HOME="$work/data"
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp"
 # Copies, so the window shows short paths.
 cp "$3" "$4" "$work/" || fail "no wave files $3 $4"
@@ -122,5 +126,35 @@ xdotool windowfocus --sync "$window"
 poll 60 looks_like "$drop_shot" "$work/named.png" || fail "quarven-wave-dump $(basename "$wav") looks other than its drop"
 icon=$(xprop -id "$window" _NET_WM_ICON)
 [[ "$icon" == *"Icon (64 x 64)"* ]] || fail "no icon: ${icon:0:80}"
+kept=
+if [ -n "${6:-}" ]; then
+  "$6" pack "$wav" --wave 97 -o "$work/one.syx" >/dev/null || fail "qwdump pack failed"
+  # Terminated; `logged` is the path its log says it kept the bank in.
+  terminate() {
+    kill -TERM "$1"
+    local status=0
+    wait "$1" || status=$?
+    [ "$status" = 143 ] || fail "SIGTERM ended the window with status $status: $(cat "$2")"
+    logged=$(sed -n 's/^The bank.s unsaved changes are kept in //p' "$2")
+  }
+  slot_x=$(($(window_field "$title" "Absolute upper-left X") + $(window_field "$title" Width) / 2))
+  slot_y=$(($(window_field "$title" "Absolute upper-left Y") + $(window_field "$title" Height) * 3 / 4))
+  xdotool mousemove "$slot_x" "$slot_y" click 1 key Home ctrl+b
+  terminate "${rig_pids[-1]}" "$work/named.err"
+  kept=$logged
+  [[ "$kept" == "$XDG_DATA_HOME"/quarven-wave-dump/unsaved-bank-*.syx ]] || fail "no bank kept: $(cat "$work/named.err")"
+  cmp "$kept" "$work/one.syx" || fail "the kept bank is not the window's"
+  rig_spawn again "$app"
+  wait_viewable "$title"
+  window=$(window_id "$title")
+  shot "$work/empty.png"
+  xdotool windowfocus --sync "$window" key ctrl+alt+o
+  opened() { shot "$1" && ! same "$work/empty.png" "$1"; }
+  poll 60 opened "$work/recovered.png" || fail "Open Recovered Bank showed nothing"
+  terminate "${rig_pids[-1]}" "$work/again.err"
+  [ "$logged" = "$kept" ] || fail "the recovered bank was not kept again in $kept"
+  cmp "$kept" "$work/one.syx" || fail "the recovered bank is not the one kept"
+  kept="; SIGTERM kept its unsaved bank, and the next start opened it"
+fi
 echo "PASS: appeared in $appeared ms; a move-only drag left $wav alone; its drop, then File > Open... with keys," \
-  "loaded and drew it; quit in $quit_ms ms; opened it when named on the command line, with its icon"
+  "loaded and drew it; quit in $quit_ms ms; opened it when named on the command line, with its icon$kept"
