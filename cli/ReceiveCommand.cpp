@@ -54,6 +54,9 @@ public:
             break;
         case BankReceiver::Arrival::kWave:
             Say("Received wave " + std::to_string(arrival.waveNumber));
+            if (arrival.replacedEarlier)
+                std::fprintf(stderr, "qwdump: wave %d arrived again; the later copy replaces the earlier one\n",
+                             arrival.waveNumber);
             break;
         case BankReceiver::Arrival::kOther:
             Say("Received a " + std::to_string(arrival.size) + "-byte System Exclusive message");
