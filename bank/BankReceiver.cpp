@@ -126,6 +126,22 @@ bool Enough(const State& state)
     return state.options.count > 0 && state.waves >= state.options.count;
 }
 
+// The kept copy of `wave`, removed; false when there was none.
+bool DropEarlierCopy(State& state, int wave)
+{
+    const auto earlier =
+        std::find_if(state.messages.begin(), state.messages.end(), [wave](const SysexMessage& message) {
+            // Kept with this header and size, it passed the check.
+            return message.size() == WaveDump::kBytes && Inbox::BeganAsWaveDump(message) &&
+                   WaveDump::WaveNumberOf(message.data()) == wave;
+        });
+    if (earlier == state.messages.end())
+        return false;
+    state.bytesKept -= earlier->size();
+    state.messages.erase(earlier);
+    return true;
+}
+
 // One message, kept or skipped; or a drop or a loss, counted.
 void Take(State& state, Inbox::Item& item)
 {
@@ -162,7 +178,9 @@ void Take(State& state, Inbox::Item& item)
     } else if (kept) {
         arrival.kind = wave ? Arrival::kWave : Arrival::kOther;
         arrival.waveNumber = wave ? WaveDump::WaveNumberOf(message.data()) : 0;
-        state.waves += wave ? 1 : 0;
+        if (wave)
+            arrival.replacedEarlier = DropEarlierCopy(state, arrival.waveNumber);
+        state.waves += wave && !arrival.replacedEarlier ? 1 : 0;
         state.bytesKept += message.size();
         state.messages.push_back(std::move(message));
     }

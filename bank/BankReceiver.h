@@ -37,6 +37,9 @@ public:
         std::size_t size;  // of the message
         int waveNumber;    // kWave
         std::string why;
+        // kWave: an earlier copy of the wave was kept, and this one replaces
+        // it (a synth that dumps twice): the backup holds each wave once.
+        bool replacedEarlier = false;
     };
     struct Ending
     {
@@ -64,7 +67,8 @@ public:
     void Stop();
     bool Finished() const;
 
-    // What was kept, in order of arrival, and how many of it are wave dumps.
+    // What was kept, in order of arrival (a wave that came again at its
+    // later place), and how many of it are wave dumps.
     const std::vector<SysexMessage>& Messages() const;
     int Waves() const;
     // What did not arrive whole, a line each: losses, messages cut short,

@@ -20,6 +20,23 @@ void PackWave(const std::int16_t (&wave)[128], const std::string& file, int& nex
     ++nextWave;
 }
 
+// A wave already gathered from an earlier file gives way to the later copy,
+// as within one file: removed, with a notice naming both files.
+void DropEarlierCopies(std::vector<BankMessage>& bank, std::size_t from, ReadNotes& notes)
+{
+    for (std::size_t later = from; later < bank.size(); ++later) {
+        const auto earlier = std::find_if(bank.begin(), bank.begin() + static_cast<std::ptrdiff_t>(from),
+                                          [&](const BankMessage& m) { return m.waveNumber == bank[later].waveNumber; });
+        if (earlier == bank.begin() + static_cast<std::ptrdiff_t>(from))
+            continue;
+        notes.notices.push_back("wave " + std::to_string(earlier->waveNumber) + " is in " + earlier->file +
+                                " and again in " + bank[later].file + "; the later copy replaces it");
+        bank.erase(earlier);
+        --from;
+        --later;
+    }
+}
+
 }  // namespace
 
 Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
@@ -44,6 +61,7 @@ Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<in
 
     int nextWave = firstWave.value_or(kFirstWaveNumber);
     for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::size_t gathered = bank.size();
         if (inputs[i].IsSyx()) {
             std::vector<SysexMessage> messages;
             if (!inputs[i].ReadSyx(messages, notes))
@@ -63,6 +81,7 @@ Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<in
                 return Gathered::kUnreadable;
             PackWave(loaded.m_anWave, files[i], nextWave, bank);
         }
+        DropEarlierCopies(bank, gathered, notes);
     }
     if (wavFiles > 0 && !(notes.failure = BankOverflow(*firstWave, nextWave)).empty())
         return Gathered::kPastLastWave;

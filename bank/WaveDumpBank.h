@@ -28,7 +28,8 @@ enum class Gathered {
 
 // Reads every file, in order. WAV files load as the window loads them, or
 // with `fit` are fitted, and go to consecutive wave numbers from
-// `firstWave`, which .syx files alone leave unused. `notes` gets what
+// `firstWave`, which .syx files alone leave unused. A wave number an earlier
+// file gave too is the later file's copy, in its place. `notes` gets what
 // reading had to say and, unless the bank was gathered, why not.
 Gathered GatherWaveDumps(const std::vector<std::string>& files, std::optional<int> firstWave, const FitRequest* fit,
                          std::vector<BankMessage>& bank, ReadNotes& notes);

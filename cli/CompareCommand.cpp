@@ -91,8 +91,8 @@ public:
             return kExitDiffer;
         const BankComparison comparison = CompareBanks(reference, other);
         Print("%s\n",
-              comparison
-                  .Summary("in " + m_other, m_reference, {"is missing from " + m_other, "are missing from " + m_other})
+              EscapeControlCharacters(comparison.Summary("in " + m_other, m_reference,
+                                                         {"is missing from " + m_other, "are missing from " + m_other}))
                   .c_str());
         // An output that failed is trouble, never a verdict.
         if (FinishStandardOutput(kExitOk) != kExitOk)

@@ -9,6 +9,7 @@
 #include "FrameFolder.h"
 #include "MonoWav.h"
 #include "OutputFile.h"
+#include "PrintableText.h"
 #include "StandardOutput.h"
 #include "WaveDumpBank.h"
 
@@ -100,7 +101,7 @@ public:
         const Output output = OutputKind(m_output);
         if (output != Output::kFolder && IsSameFile(m_input, m_output)) {
             std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
-                         m_output.c_str());
+                         EscapeControlCharacters(m_output).c_str());
             return kExitUsage;
         }
         if ((output == Output::kSyx) != (m_waveNumber != 0)) {
@@ -116,7 +117,7 @@ public:
             std::fprintf(stderr,
                          "qwdump: %s: %zu frames taken; a WAV file holds one: pick it with --frames N, or write "
                          "a folder (-o DIR/) or a bank (-o OUT.syx --wave N)\n",
-                         m_input.c_str(), table.frames.size());
+                         EscapeControlCharacters(m_input).c_str(), table.frames.size());
             return kExitUsage;
         }
         if (const int status = Write(output, table); status != kExitOk)
@@ -146,7 +147,8 @@ private:
         if (output == Output::kFolder ? WriteFrameFolder(m_output, table, error)
                                       : WriteOutputFile(m_output, bytes.data(), bytes.size(), error))
             return kExitOk;
-        std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
+        std::fprintf(stderr, "qwdump: cannot write %s: %s\n", EscapeControlCharacters(m_output).c_str(),
+                     EscapeControlCharacters(error).c_str());
         return kExitFileError;
     }
 

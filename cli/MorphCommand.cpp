@@ -10,6 +10,7 @@
 #include "InputGuard.h"
 #include "MonoWav.h"
 #include "NumberOption.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "WaveFolder.h"
@@ -66,18 +67,19 @@ public:
             files.push_back({WavPath(files.size() + 1), MonoWavBytes(between[i].data(), between[i].size())});
             if (gains[i] != 1.0)
                 std::fprintf(stderr, "qwdump: %s: scaled down by %.2g dB to fit the 16-bit range\n",
-                             files.back().path.c_str(), -20.0 * std::log10(gains[i]));
+                             EscapeControlCharacters(files.back().path).c_str(), -20.0 * std::log10(gains[i]));
         }
         files.push_back({WavPath(files.size() + 1), MonoWavBytes(to.data(), to.size())});
         if (WouldReplaceAnInput(files, {m_from, m_to}))
             return kExitUsage;
         if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
-            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(error).c_str());
             return kExitFileError;
         }
-        Print("Morphed %s to %s %s: %s to %s, %d waves between\n", m_from.c_str(), m_to.c_str(),
-              m_harmonic ? "harmonic by harmonic" : "sample by sample", files.front().path.c_str(),
-              files.back().path.c_str(), m_steps);
+        Print("Morphed %s to %s %s: %s to %s, %d waves between\n", EscapeControlCharacters(m_from).c_str(),
+              EscapeControlCharacters(m_to).c_str(), m_harmonic ? "harmonic by harmonic" : "sample by sample",
+              EscapeControlCharacters(files.front().path).c_str(), EscapeControlCharacters(files.back().path).c_str(),
+              m_steps);
         return FinishStandardOutput(kExitOk);
     }
 

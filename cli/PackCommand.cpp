@@ -7,6 +7,7 @@
 #include "ExitStatus.h"
 #include "FitWave.h"
 #include "OutputFile.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 
@@ -40,7 +41,7 @@ public:
         for (const std::string& file : m_files) {
             if (!m_output.empty() && IsSameFile(m_output, file)) {
                 std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
-                             m_output.c_str());
+                             EscapeControlCharacters(m_output).c_str());
                 return kExitUsage;
             }
         }

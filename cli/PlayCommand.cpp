@@ -9,6 +9,7 @@
 #include "InputFile.h"
 #include "NoteName.h"
 #include "NumberOption.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "SystemLog.h"
@@ -78,7 +79,7 @@ public:
             return status;
         if (m_seconds == 0 && request.waves.size() > 1) {
             std::fprintf(stderr, "qwdump: %s holds %zu waves; --seconds 0 plays one until Ctrl-C: give each a time\n",
-                         m_file.c_str(), request.waves.size());
+                         EscapeControlCharacters(m_file).c_str(), request.waves.size());
             return kExitUsage;
         }
         request.frequency = m_hz > 0 ? m_hz : *NoteFrequency(m_note);
@@ -89,7 +90,7 @@ public:
         PlayReport report;
         if (std::string error; !PlayWaves(
                 request, [&](const PlayReport& opened) { Announce(request, opened); }, report, error)) {
-            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(error).c_str());
             return kExitFileError;
         }
         const int status = Outcome(report);
@@ -140,12 +141,12 @@ private:
         std::string length = m_seconds == 0 ? "until Ctrl-C" : "for " + Seconds(m_seconds);
         if (request.waves.size() > 1)
             length = Seconds(m_seconds) + " each";
-        Print("Playing %s%s at %s(%.2f Hz), %.1f dB, %s through %s\n", m_file.c_str(), m_waveNumbers.c_str(),
-              pitch.c_str(), request.frequency, m_gainDb, length.c_str(), opened.output.c_str());
+        Print("Playing %s%s at %s(%.2f Hz), %.1f dB, %s through %s\n", EscapeControlCharacters(m_file).c_str(),
+              m_waveNumbers.c_str(), pitch.c_str(), request.frequency, m_gainDb, length.c_str(), opened.output.c_str());
         std::fflush(stdout);
         if (opened.limitedDb < 0)
             std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB: band-limited, it would pass full scale\n",
-                         m_file.c_str(), -opened.limitedDb);
+                         EscapeControlCharacters(m_file).c_str(), -opened.limitedDb);
         if (opened.harmonicsKept == 0)
             std::fprintf(stderr, "qwdump: %.2f Hz is at or above half the output's rate (%u Hz): silence\n",
                          request.frequency, opened.sampleRate);
@@ -173,7 +174,7 @@ private:
                          report.underruns, report.underruns == 1 ? "" : "s");
         if (report.outcome == PlayOutcome::kPlayed)
             return kExitOk;
-        std::fprintf(stderr, "qwdump: %s\n", report.error.c_str());
+        std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(report.error).c_str());
         switch (report.outcome) {
         case PlayOutcome::kNoOutput:
             return kExitFileError;

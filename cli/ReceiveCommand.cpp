@@ -55,6 +55,9 @@ public:
             break;
         case BankReceiver::Arrival::kWave:
             Say("Received wave " + std::to_string(arrival.waveNumber));
+            if (arrival.replacedEarlier)
+                std::fprintf(stderr, "qwdump: wave %d arrived again; the later copy replaces the earlier one\n",
+                             arrival.waveNumber);
             break;
         case BankReceiver::Arrival::kOther:
             Say("Received a " + std::to_string(arrival.size) + "-byte System Exclusive message");
@@ -141,7 +144,8 @@ public:
     {
         // Found out now, not once the dump has arrived.
         if (std::string error; !m_output.empty() && !CanWriteOutputFile(m_output, error)) {
-            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
+            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", EscapeControlCharacters(m_output).c_str(),
+                         EscapeControlCharacters(error).c_str());
             return kExitFileError;
         }
         const MIDIEndpointRef source = FindMIDIPortByTitleOrAddress(m_port, true);
@@ -206,10 +210,12 @@ private:
             const std::string path = (folder / name).string();
             std::string error;
             if (WriteSyxFile(path, messages, error, TerminationSignalCount())) {
-                std::fprintf(stderr, "qwdump: what arrived is kept in %s instead\n", path.c_str());
+                std::fprintf(stderr, "qwdump: what arrived is kept in %s instead\n",
+                             EscapeControlCharacters(path).c_str());
                 return;
             }
-            std::fprintf(stderr, "qwdump: cannot write %s either: %s\n", path.c_str(), error.c_str());
+            std::fprintf(stderr, "qwdump: cannot write %s either: %s\n", EscapeControlCharacters(path).c_str(),
+                         EscapeControlCharacters(error).c_str());
         }
     }
 

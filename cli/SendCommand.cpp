@@ -45,15 +45,16 @@ public:
         constexpr int kBarWidth = 20;
         const int filled = at.StepsDone(kBarWidth);
         std::fprintf(stderr, "\r\033[K%zu/%zu  wave %d  %s  [%.*s%*s]  %.1f s left", at.index + 1, at.total,
-                     at.waveNumber, at.file.c_str(), filled, "####################", kBarWidth - filled, "",
-                     std::chrono::duration<double>(at.left).count());
+                     at.waveNumber, EscapeControlCharacters(at.file).c_str(), filled, "####################",
+                     kBarWidth - filled, "", std::chrono::duration<double>(at.left).count());
         std::fflush(stderr);
         m_shown = true;
     }
     void Sent(const BankMessage& message) override
     {
         ClearProgress();
-        Print("Sent wave %d (%s) to %s\n", message.waveNumber, message.file.c_str(), m_port.c_str());
+        Print("Sent wave %d (%s) to %s\n", message.waveNumber, EscapeControlCharacters(message.file).c_str(),
+              EscapeControlCharacters(m_port).c_str());
         std::fflush(stdout);  // as it happens, for whoever follows the run
     }
     void Ended(const BankSender::Ending& ending) override
@@ -67,11 +68,13 @@ public:
             const BankMessage& message = m_bank[ending.sent];
             if (ending.kind == BankSender::Ending::kTimedOut)
                 std::fprintf(stderr, "qwdump: wave %d (%s) did not finish going to %s within %d seconds\n",
-                             message.waveNumber, message.file.c_str(), m_port.c_str(),
+                             message.waveNumber, EscapeControlCharacters(message.file).c_str(),
+                             EscapeControlCharacters(m_port).c_str(),
                              static_cast<int>(BankSender::kSendTimeout.count()));
             else
                 std::fprintf(stderr, "qwdump: wave %d (%s) was not sent to %s: %s\n", message.waveNumber,
-                             message.file.c_str(), m_port.c_str(), ending.reason.c_str());
+                             EscapeControlCharacters(message.file).c_str(), EscapeControlCharacters(m_port).c_str(),
+                             EscapeControlCharacters(ending.reason).c_str());
             // A lone message needs no account.
             if (m_bank.size() > 1)
                 std::fprintf(stderr, "qwdump: %zu of %zu messages went out before it\n", ending.sent, m_bank.size());

@@ -11,6 +11,7 @@
 #include "MonoWav.h"
 #include "NumberOption.h"
 #include "OutputFile.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "WaveShapes.h"
 
@@ -54,7 +55,7 @@ public:
     {
         if (IsSameFile(m_input, m_output)) {
             std::fprintf(stderr, "qwdump: %s: the output would replace the input file; nothing written\n",
-                         m_output.c_str());
+                         EscapeControlCharacters(m_output).c_str());
             return kExitUsage;
         }
         if (!std::any_of(m_steps.begin(), m_steps.end(), [](const CLI::Option* step) { return step->count() > 0; })) {
@@ -79,7 +80,8 @@ public:
         const std::string bytes = MonoWavBytes(wave.data(), wave.size());
         std::string error;
         if (!WriteOutputFile(m_output, bytes.data(), bytes.size(), error)) {
-            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", m_output.c_str(), error.c_str());
+            std::fprintf(stderr, "qwdump: cannot write %s: %s\n", EscapeControlCharacters(m_output).c_str(),
+                         EscapeControlCharacters(error).c_str());
             return kExitFileError;
         }
         return kExitOk;
@@ -110,7 +112,7 @@ private:
         case kRemoveDc:
             if (const double gain = RemoveDc(wave); gain != 1.0)
                 std::fprintf(stderr, "qwdump: %s: scaled down by %.2g dB after --remove-dc to fit the 16-bit range\n",
-                             m_input.c_str(), -20.0 * std::log10(gain));
+                             EscapeControlCharacters(m_input).c_str(), -20.0 * std::log10(gain));
             break;
         case kSmooth:
             Smooth(wave, n);

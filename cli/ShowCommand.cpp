@@ -6,6 +6,7 @@
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "InputFile.h"
+#include "PrintableText.h"
 #include "ReadReport.h"
 #include "StandardOutput.h"
 #include "SyxFile.h"
@@ -76,7 +77,7 @@ public:
         CEngine loaded;
         if (ReadNotes notes; !Reported(input.LoadWave(loaded, notes), notes))
             return kExitFileError;
-        Print("%s: %s\n", m_file.c_str(),
+        Print("%s: %s\n", EscapeControlCharacters(m_file).c_str(),
               loaded.m_bResampled ? "fitted to 128 samples by nearest-sample picking" : "128 samples, taken as is");
         PrintSamples(loaded.m_anWave);
         PrintPicture(loaded.m_anWave);
@@ -90,13 +91,14 @@ private:
         if (ReadNotes notes; !Reported(input.ReadSyx(messages, notes, true), notes))
             return kExitFileError;
         if (messages.empty()) {
-            std::fprintf(stderr, "qwdump: %s: holds no wave dump message\n", m_file.c_str());
+            std::fprintf(stderr, "qwdump: %s: holds no wave dump message\n", EscapeControlCharacters(m_file).c_str());
             return kExitFileError;
         }
         for (std::size_t i = 0; i < messages.size(); ++i) {
             Wave wave;
             WaveDump::Unpack(messages[i].data(), wave);
-            Print("%s%s: wave %d\n", i == 0 ? "" : "\n", m_file.c_str(), WaveDump::WaveNumberOf(messages[i].data()));
+            Print("%s%s: wave %d\n", i == 0 ? "" : "\n", EscapeControlCharacters(m_file).c_str(),
+                  WaveDump::WaveNumberOf(messages[i].data()));
             PrintSamples(wave);
             PrintPicture(wave);
         }

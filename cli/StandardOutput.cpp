@@ -1,6 +1,7 @@
 #include "StandardOutput.h"
 
 #include "ExitStatus.h"
+#include "PrintableText.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -62,6 +63,7 @@ bool WriteSyxFileOrReport(const std::string& path, const std::vector<SysexMessag
     std::string error;
     if (WriteSyxFile(path, messages, error, signalsAnswered))
         return true;
-    std::fprintf(stderr, "qwdump: cannot write %s: %s\n", path.c_str(), error.c_str());
+    std::fprintf(stderr, "qwdump: cannot write %s: %s\n", EscapeControlCharacters(path).c_str(),
+                 EscapeControlCharacters(error).c_str());
     return false;
 }

@@ -59,7 +59,8 @@ public:
             }
         }
         if (waves.empty()) {
-            std::fprintf(stderr, "qwdump: no wave dump message in %s; nothing written\n", FileList().c_str());
+            std::fprintf(stderr, "qwdump: no wave dump message in %s; nothing written\n",
+                         EscapeControlCharacters(FileList()).c_str());
             return kExitFileError;
         }
         std::vector<WaveFile> files;
@@ -71,11 +72,12 @@ public:
         if (WouldReplaceAnInput(files, m_files))
             return kExitUsage;
         if (std::string error; !WriteWaveFolder(m_folder, files, m_force, error)) {
-            std::fprintf(stderr, "qwdump: %s\n", error.c_str());
+            std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(error).c_str());
             return kExitFileError;
         }
         for (const auto& [wave, message] : waves)
-            Print("Unpacked wave %d (%s) to %s\n", wave, message.second.c_str(), WavPath(wave).c_str());
+            Print("Unpacked wave %d (%s) to %s\n", wave, EscapeControlCharacters(message.second).c_str(),
+                  EscapeControlCharacters(WavPath(wave)).c_str());
         return FinishStandardOutput(kExitOk);
     }
 

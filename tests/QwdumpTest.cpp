@@ -181,12 +181,16 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
     ASSERT_EQ(Qwdump({"pack", kSquare, kSquare, "--wave", "97", "-o", b}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"pack", kSquare, "--wave", "100", "-o", c}).exitStatus, 0);
     ASSERT_EQ(Qwdump({"unpack", a, "-o", set}).exitStatus, 0);
-    EXPECT_EQ(Qwdump({"unpack", a, c, b, "-o", dir.File("mixed")}).err,
-              "qwdump: wave 97 is in " + a + " and again in " + b +
-                  "; the later copy replaces it\n"
-                  "qwdump: wave 98 is in " +
-                  a + " and again in " + b + "; the later copy replaces it\n");
+    const std::string replaced = "qwdump: wave 97 is in " + a + " and again in " + b +
+                                 "; the later copy replaces it\n"
+                                 "qwdump: wave 98 is in " +
+                                 a + " and again in " + b + "; the later copy replaces it\n";
+    EXPECT_EQ(Qwdump({"unpack", a, c, b, "-o", dir.File("mixed")}).err, replaced);
     EXPECT_EQ(Loaded(dir.File("mixed/wave-098.wav")), Loaded(kSquare));
+    // pack (and send) gather by the same rule: each wave once, the later copy.
+    const std::string packed = dir.File("packed.syx");
+    EXPECT_EQ(Qwdump({"pack", a, c, b, "-o", packed}).err, replaced);
+    EXPECT_EQ(ReadWholeFile(packed), ReadWholeFile(a).substr(600) + ReadWholeFile(c) + ReadWholeFile(b));
     const std::string empty = dir.Write("empty.syx", "");
     // A wave twice: the later copy replaces the earlier, named, everywhere.
     const std::string twice = dir.Write("twice.syx", Text(Message(kSaw, 97)) + ReadWholeFile(b));
@@ -212,6 +216,9 @@ TEST_F(QwdumpTest, CompareHoldsTwoBanksOrABankAndItsWavesWaveByWave)
         {a,
          dir.File("new\nline.syx"),
          {2, "", "qwdump: " + dir.File("new\\nline.syx") + ": No such file or directory\n"}},
+        {dir.Write("one\nbank.syx", ReadWholeFile(a)),
+         set,
+         {0, "3 of 3 waves in " + set + " match " + dir.File("one\\nbank.syx") + "\n", ""}},
         {empty, empty, {1, "", "qwdump: " + empty + ": holds no wave dump message\n"}},
         {twice, b, {0, "2 of 2 waves in " + b + " match " + twice + "\n", again}},
         {a, dir.path(), {1, "", "qwdump: " + dir.path() + ": holds no wave-NNN.wav file\n"}},
@@ -778,7 +785,7 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
         },
         10s));
     std::filesystem::remove_all(gone);
-    synth.Play({tail, damaged, bank[0], {bank[2].begin(), bank[2].begin() + 200}});
+    synth.Play({tail, damaged, Message(kSaw, 97), bank[0], {bank[2].begin(), bank[2].begin() + 200}});
     ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
     EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 1) << ReadWholeFile(dir.File("lossy.err"));
     const std::filesystem::directory_iterator kept(data + "/quarven-wave-dump");
@@ -788,6 +795,7 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
               "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
               "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
               "bytes, has bits 4-6 clear)\n"
+              "qwdump: wave 97 arrived again; the later copy replaces the earlier one\n"
               "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
               "qwdump: cannot write " +
                   gone +
