@@ -203,17 +203,20 @@ received() {
   waves=$(grep -c '^Received wave' /run/received)
 }
 # Each message receive wrote must be one of the bank's, whole: none made of
-# two halves.
+# two halves. A wave that came again is written once, its later copy, so
+# the file may hold fewer messages than arrived.
 whole_dumps() {
+  bytes=$(wc -c </run/backup.syx)
+  [ $((bytes % 300)) = 0 ] || fail "receive wrote $bytes bytes, not whole wave dumps"
   i=0
-  while [ "$i" -lt "$waves" ]; do
+  while [ "$i" -lt $((bytes / 300)) ]; do
     dd if=/run/backup.syx bs=300 skip="$i" count=1 2>/dev/null >/run/one
     index=$(od -An -tu1 -j5 -N1 /run/one | tr -d ' ')
     dd if=/run/bank.syx bs=300 skip=$((index - 96)) count=1 2>/dev/null >/run/want
     cmp -s /run/want /run/one || fail "message $i of the backup is not the bank's wave $((index + 1))"
     i=$((i + 1))
   done
-  [ "$(wc -c </run/backup.syx)" = $((waves * 300)) ] || fail "receive wrote $(wc -c </run/backup.syx) bytes for $waves waves"
+  [ $((bytes / 300)) -le "$waves" ] || fail "receive wrote $((bytes / 300)) messages for $waves waves"
 }
 listeners=1
 receive 1 --count 32
