@@ -39,23 +39,6 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Runs the event loop, looking every millisecond, until `done` or `ms` pass.
-template <typename Done>
-bool RunUntil(Done done, int ms)
-{
-    QEventLoop loop;
-    QTimer look;
-    QElapsedTimer waited;
-    waited.start();
-    QObject::connect(&look, &QTimer::timeout, [&] {
-        if (done() || waited.elapsed() > ms)
-            loop.quit();
-    });
-    look.start(1);
-    loop.exec();
-    return done();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -113,7 +96,7 @@ int main(int argc, char** argv)
         const std::size_t linesBefore = lines();
         // The event loop runs as the window's own does: QTest::qWaitFor
         // would sleep 10 ms at a time between its turns, holding the send up.
-        if (!RunUntil([&] { return lines() >= linesBefore + kWaves; }, 20000)) {
+        if (!RunUntil([&] { return lines() >= linesBefore + kWaves; }, 20000, 1)) {
             std::fprintf(stderr, "window_bank_bench: the bank did not arrive\n");
             return 1;
         }

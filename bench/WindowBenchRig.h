@@ -7,7 +7,10 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -47,3 +50,21 @@ public:
     PrivateJackServer server;
     std::unique_ptr<QuarWindow> window;
 };
+
+// Runs the event loop as the window's own does, looking every `lookMs`,
+// until `done` or `ms` pass.
+template <typename Done>
+bool RunUntil(Done done, int ms, int lookMs)
+{
+    QEventLoop loop;
+    QTimer look;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (done() || waited.elapsed() > ms)
+            loop.quit();
+    });
+    look.start(lookMs);
+    loop.exec();
+    return done();
+}

@@ -40,23 +40,6 @@ long StatusKb(const char* field)
     return -1;
 }
 
-// Runs the event loop as the window's own does until `done` or `ms` pass.
-template <typename Done>
-bool RunUntil(Done done, int ms)
-{
-    QEventLoop loop;
-    QTimer look;
-    QElapsedTimer waited;
-    waited.start();
-    QObject::connect(&look, &QTimer::timeout, [&] {
-        if (done() || waited.elapsed() > ms)
-            loop.quit();
-    });
-    look.start(5);
-    loop.exec();
-    return done();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -88,7 +71,7 @@ int main(int argc, char** argv)
         if (dialog == nullptr)
             return false;
         auto* sources = dialog->findChild<QComboBox*>();
-        if (!RunUntil([&] { return sources->findText("out (synth)") >= 0; }, 5000))
+        if (!RunUntil([&] { return sources->findText("out (synth)") >= 0; }, 5000, 5))
             return false;
         sources->setCurrentText("out (synth)");
         QPushButton* listen = nullptr;
@@ -97,23 +80,23 @@ int main(int argc, char** argv)
             (button->text() == "&Listen" ? listen : button->text() == "&Stop" ? stop : button) = button;
         listen->click();
         auto* status = dialog->findChild<QLabel*>("receiveStatus");
-        RunUntil([&] { return status->text().startsWith("Listening"); }, 5000);
-        RunUntil([] { return false; }, 500);  // connected to the synth's port
+        RunUntil([&] { return status->text().startsWith("Listening"); }, 5000, 5);
+        RunUntil([] { return false; }, 500, 5);  // connected to the synth's port
         if (idle == 0)
             idle = StatusKb("VmHWM:");
 
         QElapsedTimer timer;
         timer.start();
         synth.Play(dumps, true);
-        RunUntil([&] { return synth.Done(); }, 120000);
-        RunUntil([] { return false; }, 1000);  // the last of it taken
+        RunUntil([&] { return synth.Done(); }, 120000, 5);
+        RunUntil([] { return false; }, 1000, 5);  // the last of it taken
         const long arrived = StatusKb("VmHWM:");
         stop->click();
-        RunUntil([&] { return listen->isEnabled(); }, 60000);
+        RunUntil([&] { return listen->isEnabled(); }, 60000, 5);
         const double seconds = timer.nsecsElapsed() / 1e9;
-        RunUntil([] { return false; }, 100);  // laid out again
+        RunUntil([] { return false; }, 100, 5);  // laid out again
         const long flooded = StatusKb("VmHWM:");
-        RunUntil([] { return false; }, 100);  // laid out again
+        RunUntil([] { return false; }, 100, 5);  // laid out again
         const QRect screen = dialog->screen()->availableGeometry();
         const QRect frame = dialog->frameGeometry();
         const bool buttonsShown = stop->isVisible() && screen.contains(stop->mapToGlobal(stop->rect().bottomRight()));
