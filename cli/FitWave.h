@@ -3,6 +3,7 @@
 // path of qwdump fit and of pack and send with --fit.
 #pragma once
 
+#include "FrameList.h"
 #include "WaveFit.h"
 
 #include <CLI/CLI.hpp>
@@ -28,11 +29,6 @@ void AddFitOptions(CLI::App& command, std::string& method, FitRequest& request);
 // What pack's or send's --fit METHOD asks for, stopped by Ctrl-C between
 // its pieces: null without it.
 const FitRequest* FitOption(const std::string& method, FitRequest& request);
-
-// Reads "1,5,9-12" into frame numbers, in order. Returns "" or why it is
-// refused: not numbers from 1 to kMaxTableFrames, a range that runs backward, more than a bank
-// of 32 frames.
-std::string ParseFrameList(const std::string& text, std::vector<std::int64_t>& frames);
 
 // Fits `path` into `table` as FitFile does, stopped by Ctrl-C between its
 // pieces. On failure writes one line, "qwdump: PATH: reason", to stderr and

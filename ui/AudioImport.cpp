@@ -1,24 +1,15 @@
 #include "AudioImport.h"
 
 #include "Alert.h"
+#include "FrameChooser.h"
 #include "MonoWav.h"
 #include "WaveFitLoader.h"
-#include "WaveView.h"
 
-#include <QBoxLayout>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
 #include <QSaveFile>
-#include <QSignalBlocker>
-#include <QSpinBox>
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
@@ -32,98 +23,6 @@ constexpr char kSaveFilter[] = "WAV files (*.wav *.WAV)";
 void Alert(const QString& message)
 {
     RunAlertPanel(message.toUtf8().constData());
-}
-
-// Fits `source` with frames of `frameSize` samples (0: as the file says),
-// every frame kept to choose from.
-bool Fit(const WaveFitModule& module, const QString& source, std::int64_t frameSize, FittedTable& table,
-         std::string& error)
-{
-    FitRequest request;
-    request.spreadTo = 0;
-    request.frameSize = frameSize;
-    table = FittedTable();
-    return FitThroughModule(module.fit, module.release, QFile::encodeName(source).constData(), -1, request, table,
-                            error);
-}
-
-// Which frame of a table, and how large its frames are: a spin box from 1
-// to the last frame, over that frame's picture, and the frame size beside
-// it, first the fit's proposal when it has one. A new frame size fits the
-// file again. Returns the frame's index, or -1 when cancelled; `table` is
-// then the table it was taken from.
-int ChooseFrame(QWidget* parent, const WaveFitModule& module, const QString& source, FittedTable& table)
-{
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Choose a Frame"));
-    auto* picture = new WaveView(&dialog);
-    picture->setMinimumSize(256, 128);
-    auto* frame = new QSpinBox(&dialog);
-    frame->setObjectName(QStringLiteral("frame"));
-    frame->setToolTip(QStringLiteral("The frame of the table to fit, shown above"));
-    auto* frameSize = new QSpinBox(&dialog);
-    frameSize->setObjectName(QStringLiteral("frameSize"));
-    frameSize->setRange(2, static_cast<int>(std::min<std::int64_t>(table.sourceFrames, INT_MAX)));
-    frameSize->setSuffix(QStringLiteral(" samples"));
-    // A size is taken once typed in full, not at every digit.
-    frameSize->setKeyboardTracking(false);
-    frameSize->setToolTip(QStringLiteral("How many samples each frame of the table has: one cycle each"));
-    auto* frameLabel = new QLabel(&dialog);
-    frameLabel->setBuddy(frame);
-    auto* refusal = new QLabel(&dialog);
-    refusal->setTextFormat(Qt::PlainText);
-    refusal->setWordWrap(true);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    auto* row = new QHBoxLayout;
-    row->addWidget(frameLabel);
-    row->addWidget(frame);
-    row->addSpacing(12);
-    auto* sizeLabel = new QLabel(QStringLiteral("Frame &size:"), &dialog);
-    sizeLabel->setBuddy(frameSize);
-    row->addWidget(sizeLabel);
-    row->addWidget(frameSize);
-    auto* form = new QVBoxLayout(&dialog);
-    form->addWidget(picture);
-    form->addLayout(row);
-    form->addWidget(refusal);
-    form->addWidget(buttons);
-    const auto show = [&table, picture](int number) {
-        if (number >= 1 && number <= static_cast<int>(table.frames.size()))
-            picture->showSamples(table.frames[static_cast<std::size_t>(number - 1)].samples);
-    };
-    // The table shown: its frames in the spin box, the first drawn.
-    const auto showTable = [&] {
-        const int frames = static_cast<int>(table.frames.size());
-        frameLabel->setText(QStringLiteral("&Frame (1 to %1):").arg(frames));
-        const QSignalBlocker quiet(frame);
-        frame->setRange(1, frames);
-        frame->setValue(1);
-        show(1);
-    };
-    const auto refit = [&](int size) {
-        FittedTable fitted;
-        std::string error;
-        const bool ok = Fit(module, source, size, fitted, error);
-        refusal->setText(ok ? QString() : QString::fromStdString(error));
-        buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
-        dialog.adjustSize();  // the refusal's lines, or none
-        if (ok) {
-            table = std::move(fitted);
-            showTable();
-        }
-    };
-    QObject::connect(frame, QOverload<int>::of(&QSpinBox::valueChanged), &dialog, show);
-    QObject::connect(frameSize, QOverload<int>::of(&QSpinBox::valueChanged), &dialog, refit);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    showTable();
-    {
-        const QSignalBlocker quiet(frameSize);
-        frameSize->setValue(static_cast<int>(table.frameSize));
-    }
-    if (table.proposedFrameSize != 0)
-        frameSize->setValue(static_cast<int>(table.proposedFrameSize));
-    return dialog.exec() == QDialog::Accepted ? frame->value() - 1 : -1;
 }
 
 // The fit's one line, for the status line.
@@ -161,7 +60,7 @@ QString ImportAudio(QWidget* parent, const QString& startFolder, QString& report
     std::string error;
     const WaveFitModule* module = WaveFitEntry(error);
     FittedTable table;
-    if (module == nullptr || !Fit(*module, source, 0, table, error)) {
+    if (module == nullptr || !FitEveryFrame(*module, source, 0, table, error)) {
         Alert(QStringLiteral("Failed to import %1: %2")
                   .arg(name, module == nullptr
                                  ? "the audio fit module can't be opened (" + QString::fromStdString(error) + ")"

@@ -7,11 +7,13 @@
 #include "BankSend.h"
 #include "DroppedPath.h"
 #include "Engine.h"
+#include "FrameChooser.h"
 #include "InputFile.h"
 #include "MessageBoxAlert.h"
 #include "MonoWav.h"
 #include "ReceiveDialog.h"
 #include "RecoveredBank.h"
+#include "SendToMenu.h"
 #include "SystemLog.h"
 #include "SyxFile.h"
 #include "Termination.h"
@@ -19,6 +21,7 @@
 #include "WaveDumpBank.h"
 #include "WaveFolder.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
@@ -121,6 +124,12 @@ void BankActions::addMenus(QMenuBar& bar)
     bank->addSeparator();
     m_sendBank = AddAction(*bank, "actionSendBank", QStringLiteral("Se&nd Bank"),
                            QKeySequence(QStringLiteral("Ctrl+Shift+Return")));
+    m_sendBankTo =
+        new SendToMenu(QStringLiteral("Send Bank &To"),
+                       QStringLiteral("the bank's filled slots go there, each as its own wave number"), bank);
+    m_sendBankTo->setObjectName(QStringLiteral("menuSendBankTo"));
+    bank->addMenu(m_sendBankTo);
+    connect(m_sendBankTo, &SendToMenu::chosen, this, [this](const std::string& title) { sendBankTo(title); });
     m_receive = AddAction(*bank, "actionReceive", QStringLiteral("&Receive from Synth…"),
                           QKeySequence(QStringLiteral("Ctrl+R")));
     m_verify = AddAction(*bank, "actionVerify", QStringLiteral("&Verify Against Synth…"),
@@ -159,6 +168,10 @@ bool BankActions::mayDiscard()
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_window.widget);
     box.setInformativeText(QStringLiteral("Save them first?"));
     box.setDefaultButton(QMessageBox::Save);
+    // A letter for each, whatever the platform's own texts.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancel"));
     switch (box.exec()) {
     case QMessageBox::Save:
         return saveBankAs();
@@ -400,19 +413,22 @@ void BankActions::exportWaves()
         Alert("The waves were not exported: " + error);
 }
 
-// A table's frames go to the slots from the selected one on, spread as
-// qwdump fit spreads them; a single cycle fills the selected slot. The fit
-// module is opened on the first import.
+// A table's frames go to the slots from the selected one on, those the user
+// lists or else spread as qwdump fit spreads them; a single cycle fills the
+// selected slot. The fit module is opened on the first import.
 void BankActions::importWavetable()
 {
     const QString chosen =
         QFileDialog::getOpenFileName(m_window.widget, QStringLiteral("Import Wavetable"), folder(), kAudioFilter);
     if (chosen.isEmpty())
         return;
+    FitRequest request;
+    if (!ChooseTableFrames(m_window.widget, chosen, request))
+        return;
     const std::string path = Encoded(chosen);
     FittedTable table;
     ReadNotes notes;
-    if (!FitFile(path, FitRequest(), table, notes))
+    if (!FitFile(path, request, table, notes))
         return Alert(notes.failure);
     const int first = m_panel.selectedSlot();
     const int firstWave = WaveOfSlot(first);
@@ -435,11 +451,16 @@ void BankActions::importWavetable()
 // One run at a time: a send, a receive or a verify.
 void BankActions::busy(bool running)
 {
-    for (QAction* action : {m_sendBank, m_receive, m_verify, m_openBank, m_importTable})
+    for (QAction* action : {m_sendBank, m_sendBankTo->menuAction(), m_receive, m_verify, m_openBank, m_importTable})
         action->setEnabled(!running);
 }
 
 void BankActions::sendBank()
+{
+    sendBankTo(m_window.portTitle());
+}
+
+void BankActions::sendBankTo(const std::optional<std::string>& port)
 {
     if (m_send != nullptr || m_listening != nullptr)
         return;
@@ -451,7 +472,7 @@ void BankActions::sendBank()
         m_send->deleteLater();
         busy(false);
     });
-    m_send->start(m_window.portTitle());
+    m_send->start(port);
 }
 
 void BankActions::receive()

@@ -17,6 +17,7 @@
 class BankPanel;
 class BankSend;
 class ReceiveDialog;
+class SendToMenu;
 class QAction;
 class QMenuBar;
 class QUndoStack;
@@ -73,6 +74,8 @@ public slots:
     void exportWaves();
     void importWavetable();
     void sendBank();
+    // Bank > Send Bank To: to `port` (a title), whatever the popup says.
+    void sendBankTo(const std::optional<std::string>& port);
     void receive();
     void verify();
     // The recovered bank, loaded as unsaved changes; its file stays until
@@ -104,6 +107,7 @@ private:
     QAction* m_exportWaves;
     QAction* m_importTable;
     QAction* m_sendBank;
+    SendToMenu* m_sendBankTo;
     QAction* m_receive;
     QAction* m_verify;
     QAction* m_openRecovered;

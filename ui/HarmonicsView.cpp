@@ -15,6 +15,47 @@ HarmonicsView::HarmonicsView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(QStringLiteral("Harmonics"));
     setToolTip(QStringLiteral("Harmonics 1 to 63, 0 dB at the top to -96 dB; drag a bar to set its level"));
+    setMouseTracking(true);
+}
+
+namespace {
+
+QString Db(double level)
+{
+    return level < kFaintLevel ? QStringLiteral("silent")
+                               : QStringLiteral("%1 dB").arg(20.0 * std::log10(level), 0, 'f', 1);
+}
+
+}  // namespace
+
+QString HarmonicsView::ChangeLine(int k, double level, double gain)
+{
+    QString line = level * gain < kFaintLevel ? QStringLiteral("Harmonic %1 taken out").arg(k)
+                                              : QStringLiteral("Harmonic %1 set to %2").arg(k).arg(Db(level * gain));
+    if (gain < 1.0) {
+        const double down = -20.0 * std::log10(gain);
+        line +=
+            QStringLiteral("; the others scaled down by %1 to stay within full scale")
+                .arg(down < 0.005 ? QStringLiteral("less than 0.01 dB") : QStringLiteral("%1 dB").arg(down, 0, 'f', 2));
+    }
+    return line;
+}
+
+void HarmonicsView::readOut(double x)
+{
+    if (s_Engine.m_bLoaded == 0)
+        return emit pointed(QString());
+    Wave16 wave;
+    std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.begin());
+    const int k = harmonicAt(x);
+    emit pointed(
+        QStringLiteral("Harmonic %1: %2").arg(k).arg(Db(AnalyseHarmonics(wave).level[static_cast<std::size_t>(k)])));
+}
+
+void HarmonicsView::leaveEvent(QEvent* event)
+{
+    emit pointed(QString());
+    QWidget::leaveEvent(event);
 }
 
 int HarmonicsView::harmonicAt(double x) const
@@ -64,8 +105,10 @@ void HarmonicsView::mousePressEvent(QMouseEvent* event)
 
 void HarmonicsView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_before)
+    if (!m_before) {
+        readOut(event->position().x());
         return QWidget::mouseMoveEvent(event);
+    }
     setLevel(event->position().y());
 }
 
@@ -75,8 +118,10 @@ void HarmonicsView::mouseReleaseEvent(QMouseEvent* event)
         return QWidget::mouseReleaseEvent(event);
     const Wave16 before = *m_before;
     m_before.reset();
-    if (!std::equal(before.begin(), before.end(), s_Engine.m_anWave))
+    if (!std::equal(before.begin(), before.end(), s_Engine.m_anWave)) {
         emit dragEnded(before);
+        emit said(ChangeLine(m_harmonic, m_level, m_gain));
+    }
 }
 
 // Always from the wave the drag began on: the level is set once, not
@@ -84,7 +129,9 @@ void HarmonicsView::mouseReleaseEvent(QMouseEvent* event)
 void HarmonicsView::setLevel(double y)
 {
     Wave16 wave = *m_before;
-    SetHarmonicLevel(wave, m_harmonic, levelAt(y));
+    m_level = levelAt(y);
+    m_gain = SetHarmonicLevel(wave, m_harmonic, m_level);
     update();
     emit dragged(wave);
+    emit pointed(QStringLiteral("Harmonic %1: %2").arg(m_harmonic).arg(Db(m_level * m_gain)));
 }

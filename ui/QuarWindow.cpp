@@ -31,12 +31,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUndoStack>
+#include <QVBoxLayout>
 
 #include <csignal>
 #include <cstring>
@@ -421,23 +421,23 @@ void QuarWindow::recordEdit(const std::array<std::int16_t, 128>& before, const Q
         new ViewEdit([this](const ViewState& state) { setViewState(state); }, was, viewState(), what));
 }
 
-// Beside the big view, in its row of the layout, so that hidden it changes
-// nothing of the window.
+// Under the big view, sharing its place in the layout, so that hidden it
+// changes nothing of the window, and shown its bars have the window's width.
 void QuarWindow::addHarmonicsView()
 {
     auto* column = static_cast<QBoxLayout*>(layout());
     const int at = column->indexOf(m_ui->viewWave);
-    // The view's own share of the height goes to its row.
+    // The view's own share of the height goes to its place.
     const int stretch = std::max(column->stretch(at), m_ui->viewWave->sizePolicy().verticalStretch());
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* stack = new QVBoxLayout;
+    stack->setContentsMargins(0, 0, 0, 0);
     column->removeWidget(m_ui->viewWave);
-    row->addWidget(m_ui->viewWave, 1);
+    stack->addWidget(m_ui->viewWave, 3);
     m_harmonics = new HarmonicsView(this);
     m_harmonics->setObjectName(QStringLiteral("viewHarmonics"));
     m_harmonics->hide();
-    row->addWidget(m_harmonics);
-    column->insertLayout(at, row, stretch);
+    stack->addWidget(m_harmonics, 2);
+    column->insertLayout(at, stack, stretch);
 
     QAction* shown = m_ui->menuWave->addAction(QStringLiteral("&Harmonics"));
     shown->setObjectName(QStringLiteral("actionHarmonics"));
@@ -452,6 +452,8 @@ void QuarWindow::addHarmonicsView()
     connect(m_harmonics, &HarmonicsView::dragEnded, this, [this](const std::array<std::int16_t, 128>& before) {
         recordEdit(before, QStringLiteral("Set Harmonic"));
     });
+    connect(m_harmonics, &HarmonicsView::pointed, m_ui->statusLine, &StatusLine::showPointer);
+    connect(m_harmonics, &HarmonicsView::said, m_ui->statusLine, &StatusLine::say);
 }
 
 // The label says so, and the view marks it.

@@ -42,6 +42,8 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     m_listen = buttons->addButton(QStringLiteral("&Listen"), QDialogButtonBox::ActionRole);
     m_stop = buttons->addButton(QStringLiteral("&Stop"), QDialogButtonBox::ActionRole);
     m_stop->setEnabled(false);
+    // Return listens: Close has Escape.
+    m_listen->setDefault(true);
     connect(m_listen, &QPushButton::clicked, this, &ReceiveDialog::listen);
     connect(m_stop, &QPushButton::clicked, this, [this] {
         if (m_receiver)
@@ -60,17 +62,20 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     sayIfNoSource();
     // The list follows the cable while the dialog is open.
     PortWatch::instance().hold();
-    connect(&PortWatch::instance(), &PortWatch::changed, this, [this] {
-        MIDIListThen(true, [self = QPointer<ReceiveDialog>(this)] {
-            if (self)
-                self->fillSources(ListMIDIPorts(true));
-        });
-    });
+    connect(&PortWatch::instance(), &PortWatch::changed, this, &ReceiveDialog::relist);
 }
 
 ReceiveDialog::~ReceiveDialog()
 {
     PortWatch::instance().release();
+}
+
+void ReceiveDialog::relist()
+{
+    MIDIListThen(true, [self = QPointer<ReceiveDialog>(this)] {
+        if (self)
+            self->fillSources(ListMIDIPorts(true));
+    });
 }
 
 // Keeps the chosen source when it is still there; the list is left alone
@@ -123,6 +128,7 @@ void ReceiveDialog::listen()
                                                        "select another."));
                 self->m_listen->setEnabled(true);
                 self->m_source->setEnabled(true);
+                self->relist();
                 return;
             }
             self->m_receiver = std::make_unique<BankReceiver>(source, *title, BankReceiver::Options{}, *self);
@@ -180,7 +186,9 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
         m_listen->setEnabled(true);
         m_source->setEnabled(true);
         if (m_closing)
-            QDialog::done(QDialog::Rejected);
+            return QDialog::done(QDialog::Rejected);
+        // The list was left alone during the run: a source gone meanwhile goes now.
+        relist();
     });
 }
 

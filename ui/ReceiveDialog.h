@@ -44,6 +44,8 @@ signals:
 
 private:
     void listen();
+    // Asks the systems for their sources afresh, then fills the list.
+    void relist();
     void fillSources(const std::vector<ListedPort>& sources);
     void sayIfNoSource();
     void note(const QString& line);

@@ -5,7 +5,13 @@
 
 #include <QPointer>
 
-SendToMenu::SendToMenu(QWidget* parent) : QMenu(QStringLiteral("Send &To"), parent)
+SendToMenu::SendToMenu(QWidget* parent)
+    : SendToMenu(QStringLiteral("Send &To"),
+                 QStringLiteral("the loaded wave goes there as the wave number chosen in the Wave popup"), parent)
+{
+}
+
+SendToMenu::SendToMenu(const QString& title, const QString& goes, QWidget* parent) : QMenu(title, parent), m_goes(goes)
 {
     setToolTipsVisible(true);
     connect(this, &QMenu::aboutToShow, this, [this] {
@@ -51,8 +57,7 @@ void SendToMenu::fill(const std::vector<ListedPort>& ports)
         QString text = QString::fromStdString(port.title);
         // An ampersand in a name is shown, not taken as a shortcut.
         QAction* action = addAction(text.replace('&', QStringLiteral("&&")));
-        action->setToolTip(QStringLiteral("%1: the loaded wave goes there as the wave number chosen in the Wave popup")
-                               .arg(QString::fromStdString(port.address)));
+        action->setToolTip(QString::fromStdString(port.address) + QStringLiteral(": ") + m_goes);
         connect(action, &QAction::triggered, this, [this, title = port.title] { emit chosen(title); });
     }
     if (actions().isEmpty())

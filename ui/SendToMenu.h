@@ -1,8 +1,8 @@
-// Wave > Send To: every MIDI destination there is as the menu opens, listed
-// afresh each time, and kept up to date while it stays open as the MIDI
-// systems announce ports coming and going. The port popup beside it keeps
-// the list the window started with; this menu is how a synth plugged in
-// later is reached without a restart.
+// Wave > Send To and Bank > Send Bank To: every MIDI destination there is as
+// the menu opens, listed afresh each time, and kept up to date while it stays
+// open as the MIDI systems announce ports coming and going. The port popup
+// beside it keeps the list the window started with; these menus are how a
+// synth plugged in later is reached without a restart.
 #pragma once
 
 #include "DestinationDirectory.h"
@@ -18,6 +18,9 @@ class SendToMenu : public QMenu
 
 public:
     explicit SendToMenu(QWidget* parent = nullptr);
+    // `title` is the menu's, `goes` what each destination's tooltip says
+    // goes there.
+    SendToMenu(const QString& title, const QString& goes, QWidget* parent);
     ~SendToMenu() override;
 
 signals:
@@ -28,4 +31,6 @@ private:
     void list();
     void fill(const std::vector<ListedPort>& ports);
     void watch(bool open);
+
+    QString m_goes;
 };

@@ -53,9 +53,10 @@ void WaveTools::addMenus(QMenuBar& bar, QMenu& wave)
     save->setObjectName(QStringLiteral("actionSaveWave"));
     save->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+W")));
 
-    // Between the Wave menu and the one after it (Bank). No mnemonic: its
-    // letters are taken (Send, Help, Wave, the port popup, Edit).
-    auto* shapes = new QMenu(QStringLiteral("Shape"), &bar);
+    // Between the Wave menu and the one after it (Bank). Alt+P: the port
+    // popup's caption took M for it, the other letters being taken (Send,
+    // Help, Wave, Edit).
+    auto* shapes = new QMenu(QStringLiteral("Sha&pe"), &bar);
     shapes->setObjectName(QStringLiteral("menuShape"));
     const QList<QAction*> all = bar.actions();
     QAction* before = nullptr;
