@@ -7,18 +7,24 @@
 #include <QByteArray>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 constexpr char kStart[] = "Press Listen, then start the dump of the waves on the synth.";
 constexpr int kNotesKept = 500;
+// The notes grow the dialog by a line each up to this many, then scroll.
+constexpr int kNotesShown = 10;
 
 QString Text(const std::string& text)
 {
@@ -114,6 +120,7 @@ void ReceiveDialog::listen()
     m_listen->setEnabled(false);
     m_source->setEnabled(false);
     m_notes->clear();
+    m_notes->setMinimumHeight(0);
     m_notes->setVisible(false);
     m_tooMany = 0;
     m_dumpsLost = 0;
@@ -166,6 +173,11 @@ void ReceiveDialog::note(const QString& line)
 {
     m_notes->appendPlainText(line);
     m_notes->setVisible(true);
+    // Room for them as the dialog's minimum, so no size it allows hides one
+    // under the source row or the buttons.
+    const int lines = std::min(m_notes->blockCount(), kNotesShown);
+    m_notes->setMinimumHeight(lines * m_notes->fontMetrics().lineSpacing() +
+                              2 * static_cast<int>(m_notes->document()->documentMargin()) + 2 * m_notes->frameWidth());
 }
 
 void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
@@ -195,6 +207,33 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
 void ReceiveDialog::setOutcome(const QString& text)
 {
     note(text);
+}
+
+// The status wraps, and a wrapped line's height depends on the width, which
+// a window's minimum size does not follow on its own: the minimum height is
+// kept to what the layout needs at the width the dialog has, so nothing
+// lies over anything else at any size it allows.
+void ReceiveDialog::keepRoom()
+{
+    if (layout() == nullptr || !layout()->hasHeightForWidth())
+        return;
+    const int needed = layout()->totalMinimumHeightForWidth(width());
+    if (needed > 0 && needed != minimumHeight())
+        setMinimumHeight(needed);
+}
+
+bool ReceiveDialog::event(QEvent* event)
+{
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        keepRoom();
+    return handled;
+}
+
+void ReceiveDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    keepRoom();
 }
 
 // Closed while listening: what arrived is kept, as Stop keeps it.

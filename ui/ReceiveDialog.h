@@ -52,6 +52,9 @@ private:
     void Arrived(const BankReceiver::Arrival& arrival) override;
     void Ended(const BankReceiver::Ending& ending) override;
     void done(int result) override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keepRoom();
 
     QComboBox* m_source;
     QLabel* m_status;

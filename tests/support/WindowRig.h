@@ -61,8 +61,9 @@ protected:
     MemoryBackend* midi = nullptr;
     TempDir dir;
     std::unique_ptr<QuarWindow> window;
-    QStringList alerts;  // and questions, and file dialogs' titles
-    QString nextFile;    // typed into the next file dialog; empty: it is cancelled
+    QStringList alerts;           // and questions, and file dialogs' titles
+    QStringList questionButtons;  // the texts of each question's buttons, in order
+    QString nextFile;             // typed into the next file dialog; empty: it is cancelled
     QMessageBox::StandardButton answer = QMessageBox::Cancel;  // to questions
     std::function<void()> atAlert;                             // as an alert comes up
     bool answersFileDialogs = true;                            // false: the test answers them itself
@@ -89,8 +90,11 @@ private:
         alerts << box->text();
         EXPECT_EQ(box->windowTitle(), "Quarven Wave Dump");
         EXPECT_FALSE(MIDIServicePumping()) << "a modal alert inside the MIDI pump";
-        if (box->buttons().size() != 1)
+        if (box->buttons().size() != 1) {
+            for (const QAbstractButton* button : box->buttons())
+                questionButtons << button->text();
             return box->button(answer)->click();
+        }
         EXPECT_EQ(box->textFormat(), Qt::PlainText);
         EXPECT_EQ(box->buttons().first()->text(), "Ok");
         if (atAlert)

@@ -142,6 +142,10 @@ TEST_F(BankWindowTest, AnUnsavedBankIsNeverLostInSilenceAndABadBankChangesNothin
     nextFile = QString::fromStdString(dir.Write("bad.syx", bad));
     answer = QMessageBox::Discard;
     Action("actionOpenBank").trigger();
+    // Each answer has its own letter.
+    QStringList asked = questionButtons.mid(0, 3);
+    asked.sort();
+    EXPECT_EQ(asked, (QStringList{"&Cancel", "&Discard", "&Save"})) << questionButtons.join(' ').toStdString();
     EXPECT_EQ(alerts, (QStringList{"The bank has changes that are not saved.",
                                    "The bank has changes that are not saved.", "Open Bank",
                                    QString::fromStdString(dir.File("bad.syx")) +
@@ -207,13 +211,41 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
 
     // A table of 64 frames from the first slot on: frames 1, 3, ... 31, 34, ... 64, as qwdump fit takes them.
     panel->setCurrentIndex(panel->model()->index(0, 0));
-    nextFile = QString::fromStdString(dir.Write("table.wav", WavetableBytes(64, 256, "clm ")));
+    // The dialog asks which frames: what it refuses, then `typed`.
+    QStringList refused;
+    QString typed;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        auto* field = dialog ? dialog->findChild<QLineEdit*>("frames") : nullptr;
+        if (field == nullptr || !dialog->isVisible())
+            return;
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        for (const char* bad : {"65", "3-1"}) {
+            field->setText(bad);
+            refused << dialog->findChild<QLabel*>("refusal")->text() + (ok->isEnabled() ? ", ok" : "");
+        }
+        field->setText(typed);
+        ok->click();
+    });
+    chooser.start(10);
+    const std::string table = dir.Write("table.wav", WavetableBytes(64, 256, "clm "));
+    nextFile = QString::fromStdString(table);
     QTest::keyClick(panel, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
     const BankModel& bank = window->findChild<BankActions*>()->model();
     EXPECT_EQ(bank.filledCount(), 32);
     EXPECT_LE(DistanceFromFrame(bank.slotAt(1).wave, 2), 1);
     EXPECT_LE(DistanceFromFrame(bank.slotAt(16).wave, 33), 1);
-    EXPECT_EQ(alerts, QStringList{"Import Wavetable"});
+    EXPECT_EQ(refused, (QStringList{"frame 65 is past the table's last, 64", "'3-1' runs backward"}));
+    // Frames 1, 5 and 9 to 12, as --frames 1,5,9-12 takes them.
+    typed = "1,5,9-12";
+    nextFile = QString::fromStdString(table);
+    Action("actionImportTable").trigger();
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(1).wave, 4), 1);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(5).wave, 11), 1);
+    EXPECT_LE(DistanceFromFrame(bank.slotAt(6).wave, 12), 1) << "the first import's frame 13 stays";
+    chooser.stop();
+    EXPECT_EQ(alerts, (QStringList{"Import Wavetable", "Import Wavetable"}));
     // Play takes the selected slot while the panel has focus, the big view's wave otherwise.
     auto* actions = window->findChild<BankActions*>();
     window->activateWindow();
@@ -227,10 +259,60 @@ TEST_F(BankWindowTest, AnOpenedSlotIsTheWaveSendUsesAndPlaysWhileTheRememberedFi
     // Handed over and never confirmed, a wave may still go out: not "failed".
     actions->setSendGap(std::chrono::milliseconds(0));
     Action("actionSendBank").trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts.size() == 2; }, 8000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alerts.size() == 3; }, 8000));
     EXPECT_EQ(alerts.last(), "Wave 97 was not sent: it did not finish going within 5 seconds (0 of 32 waves went "
                              "out before it)");
     EXPECT_TRUE(panel->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString().endsWith(", not confirmed"));
+}
+
+// However many notes a run leaves, the dialog shows them from the first line
+// at any size it allows, nothing over anything else; they grow it up to a
+// bound, then scroll.
+TEST_F(BankWindowTest, ReceiveAndVerifyShowTheirWholeResultAtEverySizeTheyAllow)
+{
+    Open();
+    EXPECT_TRUE(DropOnSlot(0, {WriteWave("saw.wav", 0x30)}));
+    for (const char* action : {"actionReceive", "actionVerify"}) {
+        Action(action).trigger();
+        auto* dialog = window->findChild<ReceiveDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        auto* notes = dialog->findChild<QPlainTextEdit*>("receiveNotes");
+        const int emptyHeight = dialog->height();
+        QStringList lines;
+        for (int line = 1; line <= 3; ++line)
+            lines << QStringLiteral("note %1").arg(line);
+        dialog->setOutcome(lines.join('\n'));
+        QApplication::processEvents();
+        const int threeLines = dialog->height();
+        EXPECT_GT(threeLines, emptyHeight) << action;
+        for (int line = 4; line <= 60; ++line)
+            dialog->setOutcome(QStringLiteral("note %1").arg(line));
+        QApplication::processEvents();
+        EXPECT_GT(dialog->height(), threeLines) << action;
+        EXPECT_LT(notes->height(), 20 * notes->fontMetrics().lineSpacing()) << action << ": bounded";
+        for (const QSize size : {dialog->size(), dialog->minimumSize()}) {
+            dialog->resize(size);
+            QApplication::processEvents();
+            std::vector<std::pair<QString, QRect>> placed;
+            for (QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (!child->isVisible())
+                    continue;
+                const QString name = child->metaObject()->className() + QStringLiteral(" ") + child->objectName();
+                EXPECT_TRUE(dialog->rect().contains(child->geometry())) << action << ": " << name.toStdString();
+                for (const auto& [other, at] : placed)
+                    EXPECT_FALSE(child->geometry().intersects(at))
+                        << action << ": " << name.toStdString() << " over " << other.toStdString() << " at "
+                        << size.width() << "x" << size.height();
+                placed.emplace_back(name, child->geometry());
+            }
+            notes->verticalScrollBar()->setValue(0);
+            EXPECT_EQ(notes->cursorForPosition(QPoint(0, 0)).block().text(), "note 1") << action;
+            EXPECT_GE(notes->viewport()->height(), 2 * notes->fontMetrics().lineSpacing()) << action;
+        }
+        dialog->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<ReceiveDialog*>() == nullptr; }, 5000));
+    }
 }
 
 // The big view's wave, and the pixel of sample `i` at `value` in it.
