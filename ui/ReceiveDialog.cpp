@@ -48,8 +48,6 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     m_listen = buttons->addButton(QStringLiteral("&Listen"), QDialogButtonBox::ActionRole);
     m_stop = buttons->addButton(QStringLiteral("&Stop"), QDialogButtonBox::ActionRole);
     m_stop->setEnabled(false);
-    // Return listens: Close has Escape.
-    m_listen->setDefault(true);
     connect(m_listen, &QPushButton::clicked, this, &ReceiveDialog::listen);
     connect(m_stop, &QPushButton::clicked, this, [this] {
         if (m_receiver)
@@ -64,6 +62,8 @@ ReceiveDialog::ReceiveDialog(const QString& title, QWidget* parent)
     layout->addWidget(m_status);
     layout->addWidget(m_notes, 1);
     layout->addWidget(buttons);
+    // Return listens, Escape closes; in the dialog already, or it would not take.
+    m_listen->setDefault(true);
     fillSources(ListMIDIPorts(true));
     sayIfNoSource();
     // The list follows the cable while the dialog is open.

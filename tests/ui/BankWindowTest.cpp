@@ -12,6 +12,7 @@
 #include "MonoWav.h"
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
+#include "SendToMenu.h"
 #include "WaveHarmonics.h"
 #include "Wavetables.h"
 #include "WindowRig.h"
@@ -494,6 +495,33 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     EXPECT_EQ(statusLine->currentMessage(),
               "Sent 32 waves to " + window->findChild<QComboBox*>("popMIDIPort")->currentText());
 
+    // A receiver plugged in after the window opened: Send Bank To lists it
+    // afresh and it gets the bank byte for byte; the popup keeps its list.
+    const MidiDump late(server, dir.File("late.log"), "late-synth");
+    auto* bankTo = window->findChild<SendToMenu*>("menuSendBankTo");
+    ASSERT_TRUE(bankTo->title().contains("&T"));
+    emit bankTo->aboutToShow();
+    // Chosen as soon as it is listed: a later listing replaces the entries.
+    QString lateTitle;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QAction* entry : bankTo->actions())
+                if (entry->text().contains("late-synth")) {
+                    lateTitle = entry->text();
+                    entry->trigger();
+                    return true;
+                }
+            return false;
+        },
+        5000));
+    emit bankTo->aboutToHide();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return late.Events().size() >= 32 && !window->findChild<QLabel*>("sendProgress"); }, 20000));
+    EXPECT_EQ(late.Events(), sent);
+    EXPECT_EQ(monitor.Events().size(), 32u) << "nothing more to the popup's port";
+    EXPECT_EQ(statusLine->currentMessage(), "Sent 32 waves to " + lateTitle);
+    EXPECT_EQ(window->findChild<QComboBox*>("popMIDIPort")->findText(lateTitle), -1);
+
     // Received from the synth: every slot filled, one undo step.
     // What the dialog says: its count, then its notes, a line each.
     const auto listen = [&](const char* action, const MidiDump::EventList& played, const char* received) {
@@ -509,7 +537,7 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
         QPushButton* stopButton = nullptr;
         for (QPushButton* button : dialog->findChildren<QPushButton*>())
             (button->text() == "&Listen" ? listenButton : button->text() == "&Stop" ? stopButton : button) = button;
-        listenButton->click();
+        QTest::keyClick(dialog, Qt::Key_Return);  // Listen, not Close
         auto* status = dialog->findChild<QLabel*>("receiveStatus");
         EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Listening"); }, 5000));
         QTest::qWait(500);  // connected to the synth's port
@@ -553,5 +581,24 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
         dump.push_back(0xF7);
     const std::string said = listen("actionReceive", damaged, "Received 0 waves");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 404) << said.substr(0, 300) << said.substr(said.size() - 400);
+
+    // A source gone during a run leaves the list once the run has ended; one
+    // that comes and goes meanwhile, at once.
+    Action("actionReceive").trigger();
+    auto* dialog = window->findChild<ReceiveDialog*>();
+    auto* sources = dialog->findChild<QComboBox*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sources->findText("out (synth)") >= 0; }, 5000));
+    sources->setCurrentText("out (synth)");
+    QTest::keyClick(dialog, Qt::Key_Return);
+    auto* status = dialog->findChild<QLabel*>("receiveStatus");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Listening"); }, 5000));
+    synth.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sources->isEnabled() && sources->findText("out (synth)") < 0; }, 10000))
+        << sources->currentText().toStdString();
+    synth.emplace("passing");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sources->findText("out (passing)") >= 0; }, 5000));
+    synth.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sources->findText("out (passing)") < 0; }, 5000));
+    dialog->close();
 }
 #endif
