@@ -443,7 +443,12 @@ void QuarWindow::addHarmonicsView()
     shown->setObjectName(QStringLiteral("actionHarmonics"));
     shown->setCheckable(true);
     shown->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
-    connect(shown, &QAction::toggled, m_harmonics, &QWidget::setVisible);
+    // Shown, the two views need more height than the view alone: the window's
+    // minimum grows with them and comes back without them.
+    connect(shown, &QAction::toggled, this, [this, least = minimumSize()](bool on) {
+        m_harmonics->setVisible(on);
+        setMinimumSize(on ? least.expandedTo(layout()->totalMinimumSize()) : least);
+    });
     connect(m_harmonics, &HarmonicsView::dragged, this, [this](const std::array<std::int16_t, 128>& wave) {
         std::copy(wave.begin(), wave.end(), s_Engine.m_anWave);
         m_ui->viewWave->update();

@@ -13,6 +13,7 @@
 #include "QuarWindow.h"
 #include "ReceiveDialog.h"
 #include "SendToMenu.h"
+#include "StatusLine.h"
 #include "WaveHarmonics.h"
 #include "Wavetables.h"
 #include "WindowRig.h"
@@ -409,8 +410,8 @@ TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsE
     Action("actionUndo").trigger();
     EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
 
-    // Harmonic 3's bar dragged to half height: -48 dB, in one step; the
-    // others as they were, none.
+    // Harmonic 3's bar dragged to half height: -48 dB, to the pixel, in one
+    // step; the others as they were, none.
     window->activateWindow();  // again, once the dialogs have gone
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_H, Qt::ControlModifier);
@@ -423,10 +424,29 @@ TEST_F(BankWindowTest, ShapesActOnTheViewOrTheSelectedSlotsAndFillBetweenMorphsE
     Wave16 shaped;
     std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), shaped.begin());
     const Harmonics harmonics = AnalyseHarmonics(shaped);
-    EXPECT_NEAR(20 * std::log10(harmonics.level[3]), -48, 0.2);
+    const double halfway = 20 * std::log10(bars->levelAt((bars->height() - 1) / 2));
+    EXPECT_NEAR(halfway, -48, 96.0 / (bars->height() - 1)) << "a pixel's step";
+    EXPECT_NEAR(20 * std::log10(harmonics.level[3]), halfway, 0.2);
     EXPECT_LT(*std::max_element(harmonics.level.begin() + 4, harmonics.level.end()), 1e-4);
+    auto* statusLine = window->findChild<StatusLine*>("statusLine");
+    EXPECT_EQ(statusLine->currentMessage(), QStringLiteral("Harmonic 3 set to %1 dB").arg(halfway, 0, 'f', 1));
+    // Read out under the pointer; bars of 5 pixels and more at the default size.
+    QMouseEvent hover(QEvent::MouseMove, QPointF(x, 5), bars->mapToGlobal(QPointF(x, 5)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(bars, &hover);
+    EXPECT_EQ(statusLine->pointer(),
+              QStringLiteral("Harmonic 3: %1 dB").arg(20 * std::log10(harmonics.level[3]), 0, 'f', 1));
+    EXPECT_GE(bars->width() / 63 - 1, 5) << bars->width();
     Action("actionUndo").trigger();
     EXPECT_EQ(ViewWave(), std::vector<std::int16_t>(128, 16448));
+    // To full scale: the wave is scaled to stay inside 16 bits, and the line says by how much.
+    QTest::mousePress(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, 0));
+    QTest::mouseRelease(bars, Qt::LeftButton, Qt::NoModifier, QPoint(x, 0));
+    const QString said = statusLine->currentMessage();
+    EXPECT_TRUE(said.startsWith("Harmonic 3 set to -3.5 dB; the others scaled down by 3.5") &&
+                said.endsWith(" dB to stay within full scale"))
+        << said.toStdString();
+    Action("actionUndo").trigger();
 
     // Slots 97 and 101, both selected with the panel in focus: each
     // normalized, one step, the view left alone.

@@ -369,15 +369,23 @@ TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
     midi->AddDestination(std::string(60, 'P'), "Model");
     QWidget& window = Window();
     EXPECT_EQ(window.minimumSize(), QSize(420, 340));
-    const char* const names[] = {"menuBar",        "lblWaveInfo", "viewWave",       "panelBank",
-                                 "lblPortCaption", "popMIDIPort", "lblWaveCaption", "popWaveNum",
-                                 "btnReload",      "btnSend",     "statusLine"};
-    for (const QSize size : {QSize(420, 340), QSize(480, 400), QSize(560, 560)}) {
-        window.resize(size);
+    const char* const names[] = {"menuBar",    "lblWaveInfo",    "viewWave",    "viewHarmonics",
+                                 "panelBank",  "lblPortCaption", "popMIDIPort", "lblWaveCaption",
+                                 "popWaveNum", "btnReload",      "btnSend",     "statusLine"};
+    // Then with the harmonics shown under the view.
+    for (const QSize size :
+         {QSize(420, 340), QSize(480, 400), QSize(560, 560), QSize(0, 0), QSize(420, 340), QSize(560, 560)}) {
+        if (size.isEmpty()) {
+            Child<QAction>("actionHarmonics").setChecked(true);
+            continue;
+        }
+        window.resize(size.expandedTo(window.minimumSize()));
         QApplication::processEvents();
         std::vector<std::pair<std::string, QRect>> placed;
         for (const char* name : names) {
             const auto* control = window.findChild<QWidget*>(name);
+            if (control->isHidden())
+                continue;
             const QRect at(control->mapTo(&window, QPoint(0, 0)), control->size());
             // A control that ignores its size hint asks only for its minimum.
             const bool hinted = control->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored;
@@ -392,6 +400,34 @@ TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
             placed.emplace_back(name, at);
         }
     }
+}
+
+// Alt and a letter reach every menu and every control that has a caption,
+// each its own; inside a menu no two entries share one.
+TEST_F(WindowTest, EveryMenuAndCaptionedControlHasItsOwnAltLetter)
+{
+    const auto letter = [](const QString& text) {
+        const int at = text.indexOf('&');
+        return at >= 0 && at + 1 < text.size() ? text.mid(at + 1, 1).toLower() : QString();
+    };
+    QStringList letters;
+    for (QAction* menu : Child<QMenuBar>("menuBar").actions()) {
+        EXPECT_FALSE(letter(menu->text()).isEmpty()) << menu->text().toStdString();
+        letters << letter(menu->text());
+        QStringList inside;
+        for (QAction* entry : menu->menu()->actions())
+            if (entry->isVisible() && !letter(entry->text()).isEmpty()) {
+                EXPECT_FALSE(inside.contains(letter(entry->text()))) << entry->text().toStdString();
+                inside << letter(entry->text());
+            }
+    }
+    for (const char* name : {"lblPortCaption", "lblWaveCaption"})
+        letters << letter(Child<QLabel>(name).text());
+    for (const char* name : {"btnReload", "btnSend"})
+        letters << letter(Child<QPushButton>(name).text());
+    QStringList each = letters;
+    each.removeDuplicates();
+    EXPECT_EQ(each, letters);
 }
 
 TEST(StartWithoutDisplayTest, SaysWhyInOneLineAndFailsInsteadOfAborting)
