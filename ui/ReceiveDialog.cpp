@@ -199,8 +199,7 @@ void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
         m_source->setEnabled(true);
         if (m_closing)
             return QDialog::done(QDialog::Rejected);
-        // The list was left alone during the run: a source gone meanwhile goes now.
-        relist();
+        relist();  // left alone during the run: a source gone meanwhile goes now
     });
 }
 
