@@ -110,7 +110,7 @@ private:
     // drag) as one undo step: `before` is the wave it began on.
     void recordEdit(const std::array<std::int16_t, 128>& before, const QString& what);
     void markEdited(bool edited);
-    // The harmonics beside the big view, hidden until Wave > Harmonics.
+    // The harmonics under the big view, hidden until Wave > Harmonics.
     void addHarmonicsView();
     // While Play plays the view's wave, it hears each change.
     void waveChanged();
