@@ -13,11 +13,15 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -173,11 +177,36 @@ void ReceiveDialog::note(const QString& line)
 {
     m_notes->appendPlainText(line);
     m_notes->setVisible(true);
-    // Room for them as the dialog's minimum, so no size it allows hides one
-    // under the source row or the buttons.
-    const int lines = std::min(m_notes->blockCount(), kNotesShown);
-    m_notes->setMinimumHeight(lines * m_notes->fontMetrics().lineSpacing() +
-                              2 * static_cast<int>(m_notes->document()->documentMargin()) + 2 * m_notes->frameWidth());
+    keepRoom();
+}
+
+// The height of the first kNotesShown lines of the notes as they wrap at
+// the width the dialog gives them, frame and margins included.
+int ReceiveDialog::notesRoom() const
+{
+    const QMargins around = layout()->contentsMargins();
+    const int margin = static_cast<int>(m_notes->document()->documentMargin());
+    // Less the scroll bar's room whether shown or not: a line too many, never too few.
+    const int wraps = std::max(1, width() - around.left() - around.right() - 2 * m_notes->frameWidth() - 2 * margin -
+                                      style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    int lines = 0;
+    qreal height = 0;
+    for (QTextBlock block = m_notes->document()->begin(); block.isValid() && lines < kNotesShown;
+         block = block.next()) {
+        QTextLayout text(block.text(), m_notes->font());
+        text.setTextOption(option);
+        text.beginLayout();
+        for (QTextLine line = text.createLine(); line.isValid() && lines < kNotesShown; line = text.createLine()) {
+            line.setLineWidth(wraps);
+            height += line.height();
+            ++lines;
+        }
+        text.endLayout();
+    }
+    // The edit keeps a pixel below its last line.
+    return static_cast<int>(std::ceil(height)) + 2 * margin + 2 * m_notes->frameWidth() + 1;
 }
 
 void ReceiveDialog::Ended(const BankReceiver::Ending& ending)
@@ -208,13 +237,19 @@ void ReceiveDialog::setOutcome(const QString& text)
     note(text);
 }
 
-// The status wraps, and a wrapped line's height depends on the width, which
+// The status and the notes wrap, and a wrapped line's height depends on the width, which
 // a window's minimum size does not follow on its own: the minimum height is
 // kept to what the layout needs at the width the dialog has, so nothing
 // lies over anything else at any size it allows.
 void ReceiveDialog::keepRoom()
 {
-    if (layout() == nullptr || !layout()->hasHeightForWidth())
+    if (layout() == nullptr)
+        return;
+    // The notes, a line each up to kNotesShown, so none hides under the
+    // source row or the buttons.
+    if (m_notes->isVisibleTo(this) && m_notes->minimumHeight() != notesRoom())
+        m_notes->setMinimumHeight(notesRoom());
+    if (!layout()->hasHeightForWidth())
         return;
     const int needed = layout()->totalMinimumHeightForWidth(width());
     if (needed > 0 && needed != minimumHeight())

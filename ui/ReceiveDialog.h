@@ -55,6 +55,7 @@ private:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keepRoom();
+    int notesRoom() const;
 
     QComboBox* m_source;
     QLabel* m_status;

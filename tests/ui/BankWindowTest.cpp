@@ -282,12 +282,18 @@ TEST_F(BankWindowTest, ReceiveAndVerifyShowTheirWholeResultAtEverySizeTheyAllow)
         auto* notes = dialog->findChild<QPlainTextEdit*>("receiveNotes");
         const int emptyHeight = dialog->height();
         QStringList lines;
-        for (int line = 1; line <= 3; ++line)
-            lines << QStringLiteral("note %1").arg(line);
+        lines << "note 1" << QStringLiteral("a note long enough to wrap at the dialog's width ").repeated(3)
+              << "note 3";
         dialog->setOutcome(lines.join('\n'));
         QApplication::processEvents();
         const int threeLines = dialog->height();
         EXPECT_GT(threeLines, emptyHeight) << action;
+        for (const QSize size : {dialog->size(), dialog->minimumSize()}) {
+            dialog->resize(size);
+            QApplication::processEvents();
+            EXPECT_EQ(notes->verticalScrollBar()->maximum(), 0) << action << ": all shown, the long one wrapped";
+        }
+        dialog->resize(QSize(dialog->width(), 0).expandedTo(dialog->minimumSize()));
         for (int line = 4; line <= 60; ++line)
             dialog->setOutcome(QStringLiteral("note %1").arg(line));
         QApplication::processEvents();
