@@ -24,7 +24,8 @@ struct AlsaSide
     std::string error;
     snd_pcm_uframes_t periodFrames = 0;
     snd_pcm_uframes_t bufferFrames = 0;
-    std::unique_ptr<Oscillator> oscillator;
+    std::unique_ptr<PlaySource> oscillator;
+    Instrument* instrument = nullptr;
     std::vector<float> rendered;
     std::vector<std::int16_t> samples;
     unsigned underruns = 0;
@@ -64,7 +65,7 @@ void Open(AlsaSide& side)
 // still holds when it stops is silent.
 void Stream(AlsaSide& side)
 {
-    Oscillator& oscillator = *side.oscillator;
+    PlaySource& oscillator = *side.oscillator;
     for (snd_pcm_uframes_t silence = 0; silence < side.bufferFrames;) {
         if (oscillator.Finished())
             silence += side.periodFrames;
@@ -116,7 +117,7 @@ void PlayThroughAlsa(PlayWatch& watch)
         watch.Fail(PlayOutcome::kFailed, side->error);
     } else if (!watch.StopAsked()) {
         report.periodFrames = static_cast<unsigned>(side->periodFrames);
-        side->oscillator = watch.MakeOscillator(kRate);
+        side->oscillator = watch.MakeSource(kRate, side->instrument);
         side->rendered.resize(side->periodFrames);
         side->samples.resize(side->periodFrames);
         report.output = "ALSA " + std::string(kDevice);

@@ -24,6 +24,11 @@ struct PlayRequest
     double secondsEach = 2.0;  // 0: until stopped
     std::string jackPort;      // a JACK audio input to play to; "" for the system's playback ports
     std::string clientName = "qwdump";
+    // A MIDI source to play the waves from, as an instrument, until stopped:
+    // its address, a JACK MIDI output port ("keyboard:out") or an ALSA
+    // sequencer port ("20:0"). "" plays each wave in turn at `frequency`.
+    std::string midiIn;
+    std::vector<int> waveNumbers;  // of `waves`, for program changes; none for a single wave
     // Either ends the play at its next period, faded out: the atomic set, or
     // the descriptor readable (TerminationFd()).
     const std::atomic<bool>* stop = nullptr;
@@ -36,7 +41,7 @@ struct PlayRequest
 enum class PlayOutcome {
     kPlayed,    // to the end, or until stopped
     kNoOutput,  // neither a JACK server nor ALSA's default device
-    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it
+    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it; or midiIn can't be read
     kFailed,    // the system refused, went away or stopped answering
 };
 
