@@ -9,6 +9,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -40,11 +41,14 @@ public:
     {
         m_ready.store(false);
         m_messages = std::move(messages);
+        m_written.assign(m_messages.size(), 0);
         m_next = 0;
         m_ready.store(true);
     }
-    // Messages written past their frame (the test came too late).
+    // Messages written past their frame (the keyboard's own period came too
+    // late), and the frame each went out at.
     unsigned Late() const { return m_late.load(); }
+    jack_nframes_t WrittenAt(std::size_t message) const { return m_written[message]; }
 
 private:
     static int Process(jack_nframes_t frames, void* self)
@@ -62,6 +66,7 @@ private:
                 break;
             const bool late = static_cast<std::int32_t>(message.frame - start) < 0;
             keyboard->m_late += late ? 1 : 0;
+            keyboard->m_written[keyboard->m_next] = late ? start : message.frame;
             jack_midi_event_write(buffer, late ? 0 : message.frame - start, message.bytes.data(), message.bytes.size());
         }
         return 0;
@@ -70,6 +75,7 @@ private:
     jack_client_t* m_client;
     jack_port_t* m_port;
     std::vector<TimedMessage> m_messages;
+    std::vector<jack_nframes_t> m_written;
     std::size_t m_next = 0;
     std::atomic<bool> m_ready{false};
     std::atomic<unsigned> m_late{0};
@@ -84,10 +90,33 @@ public:
           m_port(jack_port_register(m_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0))
     {
         jack_set_process_callback(m_client, &JackRecorder::Process, this);
+        jack_set_xrun_callback(
+            m_client,
+            [](void* self) {
+                auto* recorder = static_cast<JackRecorder*>(self);
+                if (const unsigned count = recorder->m_xruns.load(); count < recorder->m_xrunFrames.size()) {
+                    recorder->m_xrunFrames[count] = jack_frame_time(recorder->m_client);
+                    recorder->m_xruns.store(count + 1);
+                }
+                return 0;
+            },
+            this);
         jack_activate(m_client);
     }
     ~JackRecorder() { jack_client_close(m_client); }
 
+    // Periods the server said some client missed: the recording has gaps.
+    unsigned Xruns() const { return m_xruns.load(); }
+    // Whether one was told between `from` and `to` (its frame is known to
+    // within a period or so).
+    bool XrunBetween(jack_nframes_t from, jack_nframes_t to) const
+    {
+        for (unsigned i = 0; i < m_xruns.load(); ++i)
+            if (static_cast<std::int32_t>(m_xrunFrames[i] - from) >= 0 &&
+                static_cast<std::int32_t>(to - m_xrunFrames[i]) >= 0)
+                return true;
+        return false;
+    }
     // Whether every frame before `frame` has been recorded.
     bool Reached(jack_nframes_t frame) const
     {
@@ -136,22 +165,29 @@ public:
     }
 
 private:
+    // Each period at its own frame time: one the server skipped leaves
+    // silence, not a shift.
     static int Process(jack_nframes_t frames, void* self)
     {
         auto* recorder = static_cast<JackRecorder*>(self);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(recorder->m_port, frames));
-        const std::size_t recorded = recorder->m_recorded.load();
-        if (recorded == 0)
-            recorder->m_first = jack_last_frame_time(recorder->m_client);
-        const std::size_t room = std::min<std::size_t>(frames, recorder->m_samples.size() - recorded);
-        std::copy(in, in + room, recorder->m_samples.begin() + static_cast<std::ptrdiff_t>(recorded));
-        recorder->m_recorded.store(recorded + room);
+        const jack_nframes_t start = jack_last_frame_time(recorder->m_client);
+        if (recorder->m_recorded.load() == 0)
+            recorder->m_first = start;
+        const std::size_t at = start - recorder->m_first;
+        if (at >= recorder->m_samples.size())
+            return 0;
+        const std::size_t room = std::min<std::size_t>(frames, recorder->m_samples.size() - at);
+        std::copy(in, in + room, recorder->m_samples.begin() + static_cast<std::ptrdiff_t>(at));
+        recorder->m_recorded.store(at + room);
         return 0;
     }
 
     std::vector<float> m_samples;
     jack_nframes_t m_first = 0;
     std::atomic<std::size_t> m_recorded{0};
+    std::atomic<unsigned> m_xruns{0};
+    std::array<jack_nframes_t, 4096> m_xrunFrames{};
     jack_client_t* m_client;
     jack_port_t* m_port;
 };
