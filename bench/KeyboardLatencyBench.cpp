@@ -75,13 +75,14 @@ bool Measure(int period, int notes, const std::string& label)
 
     // From the frame each note-on went out at (a keyboard period that came
     // late writes it at the start of the next), searched from the frame the
-    // note before had died away.
+    // note before had died away (a period after its release, should its
+    // note-off have waited for one).
     // A note near an xrun is left out: a period its messages or its sound
     // were in may have been skipped.
     std::vector<long> delays;
     for (std::size_t i = 0; i < ons.size(); ++i) {
         const jack_nframes_t on = keys.WrittenAt(2 * i);
-        const jack_nframes_t from = i == 0 ? on - spacing / 2 : keys.WrittenAt(2 * i - 1) + kRelease;
+        const jack_nframes_t from = i == 0 ? on - spacing / 2 : keys.WrittenAt(2 * i - 1) + kRelease + period;
         if (recorder.XrunBetween(from - 2 * period, on + spacing / 2 + 2 * period))
             continue;
         delays.push_back(static_cast<long>(recorder.FirstAbove(from, on + spacing / 2, kMinus60Db)) -

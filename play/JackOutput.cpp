@@ -3,6 +3,9 @@
 #include "JackClient.h"
 #include "JackServerPresence.h"
 #include "PeriodTimer.h"
+#if QWD_WITH_ALSA
+#include "SequencerInput.h"
+#endif
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -28,6 +31,9 @@ struct JackSide
     bool active = false;
     std::unique_ptr<PlaySource> source;  // set before activation
     Instrument* instrument = nullptr;    // the source, when it plays from MIDI
+#if QWD_WITH_ALSA
+    std::unique_ptr<SequencerInput> sequencer;  // a source on the ALSA sequencer, in place of midiPort
+#endif
     std::atomic<bool> serverGone{false};
     PeriodTimer timer;
 };
@@ -43,6 +49,15 @@ int Process(jack_nframes_t frames, void* arg)
         side->timer.Note(started);
         return 0;
     }
+#if QWD_WITH_ALSA
+    // The sequencer's events have no frame: they take this period's first.
+    if (side->sequencer != nullptr) {
+        side->sequencer->HandOver(*side->instrument);
+        side->instrument->Render(out, frames);
+        side->timer.Note(started);
+        return 0;
+    }
+#endif
     // Rendered up to each event's frame, so that a note starts where it
     // arrived, not at the period's start.
     void* midi = jack_port_get_buffer(side->midiPort, frames);
@@ -72,7 +87,7 @@ void ServerGone(void* arg)
 const char kSystem[] = "JACK server";
 
 bool FindDestinations(JackSide& side, const std::string& wanted);
-bool FindSource(JackSide& side, const std::string& midiIn);
+bool FindSource(JackSide& side, const std::string& name, const std::string& midiIn);
 
 void Open(JackSide& side, const std::string& name, const std::string& wanted, const std::string& midiIn)
 {
@@ -93,22 +108,34 @@ void Open(JackSide& side, const std::string& name, const std::string& wanted, co
         return;
     side.sampleRate = jack_get_sample_rate(side.client);
     side.periodFrames = jack_get_buffer_size(side.client);
-    side.noPort = !FindDestinations(side, wanted) || !FindSource(side, midiIn);
+    side.noPort = !FindDestinations(side, wanted) || !FindSource(side, name, midiIn);
 }
 
-bool FindSource(JackSide& side, const std::string& midiIn)
+// A JACK MIDI output, or else an ALSA sequencer port ("20:0").
+bool FindSource(JackSide& side, const std::string& name, const std::string& midiIn)
 {
     if (midiIn.empty())
         return true;
     jack_port_t* port = jack_port_by_name(side.client, midiIn.c_str());
-    if (port == nullptr || (jack_port_flags(port) & JackPortIsOutput) == 0 ||
-        std::strcmp(jack_port_type(port), JACK_DEFAULT_MIDI_TYPE) != 0) {
-        side.error = "no JACK MIDI output port " + midiIn +
-                     " to play from ('jack_lsp -t' lists them; under JACK, an ALSA sequencer port is played "
-                     "through a bridge such as a2jmidid)";
+    if (port != nullptr && (jack_port_flags(port) & JackPortIsOutput) != 0 &&
+        std::strcmp(jack_port_type(port), JACK_DEFAULT_MIDI_TYPE) == 0)
+        return true;
+#if QWD_WITH_ALSA
+    if (port == nullptr && IsSequencerAddress(midiIn)) {
+        jack_port_unregister(side.client, side.midiPort);
+        side.midiPort = nullptr;
+        side.sequencer = std::make_unique<SequencerInput>();
+        if (side.sequencer->Open(name, midiIn, side.error))
+            return true;
+        side.error = "can't play from ALSA sequencer port " + midiIn + ": " + side.error;
+        side.sequencer.reset();
         return false;
     }
-    return true;
+#else
+    (void)name;
+#endif
+    side.error = "no JACK MIDI output port " + midiIn + " to play from ('jack_lsp -t' lists them)";
+    return false;
 }
 
 // The port asked for, or every physical playback port. False when there is none.
@@ -149,7 +176,7 @@ void ActivateAndConnect(JackSide& side, const std::string& midiIn)
             return;
         }
     }
-    if (midiIn.empty())
+    if (side.midiPort == nullptr)
         return;
     if (const int failed = jack_connect(side.client, midiIn.c_str(), jack_port_name(side.midiPort)); failed != 0)
         side.error = "jack_connect " + midiIn + " to " + std::string(jack_port_name(side.midiPort)) +
