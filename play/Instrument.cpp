@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace {
 
@@ -26,6 +27,9 @@ float VelocityAmplitude(int velocity)
     return touch * touch;
 }
 
+std::mutex g_playingMutex;
+const Instrument* g_playing = nullptr;
+
 double KeyFrequency(int key)
 {
     return 440.0 * std::exp2((key - 69) / 12.0);
@@ -43,11 +47,22 @@ Instrument::Instrument(std::unique_ptr<const KeyTables> tables, std::vector<int>
     m_newest.store(tables.get());
     m_inUse.store(tables.get());
     m_owned.push_back(std::move(tables));
+    const std::lock_guard<std::mutex> lock(g_playingMutex);
+    g_playing = this;
 }
 
 Instrument::~Instrument()
 {
     DetachLiveWave(this);
+    const std::lock_guard<std::mutex> lock(g_playingMutex);
+    if (g_playing == this)
+        g_playing = nullptr;
+}
+
+int PlayingKeysHeld()
+{
+    const std::lock_guard<std::mutex> lock(g_playingMutex);
+    return g_playing != nullptr ? g_playing->KeysHeld() : -1;
 }
 
 void Instrument::ReplaceTables(std::unique_ptr<const KeyTables> tables)

@@ -28,6 +28,10 @@
 #include <memory>
 #include <vector>
 
+// The keys held on the instrument last built in this process, while it
+// lives; -1 when none does. Any thread but the realtime one.
+int PlayingKeysHeld();
+
 class Instrument : public PlaySource
 {
 public:

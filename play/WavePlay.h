@@ -74,3 +74,10 @@ extern "C" bool QwdChangePlayingWave(const std::int16_t* wave, std::size_t count
 
 inline constexpr char kChangePlayingWaveEntry[] = "QwdChangePlayingWave";
 using ChangePlayingWaveFn = decltype(&QwdChangePlayingWave);
+
+// While a play from a MIDI source runs in this process, the keys held down
+// on it; -1 when none runs.
+extern "C" int QwdPlayingKeysHeld();
+
+inline constexpr char kPlayingKeysHeldEntry[] = "QwdPlayingKeysHeld";
+using PlayingKeysHeldFn = decltype(&QwdPlayingKeysHeld);

@@ -1,31 +1,15 @@
-// Wave > Send To: every MIDI destination there is as the menu opens, listed
-// afresh each time, and kept up to date while it stays open as the MIDI
-// systems announce ports coming and going. The port popup beside it keeps
-// the list the window started with; this menu is how a synth plugged in
-// later is reached without a restart.
+// Wave > Send To: every MIDI destination there is as the menu opens (see
+// PortMenu.h). The port popup beside it keeps the list the window started
+// with; this menu is how a synth plugged in later is reached without a
+// restart.
 #pragma once
 
-#include "DestinationDirectory.h"
+#include "PortMenu.h"
 
-#include <QMenu>
-
-#include <string>
-#include <vector>
-
-class SendToMenu : public QMenu
+class SendToMenu : public PortMenu
 {
     Q_OBJECT
 
 public:
     explicit SendToMenu(QWidget* parent = nullptr);
-    ~SendToMenu() override;
-
-signals:
-    // The exact title of the chosen destination.
-    void chosen(const std::string& title);
-
-private:
-    void list();
-    void fill(const std::vector<ListedPort>& ports);
-    void watch(bool open);
 };
