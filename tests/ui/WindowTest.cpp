@@ -257,9 +257,18 @@ TEST_F(WindowTest, PlayFromMidiKeyboardListsSourcesPlaysTheirKeysCountsThemAndNo
     const jack_nframes_t on = keys.Now() + 4800;
     keys.Play({{on, {0x90, 69, 127}}, {on + 1, {0x90, 57, 127}}, {on + 24000, {0x80, 69, 0}}});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == title + "2 keys held"; }, 3000)) << Status();
+    // A stroke while the keys are held is heard: the sine becomes a square,
+    // with a third harmonic.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(on + 7200); }, 3000));
+    EXPECT_GT(recorder.Amplitude(440, on + 2400, on + 7200), 0.05);
+    EXPECT_LT(recorder.Amplitude(1320, on + 2400, on + 7200), 0.001);
+    std::fill(std::begin(s_Engine.m_anWave), std::begin(s_Engine.m_anWave) + 64, 12000);
+    std::fill(std::begin(s_Engine.m_anWave) + 64, std::end(s_Engine.m_anWave), -12000);
+    const jack_nframes_t drawn = keys.Now() + 2048;
+    emit Child<WaveView>("viewWave").drawn();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == title + "1 key held"; }, 3000)) << Status();
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(on + 24000); }, 3000));
-    EXPECT_GT(recorder.Amplitude(440, on + 4800, on + 9600), 0.05);
+    EXPECT_GT(recorder.Amplitude(1320, drawn, drawn + 4800), 0.02);
     EXPECT_EQ(recorder.Peak(on - 1024, on), 0.0f);
     emit menu->aboutToShow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return item("&None") != nullptr; }, 3000));
