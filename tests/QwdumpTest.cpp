@@ -139,6 +139,9 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
              {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
              {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             // The keys give the pitch and the time.
+             {{"play", kSquare, "--midi-in", "x", "--seconds", "1"}, "--seconds excludes --midi-in"},
+             {{"play", kSquare, "--hz", "440", "--midi-in", "x"}, "--hz excludes --midi-in"},
              {{"play", kSquare, "--note", "H3"},
               "--note: H3 is not a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the octave, "
               "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)"},
