@@ -215,10 +215,12 @@ private:
     int Outcome(const PlayReport& report) const
     {
         if (report.periodFrames > 0 && report.sampleRate > 0)
-            LogLine("qwdump play: %s, %u Hz, periods of %u frames (%.2f ms); harmonics 1 to %d kept; "
+            LogLine("qwdump play: %s, %u Hz, periods of %u frames (%.2f ms); %s; "
                     "the callback took at most %.3f ms a period",
                     report.output.c_str(), report.sampleRate, report.periodFrames,
-                    1e3 * report.periodFrames / report.sampleRate, report.harmonicsKept,
+                    1e3 * report.periodFrames / report.sampleRate,
+                    m_midiIn.empty() ? ("harmonics 1 to " + std::to_string(report.harmonicsKept) + " kept").c_str()
+                                     : "each key's harmonics below half the sample rate, bent up 2 semitones",
                     1e3 * report.worstPeriodSeconds);
         if (report.underruns > 0)
             std::fprintf(stderr,

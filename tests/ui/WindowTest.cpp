@@ -216,8 +216,9 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
 #if QWD_WITH_JACK
 // Wave > Play from MIDI Keyboard, with a private JACK server: the sources
 // listed as the menu opens, one chosen plays the loaded wave from its keys,
-// the status line counts the keys held, None stops.
-TEST_F(WindowTest, PlayFromMidiKeyboardListsSourcesPlaysTheirKeysCountsThemAndNoneStops)
+// the status line counts the keys held, None stops; with the bank panel
+// focused, the bank plays as a table.
+TEST_F(WindowTest, PlayFromMidiKeyboardListsSourcesPlaysTheirKeysCountsThemNoneStopsAndTheBankPlaysAsATable)
 {
     SKIP_WITHOUT_PRIVATE_SHM();
     const PrivateJackServer server(dir.File("jackd.log"));
@@ -277,7 +278,38 @@ TEST_F(WindowTest, PlayFromMidiKeyboardListsSourcesPlaysTheirKeysCountsThemAndNo
     emit menu->aboutToHide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !listening(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "Stopped playing from MIDI"; }, 3000)) << Status();
-    EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
+
+    // While the bank panel has the focus, the bank plays as a table: the
+    // sine in wave 97, a flat wave (its mean alone) in 98, the mod wheel
+    // between them.
+    std::string bank;
+    for (const auto& [path, wave] : {std::pair{dir.File("sine.wav"), 97}, {WriteWave("flat.wav", 0x10), 98}}) {
+        std::vector<std::uint8_t> message = Message(path, wave);
+        bank.append(message.begin(), message.end());
+    }
+    answersFileDialogs = true;
+    nextFile = QString::fromStdString(dir.Write("bank.syx", bank));
+    Child<QAction>("actionOpenBank").trigger();
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    Child<QWidget>("panelBank").setFocus();
+    emit menu->aboutToShow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item("Keystation 49 MIDI 1 (Keystation 49)") != nullptr; }, 3000));
+    item("Keystation 49 MIDI 1 (Keystation 49)")->trigger();
+    emit menu->aboutToHide();
+    ASSERT_TRUE(QTest::qWaitFor(listening, 5000));
+    EXPECT_EQ(RunProcess({"/usr/bin/jack_connect", "-s", server.name(), "quarven-wave-dump-play:out", "recorder:in"})
+                  .exitStatus,
+              0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == title + "0 keys held"; }, 3000)) << Status();
+    const jack_nframes_t again = keys.Now() + 4800;
+    keys.Play({{again, {0x90, 69, 127}}, {again + 9600, {0xB0, 1, 127}}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(again + 19200); }, 3000));
+    EXPECT_GT(recorder.Amplitude(440, again + 2400, again + 7200), 0.05);
+    EXPECT_LT(recorder.Amplitude(0, again + 2400, again + 7200), 0.001);
+    EXPECT_GT(recorder.Amplitude(0, again + 14400, again + 19200), 0.02);
+    EXPECT_LT(recorder.Amplitude(440, again + 14400, again + 19200), 0.001);
+    EXPECT_EQ(alerts, QStringList{"Open Bank"});  // the file dialog, answered
 }
 #endif
 
