@@ -222,6 +222,9 @@ private:
                     m_midiIn.empty() ? ("harmonics 1 to " + std::to_string(report.harmonicsKept) + " kept").c_str()
                                      : "each key's harmonics below half the sample rate, bent up 2 semitones",
                     1e3 * report.worstPeriodSeconds);
+        if (report.worstEventWaitSeconds > 0)
+            LogLine("qwdump play: a sequencer event waited at most %.3f ms for its period",
+                    1e3 * report.worstEventWaitSeconds);
         if (report.underruns > 0)
             std::fprintf(stderr,
                          "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "

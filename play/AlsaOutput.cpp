@@ -152,6 +152,8 @@ void PlayThroughAlsa(PlayWatch& watch)
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
         report.underruns = side->underruns;
+        if (side->sequencer != nullptr)
+            report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
         if (!side->error.empty())
             watch.Fail(PlayOutcome::kFailed, side->error);
         else

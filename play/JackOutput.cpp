@@ -245,6 +245,10 @@ void PlayThroughJack(PlayWatch& watch)
             watch.Started();
             WatchPeriods(watch, *side);
             report.worstPeriodSeconds = side->timer.WorstSeconds();
+#if QWD_WITH_ALSA
+            if (side->sequencer != nullptr)
+                report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
+#endif
         }
     } else if (side->error.empty()) {
         report.outcome = PlayOutcome::kPlayed;  // stopped before it began

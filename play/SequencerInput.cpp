@@ -1,5 +1,7 @@
 #include "SequencerInput.h"
 
+#include "PeriodTimer.h"
+
 #include <alsa/asoundlib.h>
 
 #include <vector>
@@ -54,27 +56,30 @@ void SequencerInput::Read()
             const snd_seq_ev_ctrl_t& control = event->data.control;
             switch (event->type) {
             case SND_SEQ_EVENT_NOTEON:
-                Queue({{static_cast<std::uint8_t>(0x90 | channel), note.note, note.velocity}, 3});
+                Queue({{static_cast<std::uint8_t>(0x90 | channel), note.note, note.velocity}, 3, 0});
                 break;
             case SND_SEQ_EVENT_NOTEOFF:
-                Queue({{static_cast<std::uint8_t>(0x80 | channel), note.note, note.velocity}, 3});
+                Queue({{static_cast<std::uint8_t>(0x80 | channel), note.note, note.velocity}, 3, 0});
                 break;
             case SND_SEQ_EVENT_CONTROLLER:
                 Queue(
                     {{static_cast<std::uint8_t>(0xB0 | (control.channel & 0x0F)),
                       static_cast<std::uint8_t>(control.param & 0x7F), static_cast<std::uint8_t>(control.value & 0x7F)},
-                     3});
+                     3,
+                     0});
                 break;
             case SND_SEQ_EVENT_PGMCHANGE:
                 Queue({{static_cast<std::uint8_t>(0xC0 | (control.channel & 0x0F)),
                         static_cast<std::uint8_t>(control.value & 0x7F), 0},
-                       2});
+                       2,
+                       0});
                 break;
             case SND_SEQ_EVENT_PITCHBEND: {
                 const int bend = control.value + 8192;
                 Queue({{static_cast<std::uint8_t>(0xE0 | (control.channel & 0x0F)),
                         static_cast<std::uint8_t>(bend & 0x7F), static_cast<std::uint8_t>((bend >> 7) & 0x7F)},
-                       3});
+                       3,
+                       0});
                 break;
             }
             default:
@@ -92,15 +97,19 @@ void SequencerInput::Queue(const Message& message)
     if (written - m_taken.load(std::memory_order_acquire) == m_queue.size())
         return;
     m_queue[written % m_queue.size()] = message;
+    m_queue[written % m_queue.size()].arrived = PeriodTimer::Now();
     m_written.store(written + 1, std::memory_order_release);
 }
 
 void SequencerInput::HandOver(Instrument& instrument) noexcept
 {
     std::size_t taken = m_taken.load(std::memory_order_relaxed);
+    const std::int64_t now = PeriodTimer::Now();
     for (const std::size_t written = m_written.load(std::memory_order_acquire); taken != written; ++taken) {
         const Message& message = m_queue[taken % m_queue.size()];
         instrument.Handle(message.bytes, message.size);
+        if (now - message.arrived > m_worstWait.load(std::memory_order_relaxed))
+            m_worstWait.store(now - message.arrived, std::memory_order_relaxed);  // one writer: the audio side
     }
     m_taken.store(taken, std::memory_order_release);
 }

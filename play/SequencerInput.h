@@ -41,12 +41,15 @@ public:
 
     // Realtime: every message that has arrived, handed to `instrument`.
     void HandOver(Instrument& instrument) noexcept;
+    // The longest a message waited, from its arrival to its hand-over.
+    double WorstWaitSeconds() const noexcept { return static_cast<double>(m_worstWait.load()) * 1e-9; }
 
 private:
     struct Message
     {
         std::uint8_t bytes[3];
         std::uint8_t size;
+        std::int64_t arrived;  // PeriodTimer::Now()
     };
     void Read();
     void Queue(const Message& message);
@@ -57,4 +60,5 @@ private:
     std::array<Message, 1024> m_queue{};
     std::atomic<std::size_t> m_written{0};
     std::atomic<std::size_t> m_taken{0};
+    std::atomic<std::int64_t> m_worstWait{0};
 };
