@@ -37,6 +37,9 @@ echo "== The preview's oscillator, one 1,024-frame period (21.3 ms at 48 kHz)"
 row "play: oscillator time for one period at C8" \
   "$(awk '/BM_RenderOnePeriod\/4186009/ { print $2 " " $3 }' "$work/play")" "(no target; 21,333 us)"
 
+row "play: 16 keys held, CPU time per second of audio" \
+  "$(awk '/BM_SixteenVoicesOneSecond\/1 / { print $4 " " $5 }' "$work/play")" "< 30 ms (3 % of a core)"
+
 echo "== PackWavToSysex instructions"
 calls=1000
 valgrind --tool=callgrind --callgrind-out-file="$work/callgrind" \
@@ -68,6 +71,14 @@ row "MIDISendSysex to received, JACK periods" \
   "$(awk '/send -> received \(clock\)/ {
         for (i = 1; i < NF; ++i) v[$i] = $(i + 1)
         print "median " v["median"] ", p99 " v["p99"] ", max " v["max"] }' "$work/jack")" "<= 1"
+
+echo "== Key to sound, qwdump play --midi-in, after and before"
+bench/keyboard-latency.sh "$build_dir" 200 | tee "$work/keys" || true
+for period in 64 256 1024; do
+  row "key to sound at $period-frame periods (after; before)" \
+    "$(awk -v p="$period" '$3 == p { for (i = 1; i <= NF; ++i) if ($i == "median") m = m $(i + 1) " / max " $(i + 8) " " }
+        END { print m }' "$work/keys")" "<= 48 frames"
+done
 
 echo "== A bank of 32 waves over JACK, --gap 0"
 "$private_shm" "$build_dir/bench/bank_bench" 5 | tee "$work/bank" || true

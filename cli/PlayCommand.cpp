@@ -1,8 +1,10 @@
 // qwdump play FILE [--note NOTE | --hz F] [--seconds S] [--gain DB]
 // [--port AUDIO_PORT] [--fit METHOD]: hear a wave exactly as it would be
-// sent, looped as an oscillator, before it overwrites a slot.
+// sent, looped as an oscillator, before it overwrites a slot. With
+// --midi-in SOURCE a keyboard plays it, and a bank as a table.
 
 #include "Command.h"
+#include "DestinationDirectory.h"
 #include "Engine.h"
 #include "ExitStatus.h"
 #include "FitWave.h"
@@ -33,9 +35,13 @@ public:
               "play", "Play the 128-sample wave of a WAV file exactly as it would be sent, looped as an oscillator: "
                       "through JACK when a server is running, otherwise through ALSA's default device. A .syx file's "
                       "messages play one after another. Harmonics at or above half the output's sample rate are left "
-                      "out, so high notes do not alias. Exit status: 0 played (or ended by Ctrl-C, then 130); 1 the "
-                      "file did not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio "
-                      "input; 4 the audio system refused, went away or stopped answering."))
+                      "out, so high notes do not alias. With --midi-in, a MIDI keyboard plays the wave until Ctrl-C: "
+                      "16 voices, velocity as (velocity/127)^2 of the level, sustain (CC 64), pitch bend +-2 "
+                      "semitones, all notes off (CC 123) and all sound off (CC 120); a .syx bank plays as a table, "
+                      "the mod wheel (CC 1) moving through its waves in order and program change N picking wave "
+                      "97+N. Exit status: 0 played (or ended by Ctrl-C, then 130, or SIGTERM, 143); 1 the file did "
+                      "not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio input, or "
+                      "--midi-in names no MIDI source; 4 the audio system refused, went away or stopped answering."))
     {
     }
 
@@ -56,10 +62,20 @@ public:
             ->excludes(note);
         // Shorter than a millisecond would be no sound at all, or (rounded
         // to no frame) no end.
+        auto* hz = m_subcommand->get_option("--hz");
+        auto* seconds = m_subcommand
+                            ->add_option("--seconds,-s", m_seconds,
+                                         "How long each wave plays, 0.001 to 3600; 0 plays one until Ctrl-C")
+                            ->transform(NumberIn(0.001, kMaxSeconds, "seconds", true))
+                            ->capture_default_str();
+        // The keys give the pitch and the time.
         m_subcommand
-            ->add_option("--seconds,-s", m_seconds, "How long each wave plays, 0.001 to 3600; 0 plays one until Ctrl-C")
-            ->transform(NumberIn(0.001, kMaxSeconds, "seconds", true))
-            ->capture_default_str();
+            ->add_option("--midi-in,-m", m_midiIn,
+                         "Play from this MIDI source until Ctrl-C: its exact title as 'qwdump ports --sources' "
+                         "lists it, or its address (ALSA CLIENT:PORT such as 20:0, JACK client:port)")
+            ->excludes(note)
+            ->excludes(hz)
+            ->excludes(seconds);
         m_subcommand
             ->add_option("--gain,-g", m_gainDb,
                          "Level in dB, -96 to 0 (full scale: a wave whose band-limited peak would pass it is "
@@ -77,14 +93,18 @@ public:
         PlayRequest request;
         if (const int status = ReadWaves(request.waves); status != kExitOk)
             return status;
-        if (m_seconds == 0 && request.waves.size() > 1) {
+        if (!m_midiIn.empty()) {
+            if (const int status = FindSource(request); status != kExitOk)
+                return status;
+        } else if (m_seconds == 0 && request.waves.size() > 1) {
             std::fprintf(stderr, "qwdump: %s holds %zu waves; --seconds 0 plays one until Ctrl-C: give each a time\n",
                          EscapeControlCharacters(m_file).c_str(), request.waves.size());
             return kExitUsage;
         }
         request.frequency = m_hz > 0 ? m_hz : *NoteFrequency(m_note);
         request.gainDb = m_gainDb;
-        request.secondsEach = m_seconds;
+        if (m_midiIn.empty())
+            request.secondsEach = m_seconds;
         request.jackPort = m_port;
         request.stopFd = TerminationFd();
         PlayReport report;
@@ -110,8 +130,8 @@ private:
                 WaveDump::Unpack(message.data(), samples);
                 waves.emplace_back();
                 std::copy(std::begin(samples), std::end(samples), waves.back().begin());
-                m_waveNumbers +=
-                    (m_waveNumbers.empty() ? " (wave " : ", ") + std::to_string(WaveDump::WaveNumberOf(message.data()));
+                m_numbers.push_back(WaveDump::WaveNumberOf(message.data()));
+                m_waveNumbers += (m_waveNumbers.empty() ? " (wave " : ", ") + std::to_string(m_numbers.back());
             }
             m_waveNumbers += ")";
             return kExitOk;
@@ -135,8 +155,41 @@ private:
         return kExitOk;
     }
 
+    // The source's address, which the audio module connects to.
+    int FindSource(PlayRequest& request)
+    {
+        const MIDIEndpointRef source = FindMIDIPortByTitleOrAddress(m_midiIn, true);
+        if (source == 0) {
+            std::fprintf(stderr, "qwdump: no MIDI source titled '%s'; 'qwdump ports --sources' lists them\n",
+                         EscapeControlCharacters(m_midiIn).c_str());
+            return kExitNoSuchPort;
+        }
+        std::string name, model;
+        MIDIObjectGetStringProperty(source, kMIDIPropertyAddress, request.midiIn);
+        MIDIObjectGetStringProperty(source, kMIDIPropertyName, name);
+        MIDIObjectGetStringProperty(source, kMIDIPropertyModel, model);
+        m_sourceTitle = name + " (" + model + ")";
+        if (request.midiIn.empty()) {
+            std::fprintf(stderr, "qwdump: MIDI source '%s' went away\n", EscapeControlCharacters(m_midiIn).c_str());
+            return kExitNoSuchPort;
+        }
+        request.waveNumbers = m_numbers;
+        request.secondsEach = 0;
+        return kExitOk;
+    }
+
     void Announce(const PlayRequest& request, const PlayReport& opened)
     {
+        if (!m_midiIn.empty()) {
+            Print("Playing %s%s from %s, %.1f dB, until Ctrl-C through %s\n", EscapeControlCharacters(m_file).c_str(),
+                  m_waveNumbers.c_str(), EscapeControlCharacters(m_sourceTitle).c_str(), m_gainDb,
+                  opened.output.c_str());
+            std::fflush(stdout);
+            if (opened.limitedDb < 0)
+                std::fprintf(stderr, "qwdump: %s: scaled down by %.1f dB: band-limited, it would pass full scale\n",
+                             EscapeControlCharacters(m_file).c_str(), -opened.limitedDb);
+            return;
+        }
         const std::string pitch = m_hz > 0 ? "" : m_note + " ";
         std::string length = m_seconds == 0 ? "until Ctrl-C" : "for " + Seconds(m_seconds);
         if (request.waves.size() > 1)
@@ -162,11 +215,16 @@ private:
     int Outcome(const PlayReport& report) const
     {
         if (report.periodFrames > 0 && report.sampleRate > 0)
-            LogLine("qwdump play: %s, %u Hz, periods of %u frames (%.2f ms); harmonics 1 to %d kept; "
+            LogLine("qwdump play: %s, %u Hz, periods of %u frames (%.2f ms); %s; "
                     "the callback took at most %.3f ms a period",
                     report.output.c_str(), report.sampleRate, report.periodFrames,
-                    1e3 * report.periodFrames / report.sampleRate, report.harmonicsKept,
+                    1e3 * report.periodFrames / report.sampleRate,
+                    m_midiIn.empty() ? ("harmonics 1 to " + std::to_string(report.harmonicsKept) + " kept").c_str()
+                                     : "each key's harmonics below half the sample rate, bent up 2 semitones",
                     1e3 * report.worstPeriodSeconds);
+        if (report.worstEventWaitSeconds > 0)
+            LogLine("qwdump play: a sequencer event waited at most %.3f ms for its period",
+                    1e3 * report.worstEventWaitSeconds);
         if (report.underruns > 0)
             std::fprintf(stderr,
                          "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "
@@ -194,6 +252,9 @@ private:
     std::string m_fit;
     FitRequest m_request;
     std::string m_waveNumbers;
+    std::vector<int> m_numbers;
+    std::string m_midiIn;
+    std::string m_sourceTitle;
 };
 
 }  // namespace

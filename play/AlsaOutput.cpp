@@ -1,6 +1,7 @@
 #include "Outputs.h"
 
 #include "PeriodTimer.h"
+#include "SequencerInput.h"
 
 #include <alsa/asoundlib.h>
 
@@ -15,6 +16,9 @@ constexpr unsigned kRate = 48000;
 // Room for a busy machine (or an emulated one) to keep up without
 // underruns; a preview doesn't need a quicker start.
 constexpr unsigned kLatencyMicroseconds = 200000;
+// A keyboard's note waits for what the device holds before it: a buffer of
+// 20 ms, in periods the library chooses (about 5 ms).
+constexpr unsigned kKeyboardLatencyMicroseconds = 20000;
 
 // What the lane's calls share with the watcher; never freed once a call is
 // left to the lane (see JackOutput.cpp).
@@ -24,7 +28,10 @@ struct AlsaSide
     std::string error;
     snd_pcm_uframes_t periodFrames = 0;
     snd_pcm_uframes_t bufferFrames = 0;
-    std::unique_ptr<Oscillator> oscillator;
+    std::unique_ptr<PlaySource> oscillator;
+    Instrument* instrument = nullptr;
+    std::unique_ptr<SequencerInput> sequencer;  // with a MIDI source: what plays the instrument
+    bool noSource = false;                      // the error is that the source can't be played from
     std::vector<float> rendered;
     std::vector<std::int16_t> samples;
     unsigned underruns = 0;
@@ -40,7 +47,7 @@ std::string Failed(const char* call, int error)
 // them on a machine without sound) repeat what the error code says.
 void Quiet(const char*, int, const char*, int, const char*, ...) {}
 
-void Open(AlsaSide& side)
+void Open(AlsaSide& side, const std::string& name, const std::string& midiIn)
 {
     snd_lib_error_set_handler(Quiet);
     const int opened = snd_pcm_open(&side.pcm, kDevice, SND_PCM_STREAM_PLAYBACK, 0);
@@ -50,8 +57,23 @@ void Open(AlsaSide& side)
         side.error = Failed("snd_pcm_open", error);
         return;
     }
+    if (!midiIn.empty()) {
+        if (!IsSequencerAddress(midiIn)) {
+            side.error = "can't play from " + midiIn +
+                         ": with no JACK server running, only an ALSA sequencer port "
+                         "(CLIENT:PORT) can be played from";
+            side.noSource = true;
+            return;
+        }
+        side.sequencer = std::make_unique<SequencerInput>();
+        if (std::string why; !side.sequencer->Open(name, midiIn, why)) {
+            side.error = "can't play from ALSA sequencer port " + midiIn + ": " + why;
+            side.noSource = true;
+            return;
+        }
+    }
     if (const int error = snd_pcm_set_params(side.pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate, 1,
-                                             kLatencyMicroseconds);
+                                             midiIn.empty() ? kLatencyMicroseconds : kKeyboardLatencyMicroseconds);
         error < 0)
         side.error = Failed("snd_pcm_set_params", error);
     else if (const int error = snd_pcm_get_params(side.pcm, &side.bufferFrames, &side.periodFrames); error < 0)
@@ -64,11 +86,13 @@ void Open(AlsaSide& side)
 // still holds when it stops is silent.
 void Stream(AlsaSide& side)
 {
-    Oscillator& oscillator = *side.oscillator;
+    PlaySource& oscillator = *side.oscillator;
     for (snd_pcm_uframes_t silence = 0; silence < side.bufferFrames;) {
         if (oscillator.Finished())
             silence += side.periodFrames;
         const std::int64_t started = PeriodTimer::Now();
+        if (side.sequencer != nullptr)
+            side.sequencer->HandOver(*side.instrument);
         oscillator.Render(side.rendered.data(), side.rendered.size());
         std::transform(side.rendered.begin(), side.rendered.end(), side.samples.begin(), [](float value) {
             return static_cast<std::int16_t>(std::lrint(std::clamp(value * 32768.0f, -32768.0f, 32767.0f)));
@@ -106,17 +130,19 @@ void PlayThroughAlsa(PlayWatch& watch)
         return answered;
     };
 
-    if (!keep(watch.Call(system, "snd_pcm_open", [side] { Open(*side); })))
+    const PlayRequest& request = watch.Request();
+    if (!keep(watch.Call(system, "snd_pcm_open",
+                         [side, name = request.clientName, midiIn = request.midiIn] { Open(*side, name, midiIn); })))
         return;
     if (side->pcm == nullptr) {
         watch.Fail(PlayOutcome::kNoOutput, side->error);
         return;
     }
     if (!side->error.empty()) {
-        watch.Fail(PlayOutcome::kFailed, side->error);
+        watch.Fail(side->noSource ? PlayOutcome::kNoPort : PlayOutcome::kFailed, side->error);
     } else if (!watch.StopAsked()) {
         report.periodFrames = static_cast<unsigned>(side->periodFrames);
-        side->oscillator = watch.MakeOscillator(kRate);
+        side->oscillator = watch.MakeSource(kRate, side->instrument);
         side->rendered.resize(side->periodFrames);
         side->samples.resize(side->periodFrames);
         report.output = "ALSA " + std::string(kDevice);
@@ -126,6 +152,8 @@ void PlayThroughAlsa(PlayWatch& watch)
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
         report.underruns = side->underruns;
+        if (side->sequencer != nullptr)
+            report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
         if (!side->error.empty())
             watch.Fail(PlayOutcome::kFailed, side->error);
         else

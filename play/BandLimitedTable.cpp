@@ -14,7 +14,11 @@ std::mutex g_planner;
 
 }  // namespace
 
-BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double frequency, double sampleRate)
+namespace {
+
+// The first `harmonics` (and the mean) of the wave's 128-point DFT,
+// synthesised at kTableSize points, the first repeated at the end.
+std::vector<float> SynthesiseCycle(const std::int16_t (&wave)[128], int harmonics)
 {
     constexpr int kWave = 128;
     double in[kWave];
@@ -29,15 +33,12 @@ BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double fr
         fftw_execute(forward);
         fftw_destroy_plan(forward);
     }
-
-    BandLimitedTable table;
     // Unnormalised transforms: 1/128 brings the wave's coefficients to
     // amplitudes. Its Nyquist term (64) is a cosine of its own; as an
     // ordinary bin of the long table it is counted twice, hence the half.
-    for (int k = 0; k <= kWave / 2 && k * frequency < sampleRate / 2; ++k) {
+    for (int k = 0; k <= std::min(harmonics, kWave / 2); ++k) {
         const double scale = (k == kWave / 2 ? 0.5 : 1.0) / kWave;
         padded[k] = std::complex<double>(spectrum[k][0], spectrum[k][1]) * scale;
-        table.harmonicsKept = k;
     }
     {
         const std::lock_guard<std::mutex> lock(g_planner);
@@ -46,9 +47,26 @@ BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double fr
         fftw_execute(backward);
         fftw_destroy_plan(backward);
     }
-    table.samples.assign(out.begin(), out.end());
-    table.samples.push_back(table.samples.front());
+    std::vector<float> samples(out.begin(), out.end());
+    samples.push_back(samples.front());
+    return samples;
+}
+
+}  // namespace
+
+BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double frequency, double sampleRate)
+{
+    BandLimitedTable table;
+    for (int k = 1; k <= 64 && k * frequency < sampleRate / 2; ++k)
+        table.harmonicsKept = k;
+    // Even with no harmonic kept, the wave's mean stays, as it always has.
+    table.samples = SynthesiseCycle(wave, table.harmonicsKept);
     return table;
+}
+
+std::vector<float> MakeCycleOfHarmonics(const std::int16_t (&wave)[128], int harmonics)
+{
+    return SynthesiseCycle(wave, harmonics);
 }
 
 double LimitToFullScale(BandLimitedTable& table, double gain)

@@ -22,6 +22,10 @@ struct BandLimitedTable
 
 BandLimitedTable MakeBandLimitedTable(const std::int16_t (&wave)[128], double frequency, double sampleRate);
 
+// The same cycle from the wave's first `harmonics` harmonics (1 to 64),
+// whatever the pitch: for a table that serves a range of keys.
+std::vector<float> MakeCycleOfHarmonics(const std::int16_t (&wave)[128], int harmonics);
+
 // Band-limiting overshoots between the wave's samples (a full-scale square's
 // table peaks near 1.28), so the gain alone does not keep the sound within
 // full scale. A table whose peak times `gain` would pass it is scaled down

@@ -18,7 +18,7 @@ Oscillator::Oscillator(std::vector<std::vector<float>> tables, double cyclesPerF
 
 Oscillator::~Oscillator()
 {
-    DetachLiveWave(*this);
+    DetachLiveWave(this);
 }
 
 void Oscillator::ReplaceTable(std::vector<float> table)

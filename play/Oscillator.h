@@ -3,6 +3,8 @@
 // before the first period; Render never allocates, locks or blocks.
 #pragma once
 
+#include "PlaySource.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-class Oscillator
+class Oscillator : public PlaySource
 {
 public:
     // `tables` hold one cycle each, with the first sample repeated at the
@@ -18,7 +20,7 @@ public:
     // and last `fadeFrames` ramped.
     Oscillator(std::vector<std::vector<float>> tables, double cyclesPerFrame, float gain, std::uint64_t framesEach,
                std::uint32_t fadeFrames);
-    ~Oscillator();
+    ~Oscillator() override;
 
     // One control thread at a time: from the next period on, `table` plays
     // in place of the wave's own. The tables the realtime thread can no
@@ -26,12 +28,12 @@ public:
     void ReplaceTable(std::vector<float> table);
 
     // Realtime: `frames` samples into `out`; silence once finished.
-    void Render(float* out, std::size_t frames) noexcept;
+    void Render(float* out, std::size_t frames) noexcept override;
 
     // Any thread: fade out from where it is, then finish.
-    void RequestStop() noexcept { m_stopRequested.store(true, std::memory_order_relaxed); }
-    bool Finished() const noexcept { return m_finished.load(std::memory_order_acquire); }
-    std::uint64_t FramesRendered() const noexcept { return m_rendered.load(std::memory_order_relaxed); }
+    void RequestStop() noexcept override { m_stopRequested.store(true, std::memory_order_relaxed); }
+    bool Finished() const noexcept override { return m_finished.load(std::memory_order_acquire); }
+    std::uint64_t FramesRendered() const noexcept override { return m_rendered.load(std::memory_order_relaxed); }
 
 private:
     enum class Stage { kRising, kSteady, kFalling, kDone };

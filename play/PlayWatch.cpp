@@ -45,13 +45,38 @@ std::unique_ptr<Oscillator> PlayWatch::MakeOscillator(unsigned sampleRate)
     return oscillator;
 }
 
+std::unique_ptr<Instrument> PlayWatch::MakeInstrument(unsigned sampleRate)
+{
+    const double gain = std::pow(10.0, m_request.gainDb / 20.0);
+    auto tables = std::make_unique<KeyTables>(MakeKeyTables(m_request.waves, gain));
+    m_report.sampleRate = sampleRate;
+    m_report.harmonicsKept = kLevelHarmonics.front();
+    m_report.limitedDb = tables->limitedDb;
+    auto instrument =
+        std::make_unique<Instrument>(std::move(tables), m_request.waveNumbers, sampleRate, static_cast<float>(gain));
+    // A bank played as a table is not one wave to change.
+    if (m_request.waves.size() == 1)
+        AttachLiveWave(*instrument, gain);
+    return instrument;
+}
+
+std::unique_ptr<PlaySource> PlayWatch::MakeSource(unsigned sampleRate, Instrument*& instrument)
+{
+    instrument = nullptr;
+    if (m_request.midiIn.empty())
+        return MakeOscillator(sampleRate);
+    auto made = MakeInstrument(sampleRate);
+    instrument = made.get();
+    return made;
+}
+
 void PlayWatch::Started() const
 {
     if (m_started)
         m_started(m_report);
 }
 
-void PlayWatch::Sleep(AudioClock::time_point until, Oscillator* oscillator)
+void PlayWatch::Sleep(AudioClock::time_point until, PlaySource* oscillator)
 {
     const int returned = m_request.lane != nullptr ? m_request.lane->ReturnedFd() : -1;
     for (auto now = AudioClock::now(); now < until; now = AudioClock::now()) {
@@ -85,7 +110,7 @@ bool PlayWatch::Call(const std::string& system, const std::string& callName, std
 }
 
 bool PlayWatch::Stream(const std::string& system, const std::string& callName, std::function<void()> call,
-                       Oscillator& oscillator)
+                       PlaySource& oscillator)
 {
     if (m_request.lane == nullptr) {
         Fail(PlayOutcome::kFailed, "no lane to call " + system + " on");
@@ -105,7 +130,7 @@ bool PlayWatch::Stream(const std::string& system, const std::string& callName, s
 }
 
 bool PlayWatch::Await(const Lane::Call& call, const std::function<AudioClock::time_point()>& deadline,
-                      Oscillator* oscillator, const std::string& system, const std::string& callName)
+                      PlaySource* oscillator, const std::string& system, const std::string& callName)
 {
     switch (m_request.lane->Wait(call, deadline, m_privateLocks,
                                  [&](AudioClock::time_point until) { Sleep(until, oscillator); })) {

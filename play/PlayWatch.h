@@ -4,6 +4,7 @@
 // its deadline and turns a verdict into the reason the user reads.
 #pragma once
 
+#include "Instrument.h"
 #include "Oscillator.h"
 #include "WavePlay.h"
 
@@ -27,14 +28,15 @@ public:
     const PlayRequest& Request() const { return m_request; }
     PlayReport& Report() { return m_report; }
 
-    // The oscillator for `sampleRate`, noted in the report.
-    std::unique_ptr<Oscillator> MakeOscillator(unsigned sampleRate);
+    // The oscillator for `sampleRate`, noted in the report; with a MIDI
+    // source, the instrument instead, and `instrument` points at it.
+    std::unique_ptr<PlaySource> MakeSource(unsigned sampleRate, Instrument*& instrument);
     void Started() const;
 
     // Sleeps until `until` at most, or until a call on the lane returns; a
     // stop request seen meanwhile is passed on to `oscillator` (when there
     // is one yet).
-    void Sleep(AudioClock::time_point until, Oscillator* oscillator = nullptr);
+    void Sleep(AudioClock::time_point until, PlaySource* oscillator = nullptr);
     bool StopAsked() const { return m_stopAsked; }
 
     // Whether the system's library keeps its locks to itself (JudgeOverdue).
@@ -46,13 +48,15 @@ public:
     bool Call(const std::string& system, const std::string& callName, std::function<void()> call);
     // The same for a call that runs as long as `oscillator` keeps rendering.
     bool Stream(const std::string& system, const std::string& callName, std::function<void()> call,
-                Oscillator& oscillator);
+                PlaySource& oscillator);
 
     // Notes a failure; only the first one counts.
     void Fail(PlayOutcome outcome, std::string error);
 
 private:
-    bool Await(const Lane::Call& call, const std::function<AudioClock::time_point()>& deadline, Oscillator* oscillator,
+    std::unique_ptr<Oscillator> MakeOscillator(unsigned sampleRate);
+    std::unique_ptr<Instrument> MakeInstrument(unsigned sampleRate);
+    bool Await(const Lane::Call& call, const std::function<AudioClock::time_point()>& deadline, PlaySource* oscillator,
                const std::string& system, const std::string& callName);
 
     const PlayRequest& m_request;

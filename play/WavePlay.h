@@ -24,6 +24,11 @@ struct PlayRequest
     double secondsEach = 2.0;  // 0: until stopped
     std::string jackPort;      // a JACK audio input to play to; "" for the system's playback ports
     std::string clientName = "qwdump";
+    // A MIDI source to play the waves from, as an instrument, until stopped:
+    // its address, a JACK MIDI output port ("keyboard:out") or an ALSA
+    // sequencer port ("20:0"). "" plays each wave in turn at `frequency`.
+    std::string midiIn;
+    std::vector<int> waveNumbers;  // of `waves`, for program changes; none for a single wave
     // Either ends the play at its next period, faded out: the atomic set, or
     // the descriptor readable (TerminationFd()).
     const std::atomic<bool>* stop = nullptr;
@@ -36,7 +41,7 @@ struct PlayRequest
 enum class PlayOutcome {
     kPlayed,    // to the end, or until stopped
     kNoOutput,  // neither a JACK server nor ALSA's default device
-    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it
+    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it; or midiIn can't be read
     kFailed,    // the system refused, went away or stopped answering
 };
 
@@ -47,10 +52,11 @@ struct PlayReport
     std::string output;  // where it went: "JACK (system:playback_1, system:playback_2)", "ALSA default"
     unsigned sampleRate = 0;
     unsigned periodFrames = 0;
-    int harmonicsKept = 0;          // of the wave's 64, those below half the sample rate
-    double limitedDb = 0;           // 0, or how far the loudest wave was scaled down to stay within full scale
-    double worstPeriodSeconds = 0;  // the longest the audio callback took for one period
-    unsigned underruns = 0;         // times the device ran dry: gaps in the sound (ALSA)
+    int harmonicsKept = 0;             // of the wave's 64, those below half the sample rate
+    double limitedDb = 0;              // 0, or how far the loudest wave was scaled down to stay within full scale
+    double worstPeriodSeconds = 0;     // the longest the audio callback took for one period
+    unsigned underruns = 0;            // times the device ran dry: gaps in the sound (ALSA)
+    double worstEventWaitSeconds = 0;  // an ALSA sequencer source's: the longest an event waited for its period
 };
 
 // Plays `request` on the calling thread's watch and returns when it has
@@ -69,3 +75,10 @@ extern "C" bool QwdChangePlayingWave(const std::int16_t* wave, std::size_t count
 
 inline constexpr char kChangePlayingWaveEntry[] = "QwdChangePlayingWave";
 using ChangePlayingWaveFn = decltype(&QwdChangePlayingWave);
+
+// While a play from a MIDI source runs in this process, the keys held down
+// on it; -1 when none runs.
+extern "C" int QwdPlayingKeysHeld();
+
+inline constexpr char kPlayingKeysHeldEntry[] = "QwdPlayingKeysHeld";
+using PlayingKeysHeldFn = decltype(&QwdPlayingKeysHeld);

@@ -48,6 +48,17 @@ inline ChangePlayingWaveFn ChangePlayingWaveEntry()
     return entry;
 }
 
+// Null when the module can't be opened.
+inline PlayingKeysHeldFn PlayingKeysHeldEntry()
+{
+    static const PlayingKeysHeldFn entry = [] {
+        std::string error;
+        void* module = PlayModule(error);
+        return module ? reinterpret_cast<PlayingKeysHeldFn>(::dlsym(module, kPlayingKeysHeldEntry)) : nullptr;
+    }();
+    return entry;
+}
+
 // Plays `request` through the module, on a lane of the program's own, and
 // gives that lane up afterwards: should the module have stopped waiting for
 // a call that never returned, the lane is left behind (Lane::AnyLeftBehind),

@@ -1,5 +1,6 @@
 // The module's one entry point: JACK when a server answers, else ALSA.
 
+#include "Instrument.h"
 #include "JackServerPresence.h"
 #include "LiveWave.h"
 #include "Outputs.h"
@@ -46,5 +47,11 @@ extern "C" bool QwdChangePlayingWave(const std::int16_t* wave, std::size_t count
     return ChangeLiveWave(samples);
 }
 
+extern "C" int QwdPlayingKeysHeld()
+{
+    return PlayingKeysHeld();
+}
+
 static_assert(std::is_same_v<decltype(&QwdPlayWaves), PlayWavesFn>);
+static_assert(std::is_same_v<decltype(&QwdPlayingKeysHeld), PlayingKeysHeldFn>);
 static_assert(std::is_same_v<decltype(&QwdChangePlayingWave), ChangePlayingWaveFn>);

@@ -2,6 +2,7 @@
 // private JACK server and jack_midi_dump, what arrives.
 
 #include "JackRig.h"
+#include "KeyboardRig.h"
 #include "LoadMessages.h"
 #include "MidiRig.h"
 #include "WavBytes.h"
@@ -138,6 +139,9 @@ TEST_F(QwdumpTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& [args, refusal] : std::vector<std::pair<Args, std::string>>{
              {{"play", kSquare, "--gain", "nan"}, "--gain: nan is not a number of dB from -96 to 0"},
              {{"receive", "--port", "x", "--count", "0"}, "--count: 0 is not a whole number of 1 or more"},
+             // The keys give the pitch and the time.
+             {{"play", kSquare, "--midi-in", "x", "--seconds", "1"}, "--seconds excludes --midi-in"},
+             {{"play", kSquare, "--hz", "440", "--midi-in", "x"}, "--hz excludes --midi-in"},
              {{"play", kSquare, "--note", "H3"},
               "--note: H3 is not a note name: a letter from A to G, a sharp (#) or flat (b) if any, then the octave, "
               "from C-1 to G9: C3, F#2, Bb5 (A4 is 440 Hz)"},
@@ -640,6 +644,86 @@ TEST_F(QwdumpJackTest, PlayIsInTuneTrueToTheWaveUnaliasedAndFadedAtBothEnds)
         EXPECT_EQ(check.exitStatus, 0) << note << ": " << check.out << check.err;
         std::printf("%s: %s%s", note.c_str(), check.out.c_str(), ReadWholeFile(out).c_str());
     }
+}
+
+// One keyboard client writes messages at known frames; a recorder keeps
+// what play sounds, frame for frame. The bank: the square as wave 97, a sine
+// as 98. A4 is 440 Hz, A3 220 Hz: over 4,800 frames both are whole cycles.
+TEST_F(QwdumpJackTest, KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneAndTheWheelMovesThroughTheBank)
+{
+    StartServer();
+    std::vector<std::int16_t> sine(128);
+    for (int i = 0; i < 128; ++i)
+        sine[i] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * M_PI * i / 128)));
+    const std::string sineWav = dir.Write("sine.wav", WavBytes::Mono(SampleBytes(sine)).str());
+    const std::string bank = dir.File("bank.syx"), out = dir.File("play.out");
+    ASSERT_EQ(Qwdump({"pack", kSquare, sineWav, "--wave", "97", "-o", bank}).exitStatus, 0);
+    JackRecorder recorder("recorder", 30);
+    JackKeyboard keys("keys");
+    BackgroundProcess play({QWDUMP_PATH, "play", bank, "--midi-in", "out (keys)", "--port", "recorder:in"}, out, out);
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Playing") != std::string::npos; }, 20s))
+        << ReadWholeFile(out);
+
+    // Frames from a period's start half a second on, in whole periods.
+    const jack_nframes_t period = keys.Period();
+    const jack_nframes_t base = (keys.Now() / period + 24000 / period + 1) * period;
+    const auto at = [&](double seconds) {
+        return base + static_cast<jack_nframes_t>(std::lround(seconds * 48000 / period)) * period;
+    };
+    const jack_nframes_t first = at(0) + 300;  // within its period
+    const auto note = [](int key, int velocity) {
+        return std::vector<std::uint8_t>{0x90, static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(velocity)};
+    };
+    const auto off = [](int key) { return std::vector<std::uint8_t>{0x80, static_cast<std::uint8_t>(key), 64}; };
+    const auto wheel = [](int value) { return std::vector<std::uint8_t>{0xB0, 1, static_cast<std::uint8_t>(value)}; };
+    keys.Play({{first, note(69, 127)},
+               {at(0.4), off(69)},
+               {at(0.6), note(69, 32)},
+               {at(1.0), note(69, 0)},
+               {at(1.2), note(57, 100)},
+               {at(1.2), note(69, 100)},
+               {at(1.5), off(69)},
+               {at(1.9), off(57)},
+               {at(2.2), note(69, 100)},
+               {at(2.5), wheel(127)},
+               {at(2.8), wheel(64)},
+               {at(3.1), {0xC0, 0}},
+               {at(3.4), off(69)}});
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Reached(at(3.6)); }, 30s));
+    play.Signal(SIGTERM);
+    EXPECT_EQ(WEXITSTATUS(play.Wait()), 143) << ReadWholeFile(out);
+    EXPECT_EQ(keys.Late(), 0u);
+
+    // Silence to the note-on's own frame, then the attack: past -60 dBFS
+    // within a few frames.
+    EXPECT_EQ(recorder.Peak(first - period, first), 0.0f);
+    EXPECT_LE(recorder.FirstAbove(first, first + period, 0.001f) - first, 16u);
+    const auto window = [&](double seconds) { return std::pair{at(seconds), at(seconds) + 4800}; };
+    const auto rms = [&](std::pair<jack_nframes_t, jack_nframes_t> w) { return recorder.Rms(w.first, w.second); };
+    const auto amplitude = [&](double hz, std::pair<jack_nframes_t, jack_nframes_t> w) {
+        return recorder.Amplitude(hz, w.first, w.second);
+    };
+    // (127 / 32)^2 apart: about 24 dB.
+    EXPECT_NEAR(20 * std::log10(rms(window(0.2)) / rms(window(0.8))), 24, 1.5);
+    // A4's note-off leaves A3 sounding as it was; A3's leaves silence.
+    EXPECT_GT(amplitude(440, window(1.3)), 0.05);
+    EXPECT_LT(amplitude(440, window(1.7)), 0.001);
+    EXPECT_NEAR(amplitude(220, window(1.7)) / amplitude(220, window(1.3)), 1, 0.02);
+    EXPECT_LT(recorder.Peak(at(2.0), at(2.2)), 0.001f);
+    // The square's third harmonic, against the fundamental: from the square,
+    // to the sine, half way, and back to the square by program change 0.
+    const auto third = [&](double seconds) {
+        return amplitude(1320, window(seconds)) / amplitude(440, window(seconds));
+    };
+    EXPECT_GT(third(2.3), 0.2);
+    EXPECT_LT(third(2.6), 0.002);
+    EXPECT_GT(third(2.9), 0.05);
+    EXPECT_LT(third(2.9), third(2.3) * 0.9);
+    EXPECT_NEAR(third(3.2), third(2.3), 0.01);
+    std::printf(
+        "A4 past -60 dBFS %u frames after its note-on; 127 vs 32: %.1f dB; third harmonic %.3f %.4f %.3f %.3f\n",
+        recorder.FirstAbove(first, first + period, 0.001f) - first,
+        20 * std::log10(rms(window(0.2)) / rms(window(0.8))), third(2.3), third(2.6), third(2.9), third(3.2));
 }
 
 TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFourWithTheReason)

@@ -12,6 +12,7 @@
 #include "DroppedPath.h"
 #include "DumpSender.h"
 #include "HarmonicsView.h"
+#include "KeyboardPlay.h"
 #include "MidiPump.h"
 #include "SendToMenu.h"
 #include "StatusLine.h"
@@ -102,6 +103,16 @@ QuarWindow::QuarWindow(QWidget* parent)
     m_bank->addMenus(*m_ui->menuBar);
     connect(m_bank, &BankActions::openInView, this, &QuarWindow::showSlot);
     connect(m_bank, &BankActions::said, m_ui->statusLine, &StatusLine::say);
+    m_keyboard = new KeyboardPlay(
+        {this,
+         [] {
+             std::optional<PlayWave> wave;
+             if (s_Engine.m_bLoaded)
+                 std::copy(std::begin(s_Engine.m_anWave), std::end(s_Engine.m_anWave), wave.emplace().begin());
+             return wave;
+         },
+         [this] { return m_playSettings.levelDb; }},
+        m_bank->model(), *m_ui->panelBank, *m_ui->menuWave, m_ui->actionPlaySettings, *m_ui->statusLine);
     m_tools = new WaveTools(
         {this, [this](const std::array<std::int16_t, 128>& wave, const QString& what) { editView(wave, what); }},
         m_bank->model(), m_bank->undoStack(), *m_ui->panelBank);
@@ -481,6 +492,7 @@ void QuarWindow::waveChanged()
     m_harmonics->update();
     if (m_playingView && m_preview->Playing())
         m_preview->Update(s_Engine.m_anWave);
+    m_keyboard->viewChanged(s_Engine.m_anWave);
 }
 
 void QuarWindow::keepBankIfEnded()

@@ -24,6 +24,7 @@ class BankActions;
 class HarmonicsView;
 struct BankSlot;
 class QMimeData;
+class KeyboardPlay;
 class SendToMenu;
 class WavePreview;
 class WaveTools;
@@ -123,6 +124,7 @@ private:
     bool m_playHeld = false;      // by its shortcut's keys
     PlaySettings m_playSettings;  // for the session
     SendToMenu* m_sendTo;
+    KeyboardPlay* m_keyboard;
     WaveReadout* m_readout;
     BankActions* m_bank;
     WaveTools* m_tools;

@@ -1,18 +1,12 @@
 // Wave > Send To and Bank > Send Bank To: every MIDI destination there is as
-// the menu opens, listed afresh each time, and kept up to date while it stays
-// open as the MIDI systems announce ports coming and going. The port popup
-// beside it keeps the list the window started with; these menus are how a
-// synth plugged in later is reached without a restart.
+// the menu opens (see PortMenu.h). The port popup beside them keeps the list
+// the window started with; these menus are how a synth plugged in later is
+// reached without a restart.
 #pragma once
 
-#include "DestinationDirectory.h"
+#include "PortMenu.h"
 
-#include <QMenu>
-
-#include <string>
-#include <vector>
-
-class SendToMenu : public QMenu
+class SendToMenu : public PortMenu
 {
     Q_OBJECT
 
@@ -21,16 +15,4 @@ public:
     // `title` is the menu's, `goes` what each destination's tooltip says
     // goes there.
     SendToMenu(const QString& title, const QString& goes, QWidget* parent);
-    ~SendToMenu() override;
-
-signals:
-    // The exact title of the chosen destination.
-    void chosen(const std::string& title);
-
-private:
-    void list();
-    void fill(const std::vector<ListedPort>& ports);
-    void watch(bool open);
-
-    QString m_goes;
 };

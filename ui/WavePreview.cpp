@@ -23,18 +23,23 @@ void WavePreview::Update(const std::int16_t (&wave)[128])
 
 void WavePreview::Start(const std::int16_t (&wave)[128], double frequency, double gainDb)
 {
-    if (m_playing.load())
-        return;
-    if (m_thread.joinable())
-        m_thread.join();  // the last one, ended
-    m_stop.store(false);
-    m_playing.store(true);
     PlayRequest request;
     request.waves.emplace_back();
     std::copy(std::begin(wave), std::end(wave), request.waves.back().begin());
     request.frequency = frequency;
     request.gainDb = gainDb;
     request.secondsEach = 0;
+    Start(std::move(request));
+}
+
+void WavePreview::Start(PlayRequest request)
+{
+    if (m_playing.load())
+        return;
+    if (m_thread.joinable())
+        m_thread.join();  // the last one, ended
+    m_stop.store(false);
+    m_playing.store(true);
     request.stop = &m_stop;
     request.clientName = "quarven-wave-dump-play";
     m_thread = std::thread([this, request = std::move(request)] {

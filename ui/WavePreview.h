@@ -2,6 +2,8 @@
 // the audio preview module, which is opened only when Play is first used.
 #pragma once
 
+#include "WavePlay.h"
+
 #include <QObject>
 #include <QString>
 
@@ -22,6 +24,8 @@ public:
     // Plays a copy of `wave` at `frequency` Hz and `gainDb` until Stop();
     // ignored while one plays.
     void Start(const std::int16_t (&wave)[128], double frequency, double gainDb);
+    // Plays `request` (its stop and client name set here) the same way.
+    void Start(PlayRequest request);
     // While one plays, it plays `wave` from the next audio period on.
     void Update(const std::int16_t (&wave)[128]);
     void Stop() { m_stop.store(true); }

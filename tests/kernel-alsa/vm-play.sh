@@ -28,3 +28,32 @@ for note_hz in A4:440 C8:4186.009; do
   "$TONE_CHECK" /run/rec.wav "$WAVES/square.wav" "${note_hz#*:}" -12 >/run/check 2>&1 || fail "$note: $(tr "\n" " " </run/check) $(tr "\n" " " </run/err)"
   echo "@play $note: $(cat /run/check) $(sed -n 's/^qwdump play: //p' /run/err)"
 done
+
+# The keyboard: VirMIDI 0-0's sequencer port played from, its raw device
+# written as a keyboard's cable would be: A4 held for a second, each event
+# handed to the audio side within a period and 1 ms of its arrival. Reports
+# "@play keyboard: measurements".
+arecord -q -D hw:Loopback,1,0 --buffer-time=100000 -f S16_LE -r 48000 -c 1 /run/keys.wav 2>/run/arecord &
+rec_pid=$!
+wait_for "arecord to start" grep -q RUNNING /proc/asound/Loopback/pcm1c/sub0/status
+timeout 20 "$QWDUMP" -v play "$WAVES/square.wav" --midi-in "VirMIDI 0-0 (Virtual Raw MIDI 0-0)" >/run/out 2>/run/err &
+play_pid=$!
+wait_for "play to start" grep -q Playing /run/out
+sleep 0.5
+printf '\220\105\177' >/dev/snd/midiC0D0
+sleep 1
+printf '\200\105\000' >/dev/snd/midiC0D0
+sleep 0.5
+kill -INT "$play_pid"
+wait "$play_pid"
+got=$?
+[ "$got" = 130 ] || fail "play --midi-in exited with $got: $(cat /run/err)"
+sleep 0.2
+kill -INT "$rec_pid" && wait "$rec_pid"
+"$TONE_CHECK" /run/keys.wav "$WAVES/square.wav" 440 -12 >/run/check 2>&1 || fail "keyboard: $(tr "\n" " " </run/check) $(tr "\n" " " </run/err)"
+# Each event handed over within a period (and 1 ms) of its arrival.
+period_ms=$(sed -n 's/.*periods of [0-9]* frames (\([0-9.]*\) ms).*/\1/p' /run/err)
+waited_ms=$(sed -n 's/.*event waited at most \([0-9.]*\) ms.*/\1/p' /run/err)
+[ -n "$waited_ms" ] && awk -v w="$waited_ms" -v p="$period_ms" 'BEGIN { exit !(w <= p + 1) }' ||
+  fail "keyboard: an event waited ${waited_ms:-?} ms, periods of ${period_ms:-?} ms: $(tr "\n" " " </run/err)"
+echo "@play keyboard: $(cat /run/check) $(sed -n 's/^qwdump play: //p' /run/err | paste -sd " ")"

@@ -30,6 +30,11 @@ public:
         m_destinations.push_back({"mem:" + std::to_string(m_destinations.size() + m_removed + 1), name, model});
         return m_destinations.back().address;
     }
+    // A source at `address`, which the test says (a JACK port's, say).
+    void AddSource(const std::string& name, const std::string& model, const std::string& address)
+    {
+        m_sources.push_back({address, name, model});
+    }
     void RemoveDestination(const std::string& address)
     {
         m_destinations.erase(Find(address));
@@ -53,7 +58,7 @@ public:
             Complete(i, delivered);
     }
 
-    std::vector<MidiPort> Ports(bool sources) override { return sources ? std::vector<MidiPort>() : m_destinations; }
+    std::vector<MidiPort> Ports(bool sources) override { return sources ? m_sources : m_destinations; }
     OSStatus Receive(const std::string&, MIDIReadProc, std::string& reason) override
     {
         reason = "the in-memory backend has no sources";
@@ -78,6 +83,7 @@ private:
     }
 
     std::vector<MidiPort> m_destinations;
+    std::vector<MidiPort> m_sources;
     std::vector<Sent> m_sends;
     std::atomic<std::size_t> m_taken{0};
     std::size_t m_removed = 0;

@@ -2,12 +2,14 @@
 // what the loader, the path parser and the sender decide.
 
 #include "JackRig.h"
+#include "KeyboardRig.h"
 #include "LoadMessages.h"
 #include "MemoryBackend.h"
 #include "MessageBoxAlert.h"
 #include "MidiRig.h"
 #include "MonoWav.h"
 #include "NoteName.h"
+#include "PortMenu.h"
 #include "Process.h"
 #include "QuarWindow.h"
 #include "SendToMenu.h"
@@ -208,6 +210,106 @@ TEST_F(WindowTest, PlayLoadsAudioOnlyWhenUsedPlaysTwoSecondsAndChangesNothing)
     EXPECT_TRUE(moduleLoaded());
     EXPECT_EQ(State(), state);
     EXPECT_TRUE(alerts.empty()) << alerts.join("\n").toStdString();
+}
+#endif
+
+#if QWD_WITH_JACK
+// Wave > Play from MIDI Keyboard, with a private JACK server: the sources
+// listed as the menu opens, one chosen plays the loaded wave from its keys,
+// the status line counts the keys held, None stops; with the bank panel
+// focused, the bank plays as a table.
+TEST_F(WindowTest, PlayFromMidiKeyboardListsSourcesPlaysTheirKeysCountsThemNoneStopsAndTheBankPlaysAsATable)
+{
+    SKIP_WITHOUT_PRIVATE_SHM();
+    const PrivateJackServer server(dir.File("jackd.log"));
+    JackKeyboard keys("keys");
+    JackRecorder recorder("recorder", 60);
+    midi->AddSource("Keystation 49 MIDI 1", "Keystation 49", "keys:out");
+    std::vector<std::int16_t> sine(128);
+    for (int i = 0; i < 128; ++i)
+        sine[i] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * M_PI * i / 128)));
+    ASSERT_TRUE(DropFile(dir.Write("sine.wav", MonoWavBytes(sine.data(), 128))));
+    PortMenu* menu = nullptr;
+    for (PortMenu* each : Window().findChildren<PortMenu*>())
+        if (each->title() == "Play from MIDI &Keyboard")
+            menu = each;
+    ASSERT_NE(menu, nullptr);
+    const auto item = [&](const QString& text) -> QAction* {
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    };
+    emit menu->aboutToShow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item("Keystation 49 MIDI 1 (Keystation 49)") != nullptr; }, 3000));
+    EXPECT_NE(item("&None"), nullptr);
+    item("Keystation 49 MIDI 1 (Keystation 49)")->trigger();
+    emit menu->aboutToHide();
+    const auto listening = [&] {
+        return RunProcess({"/usr/bin/jack_lsp", "-c", "-s", server.name()})
+                   .out.find("keys:out\n   quarven-wave-dump-play:midi_in\n") != std::string::npos;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(listening, 5000));
+    EXPECT_EQ(RunProcess({"/usr/bin/jack_connect", "-s", server.name(), "quarven-wave-dump-play:out", "recorder:in"})
+                  .exitStatus,
+              0);
+    const std::string title = "Playing from Keystation 49 MIDI 1 (Keystation 49): ";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == title + "0 keys held"; }, 3000)) << Status();
+    const jack_nframes_t on = keys.Now() + 4800;
+    keys.Play({{on, {0x90, 69, 127}}, {on + 1, {0x90, 57, 127}}, {on + 24000, {0x80, 69, 0}}});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == title + "2 keys held"; }, 3000)) << Status();
+    // A stroke while the keys are held is heard: the sine becomes a square,
+    // with a third harmonic.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(on + 7200); }, 3000));
+    EXPECT_GT(recorder.Amplitude(440, on + 2400, on + 7200), 0.05);
+    EXPECT_LT(recorder.Amplitude(1320, on + 2400, on + 7200), 0.001);
+    std::fill(std::begin(s_Engine.m_anWave), std::begin(s_Engine.m_anWave) + 64, 12000);
+    std::fill(std::begin(s_Engine.m_anWave) + 64, std::end(s_Engine.m_anWave), -12000);
+    const jack_nframes_t drawn = keys.Now() + 2048;
+    emit Child<WaveView>("viewWave").drawn();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == title + "1 key held"; }, 3000)) << Status();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(on + 24000); }, 3000));
+    EXPECT_GT(recorder.Amplitude(1320, drawn, drawn + 4800), 0.02);
+    EXPECT_EQ(recorder.Peak(on - 1024, on), 0.0f);
+    emit menu->aboutToShow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item("&None") != nullptr; }, 3000));
+    EXPECT_TRUE(item("Keystation 49 MIDI 1 (Keystation 49)")->isChecked());
+    item("&None")->trigger();
+    emit menu->aboutToHide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listening(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "Stopped playing from MIDI"; }, 3000)) << Status();
+
+    // While the bank panel has the focus, the bank plays as a table: the
+    // sine in wave 97, a flat wave (its mean alone) in 98, the mod wheel
+    // between them.
+    std::string bank;
+    for (const auto& [path, wave] : {std::pair{dir.File("sine.wav"), 97}, {WriteWave("flat.wav", 0x10), 98}}) {
+        std::vector<std::uint8_t> message = Message(path, wave);
+        bank.append(message.begin(), message.end());
+    }
+    answersFileDialogs = true;
+    nextFile = QString::fromStdString(dir.Write("bank.syx", bank));
+    Child<QAction>("actionOpenBank").trigger();
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    Child<QWidget>("panelBank").setFocus();
+    emit menu->aboutToShow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item("Keystation 49 MIDI 1 (Keystation 49)") != nullptr; }, 3000));
+    item("Keystation 49 MIDI 1 (Keystation 49)")->trigger();
+    emit menu->aboutToHide();
+    ASSERT_TRUE(QTest::qWaitFor(listening, 5000));
+    EXPECT_EQ(RunProcess({"/usr/bin/jack_connect", "-s", server.name(), "quarven-wave-dump-play:out", "recorder:in"})
+                  .exitStatus,
+              0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == title + "0 keys held"; }, 3000)) << Status();
+    const jack_nframes_t again = keys.Now() + 4800;
+    keys.Play({{again, {0x90, 69, 127}}, {again + 9600, {0xB0, 1, 127}}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Reached(again + 19200); }, 3000));
+    EXPECT_GT(recorder.Amplitude(440, again + 2400, again + 7200), 0.05);
+    EXPECT_LT(recorder.Amplitude(0, again + 2400, again + 7200), 0.001);
+    EXPECT_GT(recorder.Amplitude(0, again + 14400, again + 19200), 0.02);
+    EXPECT_LT(recorder.Amplitude(440, again + 14400, again + 19200), 0.001);
+    EXPECT_EQ(alerts, QStringList{"Open Bank"});  // the file dialog, answered
 }
 #endif
 

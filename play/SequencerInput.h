@@ -1,0 +1,64 @@
+// A MIDI source on the ALSA sequencer, played from: a client with one
+// writable port, connected from the source, read by a thread of its own
+// that queues each message as it arrives. The audio side takes what has
+// arrived at the start of each period, so a note starts within a period of
+// its event's arrival. The queue is lock-free: the audio side neither waits
+// nor allocates.
+#pragma once
+
+#include "Instrument.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+struct _snd_seq;
+
+// "CLIENT:PORT" in numbers, as the sequencer names its ports.
+inline bool IsSequencerAddress(const std::string& address)
+{
+    const auto colon = address.find(':');
+    const auto digits = [](const std::string& part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return colon != std::string::npos && digits(address.substr(0, colon)) && digits(address.substr(colon + 1));
+}
+
+class SequencerInput
+{
+public:
+    SequencerInput() = default;
+    ~SequencerInput();
+    SequencerInput(const SequencerInput&) = delete;
+    SequencerInput& operator=(const SequencerInput&) = delete;
+
+    // A client `name` whose port midi_in is connected from the sequencer
+    // port at `address` ("20:0"), read from then on. False, with the failing
+    // call and its reason in `error`, when it can't be.
+    bool Open(const std::string& name, const std::string& address, std::string& error);
+
+    // Realtime: every message that has arrived, handed to `instrument`.
+    void HandOver(Instrument& instrument) noexcept;
+    // The longest a message waited, from its arrival to its hand-over.
+    double WorstWaitSeconds() const noexcept { return static_cast<double>(m_worstWait.load()) * 1e-9; }
+
+private:
+    struct Message
+    {
+        std::uint8_t bytes[3];
+        std::uint8_t size;
+        std::int64_t arrived;  // PeriodTimer::Now()
+    };
+    void Read();
+    void Queue(const Message& message);
+
+    _snd_seq* m_seq = nullptr;
+    std::thread m_reader;
+    std::atomic<bool> m_stop{false};
+    std::array<Message, 1024> m_queue{};
+    std::atomic<std::size_t> m_written{0};
+    std::atomic<std::size_t> m_taken{0};
+    std::atomic<std::int64_t> m_worstWait{0};
+};
