@@ -773,34 +773,52 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     std::vector<std::uint8_t> damaged = Message(kSaw, 110);
     damaged.erase(damaged.begin() + 150);
     const std::vector<std::uint8_t> tail(bank[1].begin() + 200, bank[1].end());
-    // Its folder gone by the end, the capture is kept in the data folder.
-    const std::string gone = dir.File("gone"), data = dir.File("data");
-    std::filesystem::create_directory(gone);
-    BackgroundProcess lossy({"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port", "synth:out",
-                             "-o", gone + "/backup.syx", "--idle", "1"},
+    // Its disk full by the end (a full 16 KiB tmpfs at small/, in a mount
+    // namespace of its own, where JACK's /dev/shm is the same), the capture
+    // is kept in the data folder.
+    const std::string data = dir.File("data");
+    std::filesystem::create_directory(dir.File("small"));
+    const std::string full = "cd \"$1\" && holder=$(findmnt -n -f -o TARGET -T small) && mount --make-private "
+                             "\"$holder\" && mount -t tmpfs -o size=16k qwd-small small && "
+                             "{ cat /dev/zero >small/fill 2>/dev/null || true; } && shift && exec \"$@\"";
+    // As root, or as root of a user namespace of its own.
+    const auto inSmall = [&](bool mapRoot, Args command) {
+        command.insert(command.begin(), {"/usr/bin/unshare", "--mount", "sh", "-c", full, "sh", dir.path()});
+        if (mapRoot)
+            command.insert(command.begin() + 1, "--map-root-user");
+        return command;
+    };
+    const ProcessResult tried = RunProcess(inSmall(false, {"true"}));
+    const bool mapRoot = tried.exitStatus != 0;
+    if (mapRoot && RunProcess(inSmall(true, {"true"})).exitStatus != 0)
+        GTEST_SKIP() << "no mount namespace with a tmpfs of its own here: " << tried.err;
+    BackgroundProcess lossy(inSmall(mapRoot, {"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port",
+                                              "synth:out", "-o", "small/backup.syx", "--idle", "1"}),
                             dir.File("lossy.out"), dir.File("lossy.err"));
     ASSERT_TRUE(WaitUntil(
         [&] {
             return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
         },
         10s));
-    std::filesystem::remove_all(gone);
     synth.Play({tail, damaged, Message(kSaw, 97), bank[0], {bank[2].begin(), bank[2].begin() + 200}});
     ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
     EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 1) << ReadWholeFile(dir.File("lossy.err"));
     const std::filesystem::directory_iterator kept(data + "/quarven-wave-dump");
     ASSERT_NE(kept, std::filesystem::directory_iterator());
+    const std::string rescue = kept->path().filename().string(), pid = "-" + std::to_string(lossy.pid()) + ".syx";
+    EXPECT_TRUE(rescue.size() == 23 + pid.size() && rescue.rfind("receive-", 0) == 0 &&
+                rescue.substr(rescue.size() - pid.size()) == pid && rescue[16] == '-')
+        << rescue;
     EXPECT_EQ(ReadWholeFile(kept->path()), Text(bank[0]));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("small"))) << "the tmpfs seen outside its namespace";
     EXPECT_EQ(ReadWholeFile(dir.File("lossy.err")),
               "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
               "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
               "bytes, has bits 4-6 clear)\n"
               "qwdump: wave 97 arrived again; the later copy replaces the earlier one\n"
               "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
-              "qwdump: cannot write " +
-                  gone +
-                  "/backup.syx: can't create a temporary file beside it: No such file or directory\n"
-                  "qwdump: what arrived is kept in " +
+              "qwdump: cannot write small/backup.syx: can't write to the temporary file: No space left on device\n"
+              "qwdump: what arrived is kept in " +
                   kept->path().string() +
                   " instead\n"
                   "qwdump: some messages were lost (3 wave dumps cut short)\n"
