@@ -483,11 +483,12 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
         EXPECT_EQ(panel->model()->index(slot, 0).data(Qt::AccessibleDescriptionRole).toString(),
                   slot == 7 ? "from the synth, received" : "from the synth, damaged on arrival");
 
-    // A flood of damaged dumps: a line each, in a box that scrolls.
+    // A flood of damaged dumps: a line each, in a box that scrolls; the wave named once.
     MidiDump::EventList damaged(400, {sent[0].begin(), sent[0].begin() + 50});
     for (auto& dump : damaged)
         dump.push_back(0xF7);
     const std::string said = listen("actionReceive", damaged, "Received 0 waves");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 404) << said.substr(0, 300) << said.substr(said.size() - 400);
+    EXPECT_NE(said.find("\nlost wave 97\n"), std::string::npos) << "the wave named once";
 }
 #endif
