@@ -148,11 +148,14 @@ if [ -n "${6:-}" ]; then
   rig_spawn again "$app"
   wait_viewable "$title"
   window=$(window_id "$title")
-  shot "$work/empty.png"
   # It says so in its status line: only that strip differs from the first start's.
   height=$(convert "$work/before.png" -format %h info:)
-  convert "$work/before.png" "$work/empty.png" -crop "x$((height - 30))+0+0" +repage "$work/above-%d.png"
-  same "$work/above-0.png" "$work/above-1.png" && ! same "$work/before.png" "$work/empty.png" ||
+  offered() {
+    shot "$work/empty.png" && ! same "$work/before.png" "$work/empty.png" &&
+      convert "$work/before.png" "$work/empty.png" -crop "x$((height - 30))+0+0" +repage "$work/above-%d.png" &&
+      same "$work/above-0.png" "$work/above-1.png"
+  }
+  poll 60 offered ||
     fail "the next start's status line said nothing of the kept bank, or more than it changed"
   xdotool windowfocus --sync "$window" key ctrl+alt+o
   opened() { shot "$1" && ! same "$work/empty.png" "$1"; }
