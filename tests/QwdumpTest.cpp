@@ -826,8 +826,8 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
 }
 
 // A synth with a USB port of its own dumps a bank as fast as JACK carries
-// it: all in one period, or as one event. Ctrl-C writes what came.
-TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatCame)
+// it: all in one period, or as one event. Ctrl-C or SIGTERM writes what came.
+TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndASignalWritesWhatCame)
 {
     StartServer();
     JackSender synth("synth");
@@ -858,24 +858,28 @@ TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatC
         EXPECT_EQ(WEXITSTATUS(run->Wait()), 0) << ReadWholeFile(dir.File("receive-" + std::to_string(runs) + ".err"));
         EXPECT_EQ(ReadWholeFile(syx), Text(whole)) << events.size() << " events";
     }
-    auto run = receive({bank.begin(), bank.begin() + 3}, false, {});
-    const std::string out = dir.File("receive-3.out");
-    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
-    run->Stop(SIGINT);
-    EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 130);
-    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+    // Ctrl-C, or a logout's SIGTERM, while it listens.
+    for (const int signal : {SIGINT, SIGTERM}) {
+        dir.Write("backup.syx", "old");
+        auto run = receive({bank.begin(), bank.begin() + 3}, false, {});
+        const std::string out = dir.File("receive-" + std::to_string(runs) + ".out");
+        ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
+        run->Stop(signal);
+        EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 128 + signal);
+        EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+    }
 
     auto frozen = receive({bank.begin(), bank.begin() + 3}, false, {"--idle", "2"});
     ASSERT_TRUE(
-        WaitUntil([&] { return ReadWholeFile(dir.File("receive-4.out")).find("wave 99") != std::string::npos; }, 10s));
+        WaitUntil([&] { return ReadWholeFile(dir.File("receive-5.out")).find("wave 99") != std::string::npos; }, 10s));
     server->Freeze();
     ASSERT_TRUE(WaitUntil([&] { return !frozen->Running(); }, 20s));
     server->Thaw();
     // A server frozen mid-dump may hold the rest: a loss, not a success.
-    EXPECT_EQ(WEXITSTATUS(frozen->Wait()), 5) << ReadWholeFile(dir.File("receive-4.err"));
-    EXPECT_NE(ReadWholeFile(dir.File("receive-4.err")).find("qwdump: the MIDI system did not answer"),
+    EXPECT_EQ(WEXITSTATUS(frozen->Wait()), 5) << ReadWholeFile(dir.File("receive-5.err"));
+    EXPECT_NE(ReadWholeFile(dir.File("receive-5.err")).find("qwdump: the MIDI system did not answer"),
               std::string::npos)
-        << ReadWholeFile(dir.File("receive-4.err"));
+        << ReadWholeFile(dir.File("receive-5.err"));
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
 }
 
