@@ -170,7 +170,9 @@ void Take(State& state, Inbox::Item& item)
     } else if (item.kind == Inbox::Item::kDropped) {
         arrival.kind = Arrival::kCutShort;
         ++(item.waveDump ? state.wavesCutShort : state.othersCutShort);
-        if (item.waveNumber != 0)
+        // Each wave named once: a flood of one damaged wave is one name.
+        if (item.waveNumber != 0 &&
+            std::find(state.wavesLost.begin(), state.wavesLost.end(), item.waveNumber) == state.wavesLost.end())
             state.wavesLost.push_back(item.waveNumber);
     } else if (kept && !room) {
         arrival.kind = Arrival::kTooMany;

@@ -75,7 +75,7 @@ public:
     // fewer wave dumps than asked for. None when everything did.
     std::vector<std::string> Missing() const;
     // How many wave dumps (or messages lost where input was) did not
-    // arrive whole, and the numbers of those whose header came.
+    // arrive whole, and the numbers of those whose header came, each once.
     int WaveDumpsLost() const;
     const std::vector<int>& WavesLost() const;
 

@@ -1,11 +1,15 @@
 // The window's Receive from Synth... under a flood: a JACK client sends
 // DUMPS wave dumps (wave 97 to 128 over and over) as fast as its periods
 // take them, past the 16 MiB a bank may hold. Prints the window's peak
-// memory (VmHWM) while idle and after the flood, against the target of idle
-// + 32 MB, and the dialog's height against its screen; then the same for
-// Verify Against Synth....
+// memory (VmHWM) while idle and during the flood, against the target of
+// idle + 32 MB, and the dialog's height against its screen; then the same
+// for Verify Against Synth..., its peak its own. The synth is a process of
+// its own, as a real one is: the flood it holds is not the window's.
 //
-//   window_receive_flood_bench [DUMPS]      (default 56320: 16.5 MiB)
+//   window_receive_flood_bench [DUMPS [damaged]]   (default 56320: 16.5 MiB)
+//
+// With "damaged", each dump is a byte short, and only Receive is flooded:
+// its notes take a line a dump, and nothing is kept for Verify.
 
 #include "JackBackend.h"
 #include "JackRig.h"
@@ -23,11 +27,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+
+#include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,13 +49,15 @@ long StatusKb(const char* field)
     return -1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// The synth's process: each SIGUSR1 plays the flood once, then says
+// "played"; SIGTERM ends it.
+int Synth(int count, bool damaged)
 {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 56320;
-    WindowBenchRig rig(argc, argv, 256);
-    UseOnlyBackend<JackBackend>("qwd-bench");
+    sigset_t awaited;
+    sigemptyset(&awaited);
+    sigaddset(&awaited, SIGUSR1);
+    sigaddset(&awaited, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &awaited, nullptr);  // before JACK's threads
     std::vector<std::vector<std::uint8_t>> bank;
     CEngine engine;
     engine.m_bLoaded = 1;
@@ -56,13 +67,39 @@ int main(int argc, char** argv)
         bank.push_back(Message(engine, wave));
     }
     std::vector<std::vector<std::uint8_t>> dumps;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         dumps.push_back(bank[i % bank.size()]);
+        if (damaged)
+            dumps.back().erase(dumps.back().begin() + 150);
+    }
+    JackSender synth("synth");
+    for (int signal = 0; sigwait(&awaited, &signal) == 0 && signal == SIGUSR1;) {
+        synth.Play(dumps, true);
+        while (!synth.Done())
+            usleep(5000);
+        std::printf("played\n");
+        std::fflush(stdout);
+    }
+    return 0;
+}
 
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 3 && std::strcmp(argv[1], "--synth") == 0)
+        return Synth(std::atoi(argv[2]), std::strcmp(argv[3], "damaged") == 0);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 56320;
+    const bool damaged = argc > 2 && std::strcmp(argv[2], "damaged") == 0;
+    WindowBenchRig rig(argc, argv, 256);
+    UseOnlyBackend<JackBackend>("qwd-bench");
     QuarWindow* window = rig.ShowWindow();
     if (window == nullptr)
         return 1;
-    JackSender synth("synth");
+    const std::string played = rig.dir.File("synth.out");
+    BackgroundProcess synth({"/proc/self/exe", "--synth", std::to_string(count), damaged ? "damaged" : "whole"},
+                            played);
+    int floods = 0;
     long idle = 0;
     // One flood through the dialog of `action`; false when it never listened.
     const auto flood = [&](const char* action) {
@@ -84,11 +121,19 @@ int main(int argc, char** argv)
         RunUntil([] { return false; }, 500, 5);  // connected to the synth's port
         if (idle == 0)
             idle = StatusKb("VmHWM:");
+        // This flood's peak, not the one before it.
+        std::ofstream("/proc/self/clear_refs") << "5";
 
         QElapsedTimer timer;
         timer.start();
-        synth.Play(dumps, true);
-        RunUntil([&] { return synth.Done(); }, 120000, 5);
+        synth.Signal(SIGUSR1);
+        ++floods;
+        RunUntil(
+            [&] {
+                const std::string said = ReadWholeFile(played);
+                return std::count(said.begin(), said.end(), '\n') >= floods;
+            },
+            120000, 5);
         RunUntil([] { return false; }, 1000, 5);  // the last of it taken
         const long arrived = StatusKb("VmHWM:");
         stop->click();
@@ -100,7 +145,7 @@ int main(int argc, char** argv)
         const QRect screen = dialog->screen()->availableGeometry();
         const QRect frame = dialog->frameGeometry();
         const bool buttonsShown = stop->isVisible() && screen.contains(stop->mapToGlobal(stop->rect().bottomRight()));
-        std::printf("%s: %zu dumps in %.1f s: %s\n", action, dumps.size(), seconds,
+        std::printf("%s: %d dumps in %.1f s: %s\n", action, count, seconds,
                     status->text().left(80).toUtf8().constData());
         std::printf("  VmHWM idle %ld kB, once it arrived %ld kB, after the run %ld kB: +%.1f MB (target <= +32 MB)\n",
                     idle, arrived, flooded, (flooded - idle) / 1024.0);
@@ -113,7 +158,7 @@ int main(int argc, char** argv)
     };
     // Verify's bank is the one Receive filled.
     for (const char* action : {"actionReceive", "actionVerify"})
-        if (!flood(action)) {
+        if ((!damaged || std::strcmp(action, "actionReceive") == 0) && !flood(action)) {
             std::fprintf(stderr, "window_receive_flood_bench: no dialog, no synth's port, or a dialog stayed\n");
             return 1;
         }

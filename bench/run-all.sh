@@ -93,6 +93,15 @@ row "pointer move to view painted" \
 row "pointer move to playing wave handed over (then <= one period)" \
   "$(awk -F': ' '/handed over:/ { print $2 }' "$work/draw")" "within one audio period"
 
+echo "== The window's Receive and Verify under a 16 MiB flood"
+"$private_shm" "$build_dir/bench/window_receive_flood_bench" 2>/dev/null | tee "$work/flood" || true
+for action in Receive Verify; do
+  row "window's $action during a flood: peak above idle" \
+    "$(awk -v a="action$action:" '$1 == a { on = 1 }
+        on && /VmHWM/ { for (i = 1; i <= NF; ++i) if ($i ~ /^[+]/) { print $i " MB"; exit } }' "$work/flood")" \
+    "<= +32 MB"
+done
+
 echo "== qwdump receive through a USB MIDI interface (the kernel VM's test)"
 ctest --test-dir "$build_dir" -R KernelAlsa -V | tee "$work/vm" | grep -E 'USB MIDI|PASS|FAIL' || true
 row "receive of 32 dumps at wire speed over USB: last byte to exit" \

@@ -857,34 +857,52 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
     std::vector<std::uint8_t> damaged = Message(kSaw, 110);
     damaged.erase(damaged.begin() + 150);
     const std::vector<std::uint8_t> tail(bank[1].begin() + 200, bank[1].end());
-    // Its folder gone by the end, the capture is kept in the data folder.
-    const std::string gone = dir.File("gone"), data = dir.File("data");
-    std::filesystem::create_directory(gone);
-    BackgroundProcess lossy({"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port", "synth:out",
-                             "-o", gone + "/backup.syx", "--idle", "1"},
+    // Its disk full by the end (a full 16 KiB tmpfs at small/, in a mount
+    // namespace of its own, where JACK's /dev/shm is the same), the capture
+    // is kept in the data folder.
+    const std::string data = dir.File("data");
+    std::filesystem::create_directory(dir.File("small"));
+    const std::string full = "cd \"$1\" && holder=$(findmnt -n -f -o TARGET -T small) && mount --make-private "
+                             "\"$holder\" && mount -t tmpfs -o size=16k qwd-small small && "
+                             "{ cat /dev/zero >small/fill 2>/dev/null || true; } && shift && exec \"$@\"";
+    // As root, or as root of a user namespace of its own.
+    const auto inSmall = [&](bool mapRoot, Args command) {
+        command.insert(command.begin(), {"/usr/bin/unshare", "--mount", "sh", "-c", full, "sh", dir.path()});
+        if (mapRoot)
+            command.insert(command.begin() + 1, "--map-root-user");
+        return command;
+    };
+    const ProcessResult tried = RunProcess(inSmall(false, {"true"}));
+    const bool mapRoot = tried.exitStatus != 0;
+    if (mapRoot && RunProcess(inSmall(true, {"true"})).exitStatus != 0)
+        GTEST_SKIP() << "no mount namespace with a tmpfs of its own here: " << tried.err;
+    BackgroundProcess lossy(inSmall(mapRoot, {"/usr/bin/env", "XDG_DATA_HOME=" + data, QWDUMP_PATH, "receive", "--port",
+                                              "synth:out", "-o", "small/backup.syx", "--idle", "1"}),
                             dir.File("lossy.out"), dir.File("lossy.err"));
     ASSERT_TRUE(WaitUntil(
         [&] {
             return RunProcess({"/usr/bin/jack_lsp", "-c"}).out.find("   qwdump:in") != std::string::npos;
         },
         10s));
-    std::filesystem::remove_all(gone);
     synth.Play({tail, damaged, Message(kSaw, 97), bank[0], {bank[2].begin(), bank[2].begin() + 200}});
     ASSERT_TRUE(WaitUntil([&] { return !lossy.Running(); }, 10s));
     EXPECT_EQ(WEXITSTATUS(lossy.Wait()), 1) << ReadWholeFile(dir.File("lossy.err"));
     const std::filesystem::directory_iterator kept(data + "/quarven-wave-dump");
     ASSERT_NE(kept, std::filesystem::directory_iterator());
+    const std::string rescue = kept->path().filename().string(), pid = "-" + std::to_string(lossy.pid()) + ".syx";
+    EXPECT_TRUE(rescue.size() == 23 + pid.size() && rescue.rfind("receive-", 0) == 0 &&
+                rescue.substr(rescue.size() - pid.size()) == pid && rescue[16] == '-')
+        << rescue;
     EXPECT_EQ(ReadWholeFile(kept->path()), Text(bank[0]));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("small"))) << "the tmpfs seen outside its namespace";
     EXPECT_EQ(ReadWholeFile(dir.File("lossy.err")),
               "qwdump: dropped the last 100 bytes of a System Exclusive message whose start was missed\n"
               "qwdump: dropped a damaged 299-byte wave dump (byte 294: 76 where the last group's header, for 4 "
               "bytes, has bits 4-6 clear)\n"
               "qwdump: wave 97 arrived again; the later copy replaces the earlier one\n"
               "qwdump: dropped a System Exclusive message cut short after 200 bytes by the end of the stream\n"
-              "qwdump: cannot write " +
-                  gone +
-                  "/backup.syx: can't create a temporary file beside it: No such file or directory\n"
-                  "qwdump: what arrived is kept in " +
+              "qwdump: cannot write small/backup.syx: can't write to the temporary file: No space left on device\n"
+              "qwdump: what arrived is kept in " +
                   kept->path().string() +
                   " instead\n"
                   "qwdump: some messages were lost (3 wave dumps cut short)\n"
@@ -892,8 +910,8 @@ TEST_F(QwdumpJackTest, ReceiveJoinsSplitMessagesDropsRealTimeBytesAndSkipsOtherM
 }
 
 // A synth with a USB port of its own dumps a bank as fast as JACK carries
-// it: all in one period, or as one event. Ctrl-C writes what came.
-TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatCame)
+// it: all in one period, or as one event. Ctrl-C or SIGTERM writes what came.
+TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndASignalWritesWhatCame)
 {
     StartServer();
     JackSender synth("synth");
@@ -924,24 +942,28 @@ TEST_F(QwdumpJackTest, ReceiveTakesABankInOnePeriodOrOneEventAndCtrlCWritesWhatC
         EXPECT_EQ(WEXITSTATUS(run->Wait()), 0) << ReadWholeFile(dir.File("receive-" + std::to_string(runs) + ".err"));
         EXPECT_EQ(ReadWholeFile(syx), Text(whole)) << events.size() << " events";
     }
-    auto run = receive({bank.begin(), bank.begin() + 3}, false, {});
-    const std::string out = dir.File("receive-3.out");
-    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
-    run->Stop(SIGINT);
-    EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 130);
-    EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+    // Ctrl-C, or a logout's SIGTERM, while it listens.
+    for (const int signal : {SIGINT, SIGTERM}) {
+        dir.Write("backup.syx", "old");
+        auto run = receive({bank.begin(), bank.begin() + 3}, false, {});
+        const std::string out = dir.File("receive-" + std::to_string(runs) + ".out");
+        ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Received wave 99") != std::string::npos; }, 10s));
+        run->Stop(signal);
+        EXPECT_EQ(WEXITSTATUS(run->waitStatus()), 128 + signal);
+        EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
+    }
 
     auto frozen = receive({bank.begin(), bank.begin() + 3}, false, {"--idle", "2"});
     ASSERT_TRUE(
-        WaitUntil([&] { return ReadWholeFile(dir.File("receive-4.out")).find("wave 99") != std::string::npos; }, 10s));
+        WaitUntil([&] { return ReadWholeFile(dir.File("receive-5.out")).find("wave 99") != std::string::npos; }, 10s));
     server->Freeze();
     ASSERT_TRUE(WaitUntil([&] { return !frozen->Running(); }, 20s));
     server->Thaw();
     // A server frozen mid-dump may hold the rest: a loss, not a success.
-    EXPECT_EQ(WEXITSTATUS(frozen->Wait()), 5) << ReadWholeFile(dir.File("receive-4.err"));
-    EXPECT_NE(ReadWholeFile(dir.File("receive-4.err")).find("qwdump: the MIDI system did not answer"),
+    EXPECT_EQ(WEXITSTATUS(frozen->Wait()), 5) << ReadWholeFile(dir.File("receive-5.err"));
+    EXPECT_NE(ReadWholeFile(dir.File("receive-5.err")).find("qwdump: the MIDI system did not answer"),
               std::string::npos)
-        << ReadWholeFile(dir.File("receive-4.err"));
+        << ReadWholeFile(dir.File("receive-5.err"));
     EXPECT_EQ(ReadWholeFile(syx), Text(bank[0]) + Text(bank[1]) + Text(bank[2]));
 }
 

@@ -601,12 +601,31 @@ TEST_F(BankWindowTest, SendsReceivesAndVerifiesABankOfThirtyTwoOverJack)
     EXPECT_EQ(statusLine->currentMessage(), "31 of 32 waves on the synth match the bank; wave 104 differs");
     EXPECT_TRUE(alerts.mid(1).empty()) << alerts.join("\n").toStdString();
 
-    // A flood of damaged dumps: a line each, in a box that scrolls.
+    // Lost three ways: a tail whose start was missed, wave 110 a byte short,
+    // wave 128 cut by the end. The named slots are marked, each dump counted.
+    MidiDump::EventList lossy = {{sent[5].begin() + 200, sent[5].end()}};
+    lossy.insert(lossy.end(), sent.begin(), sent.end() - 1);
+    lossy[14].erase(lossy[14].begin() + 150);
+    lossy.push_back({sent[31].begin(), sent[31].begin() + 200});
+    EXPECT_EQ(listen("actionReceive", lossy, "Received 30 waves"),
+              "Received 30 waves\n"
+              "the last 100 bytes of a System Exclusive message whose start was missed\n"
+              "a damaged 299-byte wave dump (byte 294: 14 where the last group's header, for 4 bytes, has bits 4-6 "
+              "clear)\n"
+              "a System Exclusive message cut short after 200 bytes by the end of the stream\n"
+              "Not everything arrived whole:\nsome messages were lost (3 wave dumps cut short)\nlost waves 110, 128");
+    EXPECT_EQ(statusLine->currentMessage(), "Received 30 waves from out (synth); 3 losses");
+    for (const int slot : {7, 13, 31})
+        EXPECT_EQ(panel->model()->index(slot, 0).data(Qt::AccessibleDescriptionRole).toString(),
+                  slot == 7 ? "from the synth, received" : "from the synth, damaged on arrival");
+
+    // A flood of damaged dumps: a line each, in a box that scrolls; the wave named once.
     MidiDump::EventList damaged(400, {sent[0].begin(), sent[0].begin() + 50});
     for (auto& dump : damaged)
         dump.push_back(0xF7);
     const std::string said = listen("actionReceive", damaged, "Received 0 waves");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 404) << said.substr(0, 300) << said.substr(said.size() - 400);
+    EXPECT_NE(said.find("\nlost wave 97\n"), std::string::npos) << "the wave named once";
 
     // A source gone during a run leaves the list once the run has ended; one
     // that comes and goes meanwhile, at once.

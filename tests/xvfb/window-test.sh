@@ -10,7 +10,8 @@
 # its slots, pictured in OUT_DIR/window-bank.png. Then a logout (SIGTERM)
 # with the wave put in the first slot and not saved keeps that bank in the
 # data folder, byte for byte; the next start opens it on request, still
-# unsaved, and another SIGTERM keeps it again in the same file.
+# unsaved, its status line saying so, and another SIGTERM keeps it again in
+# the same file.
 #
 #   window-test.sh APP DRAG_SOURCE WAV_FILE OTHER_WAV_FILE OUT_DIR [QWDUMP]
 set -euo pipefail
@@ -147,7 +148,15 @@ if [ -n "${6:-}" ]; then
   rig_spawn again "$app"
   wait_viewable "$title"
   window=$(window_id "$title")
-  shot "$work/empty.png"
+  # It says so in its status line: only that strip differs from the first start's.
+  height=$(convert "$work/before.png" -format %h info:)
+  offered() {
+    shot "$work/empty.png" && ! same "$work/before.png" "$work/empty.png" &&
+      convert "$work/before.png" "$work/empty.png" -crop "x$((height - 30))+0+0" +repage "$work/above-%d.png" &&
+      same "$work/above-0.png" "$work/above-1.png"
+  }
+  poll 60 offered ||
+    fail "the next start's status line said nothing of the kept bank, or more than it changed"
   xdotool windowfocus --sync "$window" key ctrl+alt+o
   opened() { shot "$1" && ! same "$work/empty.png" "$1"; }
   poll 60 opened "$work/recovered.png" || fail "Open Recovered Bank showed nothing"
