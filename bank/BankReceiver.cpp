@@ -142,6 +142,16 @@ bool DropEarlierCopy(State& state, int wave)
     return true;
 }
 
+// A wave that came whole after a copy of it was cut short or damaged is
+// in the capture, the later copy kept: the dump still counts as lost, but
+// the wave is no longer named among the waves lost.
+void UnnameLostWave(State& state, int wave)
+{
+    const auto named = std::find(state.wavesLost.begin(), state.wavesLost.end(), wave);
+    if (named != state.wavesLost.end())
+        state.wavesLost.erase(named);
+}
+
 // One message, kept or skipped; or a drop or a loss, counted.
 void Take(State& state, Inbox::Item& item)
 {
@@ -180,8 +190,10 @@ void Take(State& state, Inbox::Item& item)
     } else if (kept) {
         arrival.kind = wave ? Arrival::kWave : Arrival::kOther;
         arrival.waveNumber = wave ? WaveDump::WaveNumberOf(message.data()) : 0;
-        if (wave)
+        if (wave) {
             arrival.replacedEarlier = DropEarlierCopy(state, arrival.waveNumber);
+            UnnameLostWave(state, arrival.waveNumber);
+        }
         state.waves += wave && !arrival.replacedEarlier ? 1 : 0;
         state.bytesKept += message.size();
         state.messages.push_back(std::move(message));
