@@ -39,7 +39,8 @@ QVariant BankModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags BankModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled : Qt::ItemIsDropEnabled;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled
+                           : Qt::ItemIsDropEnabled;
 }
 
 void BankModel::setSlots(int first, const std::vector<BankSlot>& range)

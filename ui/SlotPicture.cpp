@@ -64,8 +64,12 @@ void SlotPicture::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     const QRect line(cell.x() + 2, picture.bottom() + 3, cell.width() - 4, lineHeight);
     const QString mark = BankModel::stateMark(slot->state);
     const QString head = QString::number(WaveOfSlot(index.row())) + (mark.isEmpty() ? QString() : ' ' + mark) + ' ';
-    const QString origin = metrics.elidedText(QString::fromStdString(slot->OriginText()), Qt::ElideMiddle,
-                                              line.width() - metrics.horizontalAdvance(head));
+    const int room = line.width() - metrics.horizontalAdvance(head);
+    // An empty slot's blank picture says it already: "empty" only whole.
+    const QString text = QString::fromStdString(slot->OriginText());
+    const QString origin = slot->filled                              ? metrics.elidedText(text, Qt::ElideMiddle, room)
+                           : metrics.horizontalAdvance(text) <= room ? text
+                                                                     : QString();
     painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, head + origin);
     painter->restore();
 

@@ -372,7 +372,7 @@ TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
     const char* const names[] = {"menuBar",        "lblWaveInfo", "viewWave",       "panelBank",
                                  "lblPortCaption", "popMIDIPort", "lblWaveCaption", "popWaveNum",
                                  "btnReload",      "btnSend",     "statusLine"};
-    for (const QSize size : {QSize(420, 340), QSize(480, 400), QSize(560, 560)}) {
+    for (const QSize size : {QSize(420, 340), QSize(480, 400), QSize(560, 640)}) {
         window.resize(size);
         QApplication::processEvents();
         std::vector<std::pair<std::string, QRect>> placed;
