@@ -89,7 +89,7 @@ int main(int argc, char* argv[])
         new QLabel(QStringLiteral("Drop a WAV file here"), &window);
     const bool withBank = Asked(argc, argv, "--bank");
     if (withBank)
-        window.resize(560, 560);  // as the window with its panel
+        window.resize(560, 640);  // as the window with its panel
     if (Asked(argc, argv, "--controls")) {
         AddControls(window, withBank);
     } else if (withBank) {

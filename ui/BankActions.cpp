@@ -14,6 +14,8 @@
 #include "ReceiveDialog.h"
 #include "RecoveredBank.h"
 #include "SendToMenu.h"
+#include "SlotEditing.h"
+#include "SlotFiles.h"
 #include "SystemLog.h"
 #include "SyxFile.h"
 #include "Termination.h"
@@ -35,6 +37,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
 
 namespace {
 
@@ -57,6 +60,25 @@ void Alert(const std::string& message)
     RunAlertPanel(message.c_str());
 }
 
+QString Waves(std::size_t count)
+{
+    return count == 1 ? QStringLiteral("1 wave") : QStringLiteral("%1 waves").arg(count);
+}
+
+// Which frames went to which slots, in order: "Imported table.wav: frames
+// 1, 3, 5 to waves 97 to 99".
+QString ImportedText(const QString& file, const FittedTable& table, int first)
+{
+    QStringList numbers;
+    for (const FittedFrame& frame : table.frames)
+        numbers << QString::number(frame.number);
+    std::vector<int> rows(table.frames.size());
+    std::iota(rows.begin(), rows.end(), first);
+    return QStringLiteral("Imported %1: %2 %3 to %4")
+        .arg(QFileInfo(file).fileName(), numbers.size() == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
+             numbers.join(QStringLiteral(", ")), WavesText(rows));
+}
+
 QAction* AddAction(QMenu& menu, const char* name, const QString& text, const QKeySequence& shortcut)
 {
     QAction* action = menu.addAction(text);
@@ -69,9 +91,13 @@ QAction* AddAction(QMenu& menu, const char* name, const QString& text, const QKe
 
 BankActions::BankActions(Window window, BankPanel& panel)
     : QObject(window.widget), m_window(std::move(window)), m_panel(panel), m_undo(new QUndoStack(this)),
+      m_title(m_window.widget->windowTitle()), m_editing(new SlotEditing(m_model, *m_undo, panel, this)),
       m_gap(BankSend::kDefaultGap)
 {
     m_panel.setBank(&m_model);
+    connect(m_editing, &SlotEditing::said, this, &BankActions::said);
+    connect(m_undo, &QUndoStack::indexChanged, this, &BankActions::showTitle);
+    connect(m_undo, &QUndoStack::cleanChanged, this, &BankActions::showTitle);
     connect(&m_panel, &BankPanel::filesDropped, this, &BankActions::takeDrop);
     connect(&m_panel, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         const BankSlot& slot = m_model.slotAt(index.row());
@@ -96,6 +122,16 @@ void BankActions::addMenus(QMenuBar& bar)
     redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
     edit->addAction(undo);
     edit->addAction(redo);
+    // After the stack has moved: the step undone is the one at its index.
+    connect(undo, &QAction::triggered, this, [this] {
+        if (const QUndoCommand* undone = m_undo->command(m_undo->index()))
+            emit said(QStringLiteral("Undid ") + undone->text());
+    });
+    connect(redo, &QAction::triggered, this, [this] {
+        if (const QUndoCommand* redone = m_undo->command(m_undo->index() - 1))
+            emit said(QStringLiteral("Redid ") + redone->text());
+    });
+    m_editing->addActions(*edit);
 
     // After the Wave menu, before any that follow it (Help).
     auto* bank = new QMenu(QStringLiteral("&Bank"), &bar);
@@ -106,6 +142,7 @@ void BankActions::addMenus(QMenuBar& bar)
         if (all[i]->menu() != nullptr && all[i]->menu()->objectName() == QLatin1String("menuWave"))
             beforeBank = all[i + 1];
     bar.insertMenu(beforeBank, bank);
+    m_newBank = AddAction(*bank, "actionNewBank", QStringLiteral("Ne&w Bank"), QKeySequence(QStringLiteral("Ctrl+N")));
     m_openBank =
         AddAction(*bank, "actionOpenBank", QStringLiteral("&Open Bank…"), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
     m_importTable = AddAction(*bank, "actionImportTable", QStringLiteral("&Import Wavetable…"),
@@ -118,6 +155,7 @@ void BankActions::addMenus(QMenuBar& bar)
         AddAction(*bank, "actionDiscardRecoveredBank", QStringLiteral("Discard Recovered Bank"), QKeySequence());
     showRecovered();
     bank->addSeparator();
+    m_save = AddAction(*bank, "actionSave", QStringLiteral("S&ave Bank"), QKeySequence(QStringLiteral("Ctrl+S")));
     m_saveBank = AddAction(*bank, "actionSaveBank", QStringLiteral("&Save Bank As…"),
                            QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     m_exportWaves = AddAction(*bank, "actionExportWaves", QStringLiteral("&Export Waves…"), QKeySequence());
@@ -138,7 +176,9 @@ void BankActions::addMenus(QMenuBar& bar)
     connect(m_sendBank, &QAction::triggered, this, &BankActions::sendBank);
     connect(m_receive, &QAction::triggered, this, &BankActions::receive);
     connect(m_verify, &QAction::triggered, this, &BankActions::verify);
+    connect(m_newBank, &QAction::triggered, this, &BankActions::newBank);
     connect(m_openBank, &QAction::triggered, this, &BankActions::openBank);
+    connect(m_save, &QAction::triggered, this, &BankActions::saveBank);
     connect(m_putWave, &QAction::triggered, this, &BankActions::putViewWave);
     connect(m_saveBank, &QAction::triggered, this, &BankActions::saveBankAs);
     connect(m_exportWaves, &QAction::triggered, this, &BankActions::exportWaves);
@@ -174,7 +214,7 @@ bool BankActions::mayDiscard()
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancel"));
     switch (box.exec()) {
     case QMessageBox::Save:
-        return saveBankAs();
+        return saveBank();
     case QMessageBox::Discard:
         return true;
     default:
@@ -253,6 +293,36 @@ void BankActions::fill(int first, std::vector<BankSlot> range, const QString& wh
     m_undo->push(new BankEdit(m_model, first, std::move(range), what));
 }
 
+// Named as Qt names a document's window, "bank.syx*" while changed; with
+// no file of its own, the window's title as it was.
+void BankActions::showTitle()
+{
+    QWidget& window = *m_window.widget;
+    if (m_bankFile.empty()) {
+        window.setWindowFilePath(QString());
+        window.setWindowTitle(m_title);
+    } else {
+        window.setWindowTitle(QString());
+        window.setWindowFilePath(Decoded(m_bankFile));
+    }
+    // Only a title with a file has the mark's place.
+    window.setWindowModified(!m_bankFile.empty() && unsaved());
+}
+
+void BankActions::newBank()
+{
+    if (!mayDiscard())
+        return;
+    if (m_model.filledCount() > 0)
+        fill(0, std::vector<BankSlot>(BankModel::kSlots), QStringLiteral("New Bank"));
+    m_bankFile.clear();
+    m_recoveredOpen = false;
+    // Nothing in it to save yet.
+    m_undo->setClean();
+    showTitle();
+    emit said(QStringLiteral("New bank: all 32 slots empty"));
+}
+
 void BankActions::openBank()
 {
     if (!mayDiscard())
@@ -288,15 +358,17 @@ bool BankActions::loadBank(const std::string& path, bool saved)
             BankSlot::FromMessage(message.data(), path, saved ? BankSlot::kNone : BankSlot::kChanged);
     fill(0, std::move(range), saved ? QStringLiteral("Open Bank") : QStringLiteral("Open Recovered Bank"));
     m_recoveredOpen = false;
+    // A recovered bank has no file of its own: saving it asks where.
+    m_bankFile = saved ? path : std::string();
     if (saved) {
         m_undo->setClean();
         m_bankPath = path;
     }
-    std::string notices;
+    showTitle();
+    QString line = QStringLiteral("Opened %1: %2").arg(QFileInfo(Decoded(path)).fileName(), Waves(messages.size()));
     for (const std::string& notice : notes.notices)
-        notices += (notices.empty() ? "" : "; ") + notice;
-    if (!notices.empty())
-        emit said(QString::fromStdString(notices));
+        line += "; " + QString::fromStdString(notice);
+    emit said(line);
     return true;
 }
 
@@ -350,6 +422,18 @@ void BankActions::putViewWave()
     slot.origin = m_window.viewOrigin();
     slot.state = BankSlot::kChanged;
     fill(m_panel.selectedSlot(), {slot}, QStringLiteral("Put Wave in Slot"));
+    emit said(QStringLiteral("Put the view's wave in wave %1").arg(WaveOfSlot(m_panel.selectedSlot())));
+}
+
+bool BankActions::saveBank()
+{
+    if (m_bankFile.empty())
+        return saveBankAs();
+    if (m_model.filledCount() == 0) {
+        Alert("The bank is empty: there is nothing to save.");
+        return false;
+    }
+    return writeBank(m_bankFile);
 }
 
 bool BankActions::saveBankAs()
@@ -363,7 +447,12 @@ bool BankActions::saveBankAs()
         QFileDialog::getSaveFileName(m_window.widget, QStringLiteral("Save Bank"), suggested, kBankFilter);
     if (chosen.isEmpty())
         return false;
-    const std::string path = Encoded(chosen);
+    return writeBank(Encoded(chosen));
+}
+
+// As every output file is written: a temporary file renamed over the old.
+bool BankActions::writeBank(const std::string& path)
+{
     std::vector<SysexMessage> messages;
     for (auto& [wave, message] : m_model.messages())
         messages.push_back(std::move(message));
@@ -371,8 +460,11 @@ bool BankActions::saveBankAs()
         Alert("The bank was not saved: " + path + ": " + error);
         return false;
     }
-    m_undo->setClean();
     m_bankPath = path;
+    m_bankFile = path;
+    m_undo->setClean();
+    showTitle();
+    emit said(QStringLiteral("Saved %1: %2").arg(QFileInfo(Decoded(path)).fileName(), Waves(messages.size())));
     if (m_recoveredOpen) {
         std::error_code ignored;
         std::filesystem::remove(m_recovered, ignored);
@@ -392,17 +484,12 @@ void BankActions::exportWaves()
     if (chosen.isEmpty())
         return;
     const std::string dir = Encoded(chosen);
-    std::vector<WaveFile> files;
+    std::vector<int> all(BankModel::kSlots);
+    std::iota(all.begin(), all.end(), 0);
+    const std::vector<WaveFile> files = SlotWaveFiles(m_model, all, dir);
     int existing = 0;
-    for (int i = 0; i < BankModel::kSlots; ++i) {
-        const BankSlot& slot = m_model.slotAt(i);
-        if (!slot.filled)
-            continue;
-        char name[16];
-        std::snprintf(name, sizeof name, "wave-%03d.wav", WaveOfSlot(i));
-        files.push_back({dir + "/" + name, MonoWavBytes(slot.wave, 128)});
-        existing += QFileInfo::exists(Decoded(files.back().path));
-    }
+    for (const WaveFile& file : files)
+        existing += QFileInfo::exists(Decoded(file.path));
     if (existing > 0 && QMessageBox::question(m_window.widget, kAlertTitle,
                                               QStringLiteral("%1 of the %2 wave files are in %3 already. Replace them?")
                                                   .arg(existing)
@@ -410,7 +497,8 @@ void BankActions::exportWaves()
                                                   .arg(chosen)) != QMessageBox::Yes)
         return;
     if (std::string error; !WriteWaveFolder(dir, files, existing > 0, error))
-        Alert("The waves were not exported: " + error);
+        return Alert("The waves were not exported: " + error);
+    emit said(QStringLiteral("Exported %1 to %2").arg(Waves(files.size()), chosen));
 }
 
 // A table's frames go to the slots from the selected one on, those the user
@@ -446,6 +534,7 @@ void BankActions::importWavetable()
         range.push_back(slot);
     }
     fill(first, std::move(range), QStringLiteral("Import Wavetable"));
+    emit said(ImportedText(chosen, table, first));
 }
 
 // One run at a time: a send, a receive or a verify.

@@ -1,6 +1,9 @@
-// The Bank and Edit menus and what they do to the window's bank: open, drop,
-// put and import waves into slots, save and export it, every change one step
-// of its undo stack, and the question before unsaved changes are lost.
+// The Bank and Edit menus and what they do to the window's bank: start a new
+// one, open, drop, put and import waves into slots, edit them (SlotEditing.h),
+// save and export it, every change one step of its undo stack, and the
+// question before unsaved changes are lost. The window's title names the
+// bank's own file and marks it changed; each action ends with a line for
+// the status line.
 #pragma once
 
 #include "BankModel.h"
@@ -18,6 +21,7 @@ class BankPanel;
 class BankSend;
 class ReceiveDialog;
 class SendToMenu;
+class SlotEditing;
 class QAction;
 class QMenuBar;
 class QUndoStack;
@@ -62,14 +66,18 @@ public:
 signals:
     // A slot opened from the panel, to be shown in the big view.
     void openInView(const BankSlot& slot, int waveNumber);
-    // A line for the status line once a send, receive or verify has ended.
+    // A line for the status line once an action has ended.
     void said(const QString& text);
 
 public slots:
+    // All 32 slots empty, with no file of its own, as one undo step.
+    void newBank();
     void openBank();
     bool openBankFile(const std::string& path) { return loadBank(path, true); }
     void takeDrop(int slot, const QByteArray& uriList);
     void putViewWave();
+    // To the bank's own file, or as saveBankAs when it has none.
+    bool saveBank();
     bool saveBankAs();
     void exportWaves();
     void importWavetable();
@@ -89,6 +97,8 @@ public:
 
 private:
     bool loadBank(const std::string& path, bool saved);
+    bool writeBank(const std::string& path);
+    void showTitle();
     // Shows the recovered bank's actions while there is one to offer.
     void showRecovered();
     void fill(int first, std::vector<BankSlot> range, const QString& what);
@@ -101,8 +111,13 @@ private:
     BankModel m_model;
     QUndoStack* m_undo;
     std::string m_bankPath;  // the last bank opened or saved
+    std::string m_bankFile;  // the bank's own file: opened or saved as, or none
+    const QString m_title;   // the window's, while the bank has no file
+    SlotEditing* m_editing;
+    QAction* m_newBank;
     QAction* m_openBank;
     QAction* m_putWave;
+    QAction* m_save;
     QAction* m_saveBank;
     QAction* m_exportWaves;
     QAction* m_importTable;

@@ -24,8 +24,12 @@ QVariant BankModel::data(const QModelIndex& index, int role) const
         const QString state = stateText(slot.state);
         return QString::fromStdString(slot.OriginText()) + (state.isEmpty() ? QString() : ", " + state);
     }
-    case Qt::ToolTipRole:
-        return slot.filled ? QString::fromStdString(slot.origin) : QString();
+    case Qt::ToolTipRole: {
+        // The whole origin, which the slot's line may cut, and its state.
+        const QString state = stateText(slot.state);
+        const QString origin = slot.filled ? QString::fromStdString(slot.origin) : QString();
+        return origin.isEmpty() || state.isEmpty() ? origin + state : origin + QLatin1Char('\n') + state;
+    }
     case kSlotRole:
         return QVariant::fromValue(&slot);
     default:
@@ -35,7 +39,8 @@ QVariant BankModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags BankModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled : Qt::ItemIsDropEnabled;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled
+                           : Qt::ItemIsDropEnabled;
 }
 
 void BankModel::setSlots(int first, const std::vector<BankSlot>& range)
@@ -97,6 +102,33 @@ QString BankModel::stateText(BankSlot::State state)
         return QStringLiteral("not confirmed");
     case BankSlot::kDamaged:
         return QStringLiteral("damaged on arrival");
+    }
+    return {};
+}
+
+QString BankModel::stateMark(BankSlot::State state)
+{
+    switch (state) {
+    case BankSlot::kNone:
+        return {};
+    case BankSlot::kChanged:
+        return QStringLiteral("*");
+    case BankSlot::kSent:
+        return QStringLiteral("\u2713");  // check mark
+    case BankSlot::kFailed:
+        return QStringLiteral("\u2717");  // ballot x
+    case BankSlot::kReceived:
+        return QStringLiteral("\u2193");  // down arrow
+    case BankSlot::kSame:
+        return QStringLiteral("=");
+    case BankSlot::kDiffers:
+        return QStringLiteral("\u2260");  // not equal
+    case BankSlot::kMissing:
+        return QStringLiteral("?");
+    case BankSlot::kUnconfirmed:
+        return QStringLiteral("~");
+    case BankSlot::kDamaged:
+        return QStringLiteral("!");
     }
     return {};
 }

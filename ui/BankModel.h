@@ -36,6 +36,8 @@ public:
 
     // What the panel says of a state, "" for none.
     static QString stateText(BankSlot::State state);
+    // The state in one sign, for the slot's line: "" for none.
+    static QString stateMark(BankSlot::State state);
 
 private:
     std::array<BankSlot, kSlots> m_slots;

@@ -117,6 +117,7 @@ QuarWindow::QuarWindow(QWidget* parent)
         {this, [this](const std::array<std::int16_t, 128>& wave, const QString& what) { editView(wave, what); }},
         m_bank->model(), m_bank->undoStack(), *m_ui->panelBank);
     m_tools->addMenus(*m_ui->menuBar, *m_ui->menuWave);
+    connect(m_tools, &WaveTools::said, m_ui->statusLine, &StatusLine::say);
     connect(m_ui->viewWave, &WaveView::drawn, this, &QuarWindow::waveChanged);
     connect(m_ui->viewWave, &WaveView::stroked, this,
             [this](const std::array<std::int16_t, 128>& before) { recordEdit(before, QStringLiteral("Draw")); });

@@ -4,12 +4,14 @@
 #include "WaveView.h"
 
 #include <QApplication>
+#include <QListView>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int kMargin = 3;
-constexpr int kPictureHeight = 36;
 
 // What the synth is known to hold of the slot, at a glance.
 QColor FrameColour(BankSlot::State state)
@@ -47,7 +49,10 @@ void SlotPicture::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     if (selected)
         painter->fillRect(cell, palette.brush(QPalette::Highlight));
 
-    const QRect picture(cell.x() + kMargin, cell.y() + kMargin, cell.width() - 2 * kMargin, kPictureHeight);
+    const QFontMetrics metrics(option.font);
+    const int lineHeight = metrics.height();
+    const QRect picture(cell.x() + kMargin, cell.y() + kMargin, cell.width() - 2 * kMargin,
+                        std::max(1, cell.height() - 2 * kMargin - lineHeight - 2));
     const QColor frame = FrameColour(slot->state);
     if (frame.isValid())
         painter->fillRect(picture.adjusted(-2, -2, 2, 2), frame);
@@ -55,17 +60,17 @@ void SlotPicture::paint(QPainter* painter, const QStyleOptionViewItem& option, c
 
     painter->save();
     painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    const QFontMetrics metrics(option.font);
-    const int lineHeight = metrics.height();
-    QRect line(cell.x() + 1, picture.bottom() + 3, cell.width() - 2, lineHeight);
-    const QString state = BankModel::stateText(slot->state);
-    const QString number = QString::number(WaveOfSlot(index.row()));
-    painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop,
-                      metrics.elidedText(state.isEmpty() ? number : number + QStringLiteral(" · ") + state,
-                                         Qt::ElideRight, line.width()));
-    line.translate(0, lineHeight);
-    painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop,
-                      metrics.elidedText(QString::fromStdString(slot->OriginText()), Qt::ElideMiddle, line.width()));
+    // The number and the mark always; the origin in what is left.
+    const QRect line(cell.x() + 2, picture.bottom() + 3, cell.width() - 4, lineHeight);
+    const QString mark = BankModel::stateMark(slot->state);
+    const QString head = QString::number(WaveOfSlot(index.row())) + (mark.isEmpty() ? QString() : ' ' + mark) + ' ';
+    const int room = line.width() - metrics.horizontalAdvance(head);
+    // An empty slot's blank picture says it already: "empty" only whole.
+    const QString text = QString::fromStdString(slot->OriginText());
+    const QString origin = slot->filled                              ? metrics.elidedText(text, Qt::ElideMiddle, room)
+                           : metrics.horizontalAdvance(text) <= room ? text
+                                                                     : QString();
+    painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, head + origin);
     painter->restore();
 
     if ((option.state & QStyle::State_HasFocus) != 0) {
@@ -76,7 +81,9 @@ void SlotPicture::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     }
 }
 
-QSize SlotPicture::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+QSize SlotPicture::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return kCellSize - QSize(2, 2);
+    const auto* view = qobject_cast<const QListView*>(option.widget);
+    const QSize grid = view != nullptr && view->gridSize().isValid() ? view->gridSize() : kMinCellSize;
+    return grid - QSize(2, 2);
 }

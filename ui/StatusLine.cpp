@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPainter>
+#include <QStyleOption>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -33,9 +36,59 @@ StatusLine::~StatusLine()
     m_bridge->target = nullptr;
 }
 
+void StatusLine::say(const QString& text)
+{
+    showMessage(text);
+    updateToolTip();
+}
+
+// Where QStatusBar draws its message: left of the readout.
+QRect StatusLine::messageRect() const
+{
+    int right = width() - 12;
+    if (m_pointer->isVisible())
+        right = std::min(right, m_pointer->x() - 2);
+    return QRect(6, 0, right - 6, height());
+}
+
+QString StatusLine::shown() const
+{
+    return fontMetrics().elidedText(currentMessage(), Qt::ElideRight, messageRect().width());
+}
+
+void StatusLine::updateToolTip()
+{
+    const QString message = currentMessage();
+    setToolTip(shown() == message ? QString() : message);
+}
+
+// As QStatusBar paints a message, but elided rather than cut mid-letter.
+void StatusLine::paintEvent(QPaintEvent* event)
+{
+    if (currentMessage().isEmpty())
+        return QStatusBar::paintEvent(event);
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
+    if (m_pointer->isVisible()) {
+        option.rect = m_pointer->geometry().adjusted(-1, -1, 1, 1);
+        style()->drawPrimitive(QStyle::PE_FrameStatusBarItem, &option, &painter, m_pointer);
+    }
+    painter.setPen(palette().windowText().color());
+    painter.drawText(messageRect(), Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine, shown());
+}
+
+void StatusLine::resizeEvent(QResizeEvent* event)
+{
+    QStatusBar::resizeEvent(event);
+    updateToolTip();
+}
+
 void StatusLine::showPointer(const QString& text)
 {
     m_pointer->setText(text);
+    updateToolTip();
 }
 
 QString StatusLine::pointer() const

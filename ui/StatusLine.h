@@ -1,7 +1,8 @@
 // The window's status line: a word after every action (what a load, a send,
 // Play or an import came to) and, at its right, the sample under the
 // pointer. A send is said once its completion comes back, whichever thread
-// that happens on.
+// that happens on. A word too long for the line is elided, whole in the
+// tooltip.
 #pragma once
 
 #include <QStatusBar>
@@ -22,7 +23,9 @@ public:
     ~StatusLine() override;
 
     // Stays until the next word.
-    void say(const QString& text) { showMessage(text); }
+    void say(const QString& text);
+    // The word as the line shows it: elided when it does not fit.
+    QString shown() const;
     // The readout at the right; empty clears it.
     void showPointer(const QString& text);
     QString pointer() const;
@@ -38,7 +41,14 @@ public:
     // The send of wave `wave` found no port `port` (none chosen when empty).
     void sayNotFound(const QString& wave, const QString& port);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    QRect messageRect() const;
+    void updateToolTip();
+
     struct Bridge;
     QLabel* m_pointer;
     std::shared_ptr<Bridge> m_bridge;

@@ -7,6 +7,7 @@
 #include "Engine.h"
 #include "MonoWav.h"
 #include "OutputFile.h"
+#include "SlotEditing.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -113,15 +114,16 @@ void WaveTools::shape(const std::function<void(Wave16&)>& how, const QString& wh
             return Alert("There is no wave to shape: open or drop a WAV file first.");
         Wave16 wave = ViewWave();
         how(wave);
-        if (wave != ViewWave())
-            m_view.change(wave, what);
-        return;
+        if (wave == ViewWave())
+            return emit said(QStringLiteral("%1 left the view's wave as it was").arg(what));
+        m_view.change(wave, what);
+        return emit said(QStringLiteral("%1 on the view's wave").arg(what));
     }
     const std::vector<int> chosen = selectedFilledSlots();
     if (chosen.empty())
         return Alert("The selected slots are empty: there is nothing to shape.");
     std::vector<BankSlot> range = m_model.slotsFrom(chosen.front(), chosen.back() - chosen.front() + 1);
-    bool changed = false;
+    std::vector<int> changed;
     for (const int slot : chosen) {
         BankSlot& shaped = range[static_cast<std::size_t>(slot - chosen.front())];
         Wave16 wave;
@@ -130,11 +132,13 @@ void WaveTools::shape(const std::function<void(Wave16&)>& how, const QString& wh
         if (!std::equal(wave.begin(), wave.end(), shaped.wave)) {
             std::copy(wave.begin(), wave.end(), shaped.wave);
             shaped.state = BankSlot::kChanged;
-            changed = true;
+            changed.push_back(slot);
         }
     }
-    if (changed)
-        m_undo.push(new BankEdit(m_model, chosen.front(), std::move(range), what));
+    if (changed.empty())
+        return emit said(QStringLiteral("%1 left %2 as they were").arg(what, WavesText(chosen)));
+    m_undo.push(new BankEdit(m_model, chosen.front(), std::move(range), what));
+    emit said(QStringLiteral("%1 on %2").arg(what, WavesText(changed)));
 }
 
 // The empty slots between each two filled ones, from the first selected
@@ -173,9 +177,16 @@ void WaveTools::fillBetween(MorphMethod method)
         between.origin = "between " + std::to_string(WaveOfSlot(from)) + " and " + std::to_string(WaveOfSlot(to));
         between.state = BankSlot::kChanged;
     }
-    m_undo.push(new BankEdit(m_model, selected.front(), std::move(range),
-                             method == MorphMethod::kSamples ? QStringLiteral("Fill Between Sample by Sample")
-                                                             : QStringLiteral("Fill Between Harmonic by Harmonic")));
+    m_undo.push(new BankEdit(m_model, selected.front(), std::move(range), QStringLiteral("Fill Between")));
+    std::vector<int> filledIn;
+    for (int slot = selected.front(); slot <= selected.back(); ++slot)
+        if (made[static_cast<std::size_t>(slot)])
+            filledIn.push_back(slot);
+    emit said(QStringLiteral("Filled %1 between waves %2 and %3, %4")
+                  .arg(WavesText(filledIn))
+                  .arg(WaveOfSlot(selected.front()))
+                  .arg(WaveOfSlot(selected.back()))
+                  .arg(method == MorphMethod::kSamples ? "sample by sample" : "harmonic by harmonic"));
 }
 
 // Only ever to a name the user chose, written as every output file is.
@@ -190,5 +201,6 @@ void WaveTools::saveWaveAs()
     const std::string path = QFile::encodeName(chosen).toStdString();
     const std::string bytes = MonoWavBytes(s_Engine.m_anWave, 128);
     if (std::string error; !WriteOutputFile(path, bytes.data(), bytes.size(), error))
-        Alert("The wave was not saved: " + path + ": " + error);
+        return Alert("The wave was not saved: " + path + ": " + error);
+    emit said(QStringLiteral("Saved the wave as %1").arg(chosen));
 }

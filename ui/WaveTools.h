@@ -1,7 +1,8 @@
 // The window's tools for shaping waves: the Shape menu, over the big view's
 // wave or the selected slots when the bank has focus; Bank > Fill Between;
 // and Wave > Save Wave As.... Every change is one step of the bank's undo
-// stack; the view's own steps are the window's to make (View::change).
+// stack; the view's own steps are the window's to make (View::change). Each
+// ends with a line for the status line.
 #pragma once
 
 #include "WaveMorph.h"
@@ -36,6 +37,10 @@ public:
     // Shape after the Wave menu; Fill Between in the Bank menu; Save Wave
     // As... in `wave`.
     void addMenus(QMenuBar& bar, QMenu& wave);
+
+signals:
+    // What an action came to, for the status line.
+    void said(const QString& text);
 
 public slots:
     void shape(const std::function<void(Wave16&)>& how, const QString& what);

@@ -85,8 +85,182 @@ protected:
         return shown;
     }
 
+    // Again, once a dialog has gone: shortcuts and focus want it.
+    void Activate()
+    {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    // The current slot first, then the others added to the selection.
+    void Select(const std::vector<int>& rows)
+    {
+        Activate();
+        panel->setFocus();
+        panel->selectionModel()->setCurrentIndex(panel->model()->index(rows.front(), 0),
+                                                 QItemSelectionModel::ClearAndSelect);
+        for (const int slot : rows)
+            panel->selectionModel()->select(panel->model()->index(slot, 0), QItemSelectionModel::Select);
+    }
+
+    std::string Said() { return window->findChild<StatusLine*>("statusLine")->currentMessage().toStdString(); }
+
     BankPanel* panel = nullptr;
 };
+
+TEST_F(BankWindowTest, AllThirtyTwoSlotsAreInSightAtTheDefaultSizeAndGrowWithTheWindow)
+{
+    Open();
+    ASSERT_EQ(window->size(), QSize(560, 640)) << "the default size";
+    const auto inSight = [this] {
+        std::string hidden;
+        for (int row = 0; row < 32; ++row)
+            if (!panel->viewport()->rect().contains(panel->visualRect(panel->model()->index(row, 0))))
+                hidden += std::to_string(row + 97) + " ";
+        return hidden;
+    };
+    EXPECT_EQ(inSight(), "");
+    EXPECT_FALSE(panel->verticalScrollBar()->isVisible());
+    const QSize cell = panel->visualRect(panel->model()->index(0, 0)).size();
+    EXPECT_GE(cell.height(), 44) << "room for a picture and its line";
+    window->resize(900, 760);
+    QTest::qWait(20);
+    EXPECT_EQ(inSight(), "");
+    EXPECT_GT(panel->visualRect(panel->model()->index(0, 0)).width(), cell.width());
+    EXPECT_GT(panel->visualRect(panel->model()->index(0, 0)).height(), cell.height());
+    // The whole origin, which the slot's line cuts, in its tooltip.
+    const std::string saw = WriteWave("a-rather-long-name-for-a-sawtooth.wav", 0x30);
+    EXPECT_TRUE(DropOnSlot(3, {saw}));
+    EXPECT_EQ(panel->model()->index(3, 0).data(Qt::ToolTipRole).toString().toStdString(), saw + "\nchanged");
+}
+
+// Each action ends with one line; each change to the bank is one step that
+// undo takes back whole and redo puts in again, each said.
+TEST_F(BankWindowTest, EveryActionSaysWhatItCameToAndEachChangeIsOneStepUndoneAndRedone)
+{
+    Open();
+    const std::string saw = WriteWave("saw.wav", 0x30);
+    const std::string square = WriteWave("square.wav", 0x50);
+    EXPECT_TRUE(DropOnSlot(0, {saw}));
+    EXPECT_TRUE(DropOnSlot(1, {square}));
+    window->takeDroppedFileList(QByteArray::fromStdString("file://" + saw + "\r\n"));
+    const QString out = QString::fromStdString(dir.File("out.syx"));
+    const QString waves = QString::fromStdString(dir.File("waves"));
+    std::filesystem::create_directories(dir.File("waves"));
+    const std::string table = dir.Write("table.wav", WavetableBytes(64, 256, "clm "));
+    const struct
+    {
+        const char* name;
+        std::function<void()> act;
+        std::string said;
+        std::string step;  // the undo step it makes, if any
+    } actions[] = {
+        {"copy",
+         [&] {
+             Select({0, 1}), QTest::keyClick(panel, Qt::Key_C, Qt::ControlModifier);
+         },
+         "Copied waves 97 to 98", ""},
+        {"paste", [&] { Select({30}), QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier); },
+         "Pasted into waves 127 to 128", "Paste"},
+        {"paste past 128", [&] { Select({31}), Action("actionPaste").trigger(); }, "Redid Paste", ""},
+        {"move",
+         [&] {
+             emit panel->slotsDragged({0, 1}, 10, false);
+         },
+         "Moved waves 97 to 98 to waves 107 to 108", "Move Slots"},
+        {"copy by drag", [&] { emit panel->slotsDragged({10}, 5, true); }, "Copied wave 107 to wave 102", "Copy Slots"},
+        {"fill between",
+         [&] {
+             Select({5, 10}), Action("actionFillSamples").trigger();
+         },
+         "Filled waves 103 to 106 between waves 102 and 107, sample by sample", "Fill Between"},
+        {"shape slots", [&] { Select({5}), Action("actionNormalize").trigger(); }, "Normalize on wave 102",
+         "Normalize"},
+        {"clear", [&] { Select({11}), QTest::keyClick(panel, Qt::Key_Delete); }, "Cleared wave 108", "Clear"},
+        {"cut", [&] { Select({6}), QTest::keyClick(panel, Qt::Key_X, Qt::ControlModifier); }, "Cut wave 103", "Cut"},
+        {"shape the view",
+         [&] { Activate(), window->findChild<QWidget*>("viewWave")->setFocus(), Action("actionInvert").trigger(); },
+         "Invert on the view's wave", "Invert"},
+        {"save wave as", [&] { nextFile = waves + ".wav", Action("actionSaveWave").trigger(); },
+         "Saved the wave as " + waves.toStdString() + ".wav", ""},
+        {"put the view's wave", [&] { Select({20}), Action("actionPutWave").trigger(); },
+         "Put the view's wave in wave 117", "Put Wave in Slot"},
+        {"save, asking", [&] { nextFile = out, Action("actionSave").trigger(); }, "Saved out.syx: 8 waves", ""},
+        {"export", [&] { nextFile = waves, Action("actionExportWaves").trigger(); },
+         "Exported 8 waves to " + waves.toStdString(), ""},
+        {"new bank", [&] { Action("actionNewBank").trigger(); }, "New bank: all 32 slots empty", "New Bank"},
+        {"open bank", [&] { nextFile = out, Action("actionOpenBank").trigger(); }, "Opened out.syx: 8 waves", ""},
+        {"import wavetable",
+         [&] { Select({0}), nextFile = QString::fromStdString(table), Action("actionImportTable").trigger(); },
+         "Imported table.wav: frames 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31, 34, 36, 38, 40, 42, "
+         "44, "
+         "46, 48, 50, 52, 54, 56, 58, 60, 62, 64 to waves 97 to 128",
+         ""},
+    };
+    // What each slot says and holds, and the big view's wave.
+    const auto held = [this] {
+        std::string all = Slots();
+        for (const auto& [wave, message] : window->findChild<BankActions*>()->model().messages())
+            all.append(message.begin(), message.end());
+        for (const std::int16_t sample : s_Engine.m_anWave)
+            all += std::to_string(sample);
+        return all;
+    };
+    for (const auto& action : actions) {
+        SCOPED_TRACE(action.name);
+        const std::string before = held();
+        action.act();
+        EXPECT_EQ(Said(), action.said);
+        if (action.step.empty())
+            continue;
+        const std::string after = held();
+        EXPECT_NE(after, before);
+        Action("actionUndo").trigger();
+        EXPECT_EQ(held(), before);
+        EXPECT_EQ(Said(), "Undid " + action.step);
+        Action("actionRedo").trigger();
+        EXPECT_EQ(held(), after);
+        EXPECT_EQ(Said(), "Redid " + action.step);
+    }
+    EXPECT_EQ(alerts, (QStringList{"Nothing was pasted: 2 waves from wave 128 would end at wave 129, past 128; nothing "
+                                   "done",
+                                   "Save Wave", "Save Bank", "Export Waves", "Open Bank", "Import Wavetable"}));
+    const std::vector<std::int16_t> normalized(128, 32767);
+    EXPECT_EQ(ReadWholeFile(dir.File("waves/wave-102.wav")), MonoWavBytes(normalized.data(), 128));
+    // The import's line is longer than the status line: elided, whole in its tooltip.
+    auto* line = window->findChild<StatusLine*>("statusLine");
+    EXPECT_TRUE(line->shown().endsWith(QChar(0x2026))) << line->shown().toStdString();
+    EXPECT_EQ(line->toolTip().toStdString(), actions[std::size(actions) - 1].said);
+}
+
+// Save writes to the bank's own file, named in the title with a mark while
+// it is changed; a bank with no file keeps the window's title.
+TEST_F(BankWindowTest, SaveWritesTheBanksOwnFileNamedInTheTitle)
+{
+    Open();
+    const auto title = [this] { return window->windowHandle()->title().toStdString(); };
+    const std::string saw = WriteWave("saw.wav", 0x30);
+    const std::string bank = dir.Write("own.syx", Bank({{saw, 97}}));
+    EXPECT_TRUE(DropOnSlot(2, {saw}));
+    EXPECT_EQ(title(), "Quarven Wave Dump") << "no file, changed or not";
+    nextFile = QString::fromStdString(bank);
+    answer = QMessageBox::Discard;
+    Action("actionOpenBank").trigger();
+    EXPECT_EQ(title(), "own.syx");
+    EXPECT_TRUE(DropOnSlot(4, {saw}));
+    EXPECT_EQ(title(), "own.syx*");
+    alerts.clear();
+    Activate();
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(alerts, QStringList()) << "no question: it has its file";
+    EXPECT_EQ(ReadWholeFile(bank), Bank({{saw, 97}, {saw, 101}}));
+    EXPECT_EQ(title(), "own.syx");
+    Action("actionUndo").trigger();
+    EXPECT_EQ(title(), "own.syx*");
+    Action("actionNewBank").trigger();
+    EXPECT_EQ(title(), "Quarven Wave Dump");
+    EXPECT_TRUE(window->close()) << "an empty new bank has nothing to save";
+}
 
 TEST_F(BankWindowTest, OpensABankFillsSlotsByDropsUndoesAndSavesWhatIsShown)
 {

@@ -476,7 +476,7 @@ TEST_F(WindowTest, AtEverySizeFromItsMinimumNoControlIsCutShortOrOverAnother)
                                  "popWaveNum", "btnReload",      "btnSend",     "statusLine"};
     // Then with the harmonics shown under the view.
     for (const QSize size :
-         {QSize(420, 340), QSize(480, 400), QSize(560, 560), QSize(0, 0), QSize(420, 340), QSize(560, 560)}) {
+         {QSize(420, 340), QSize(480, 400), QSize(560, 640), QSize(0, 0), QSize(420, 340), QSize(560, 640)}) {
         if (size.isEmpty()) {
             Child<QAction>("actionHarmonics").setChecked(true);
             continue;

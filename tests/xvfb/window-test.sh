@@ -7,7 +7,9 @@
 # must appear within APPEAR_LIMIT_MS (default 10000).
 #
 # Given QWDUMP, a bank of 32 it packs, dragged onto the bank panel, fills
-# its slots, pictured in OUT_DIR/window-bank.png. Then a logout (SIGTERM)
+# its slots, pictured in OUT_DIR/window-bank.png; all 32, selected and
+# dragged out to a file manager's folder, arrive there as the files qwdump
+# unpack writes of that bank. Then a logout (SIGTERM)
 # with the wave put in the first slot and not saved keeps that bank in the
 # data folder, byte for byte; the next start opens it on request, still
 # unsaved, its status line saying so, and another SIGTERM keeps it again in
@@ -107,6 +109,21 @@ if [ -n "${6:-}" ]; then
   bank_shot="$out_dir/window-bank.png"
   filled() { shot "$1" && [ "$(count_colour "$1" '#000000')" -gt "$(count_colour "$drop_shot" '#000000')" ]; }
   poll 60 filled "$bank_shot" || fail "no slot pictures drawn after the bank's drop"
+  # Every slot selected, then dragged out onto a folder.
+  mkdir "$work/folder"
+  rig_spawn folder "$drag_source" "$work/folder" 760 600 target
+  wait_viewable "QWD drop target"
+  # The bank opened names the window now: where it was, as found before.
+  slot_x=$target_x
+  xdotool mousemove "$slot_x" "$target_y" click 1 key ctrl+a
+  xdotool mousedown 1 mousemove $((slot_x + 20)) $((target_y + 20)) sleep 0.05 mousemove 840 660 sleep 0.3 mouseup 1
+  dropped() { grep -q '^dropped' "$work/folder.out"; }
+  poll 100 dropped || fail "the folder got no drop from the panel: $(cat "$work/folder.out" "$work/folder.err")"
+  [ "$(cat "$work/folder.out")" = "dropped: 32 of 32 files copied" ] || fail "the folder got $(cat "$work/folder.out")"
+  "$6" unpack "$work/bank.syx" -o "$work/unpacked" >/dev/null || fail "qwdump unpack failed"
+  diff -r "$work/unpacked" "$work/folder" >/dev/null || fail "the dragged files differ from unpack's: $(ls "$work/folder")"
+  import -window root "$out_dir/window-dragged.png"
+  kill "${rig_pids[-1]}" 2>/dev/null || true
 fi
 
 start=$(ms)
@@ -166,4 +183,4 @@ if [ -n "${6:-}" ]; then
   kept="; SIGTERM kept its unsaved bank, and the next start opened it"
 fi
 echo "PASS: appeared in $appeared ms; a move-only drag left $wav alone; its drop, then File > Open... with keys," \
-  "loaded and drew it; quit in $quit_ms ms; opened it when named on the command line, with its icon$kept"
+  "loaded and drew it; a bank's 32 slots dragged out to a folder as unpack writes them; quit in $quit_ms ms; opened it when named on the command line, with its icon$kept"
