@@ -41,7 +41,8 @@ public:
                       "the mod wheel (CC 1) moving through its waves in order and program change N picking wave "
                       "97+N. Exit status: 0 played (or ended by Ctrl-C, then 130, or SIGTERM, 143); 1 the file did "
                       "not load, or there is no audio output; 2 usage errors; 3 --port is not a JACK audio input, or "
-                      "--midi-in names no MIDI source; 4 the audio system refused, went away or stopped answering."))
+                      "--midi-in names no MIDI source, or it went away while it played; 4 the audio system refused, "
+                      "went away or stopped answering."))
     {
     }
 
@@ -232,6 +233,10 @@ private:
                          report.underruns, report.underruns == 1 ? "" : "s");
         if (report.outcome == PlayOutcome::kPlayed)
             return kExitOk;
+        if (report.outcome == PlayOutcome::kSourceGone) {
+            std::fprintf(stderr, "qwdump: MIDI source '%s' went away\n", EscapeControlCharacters(m_midiIn).c_str());
+            return kExitNoSuchPort;
+        }
         std::fprintf(stderr, "qwdump: %s\n", EscapeControlCharacters(report.error).c_str());
         switch (report.outcome) {
         case PlayOutcome::kNoOutput:

@@ -31,7 +31,8 @@ struct AlsaSide
     std::unique_ptr<PlaySource> oscillator;
     Instrument* instrument = nullptr;
     std::unique_ptr<SequencerInput> sequencer;  // with a MIDI source: what plays the instrument
-    bool noSource = false;                      // the error is that the source can't be played from
+    bool sourceGone = false;
+    bool noSource = false;  // the error is that the source can't be played from
     std::vector<float> rendered;
     std::vector<std::int16_t> samples;
     unsigned underruns = 0;
@@ -91,8 +92,14 @@ void Stream(AlsaSide& side)
         if (oscillator.Finished())
             silence += side.periodFrames;
         const std::int64_t started = PeriodTimer::Now();
-        if (side.sequencer != nullptr)
+        if (side.sequencer != nullptr) {
             side.sequencer->HandOver(*side.instrument);
+            // Its held notes fade as on a stop, then the play ends.
+            if (side.sequencer->Gone() && !side.sourceGone) {
+                side.sourceGone = true;
+                oscillator.RequestStop();
+            }
+        }
         oscillator.Render(side.rendered.data(), side.rendered.size());
         std::transform(side.rendered.begin(), side.rendered.end(), side.samples.begin(), [](float value) {
             return static_cast<std::int16_t>(std::lrint(std::clamp(value * 32768.0f, -32768.0f, 32767.0f)));
@@ -156,6 +163,8 @@ void PlayThroughAlsa(PlayWatch& watch)
             report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
         if (!side->error.empty())
             watch.Fail(PlayOutcome::kFailed, side->error);
+        else if (side->sourceGone)
+            watch.Fail(PlayOutcome::kSourceGone, "the MIDI source went away");
         else
             report.outcome = PlayOutcome::kPlayed;
     } else {

@@ -35,6 +35,8 @@ struct JackSide
     std::unique_ptr<SequencerInput> sequencer;  // a source on the ALSA sequencer, in place of midiPort
 #endif
     std::atomic<bool> serverGone{false};
+    std::string midiIn;                   // the JACK MIDI source's name
+    std::atomic<bool> sourceGone{false};  // it was unregistered
     PeriodTimer timer;
 };
 
@@ -84,6 +86,26 @@ void ServerGone(void* arg)
     static_cast<JackSide*>(arg)->serverGone.store(true);
 }
 
+// Not realtime: the server's notification thread. A client that closes
+// takes its ports with it, said as the client going, not as each port.
+void LookForSource(int registered, void* arg)
+{
+    auto* side = static_cast<JackSide*>(arg);
+    if (registered == 0 && side->midiPort != nullptr &&
+        jack_port_by_name(side->client, side->midiIn.c_str()) == nullptr)
+        side->sourceGone.store(true);
+}
+
+void PortRegistered(jack_port_id_t, int registered, void* arg)
+{
+    LookForSource(registered, arg);
+}
+
+void ClientRegistered(const char*, int registered, void* arg)
+{
+    LookForSource(registered, arg);
+}
+
 const char kSystem[] = "JACK server";
 
 bool FindDestinations(JackSide& side, const std::string& wanted);
@@ -102,6 +124,10 @@ void Open(JackSide& side, const std::string& name, const std::string& wanted, co
         side.error = "jack_port_register midi_in: the server refused the port";
     else if (jack_set_process_callback(side.client, Process, &side) != 0)
         side.error = "jack_set_process_callback: refused";
+    else if (side.midiIn = midiIn; jack_set_port_registration_callback(side.client, PortRegistered, &side) != 0)
+        side.error = "jack_set_port_registration_callback: refused";
+    else if (jack_set_client_registration_callback(side.client, ClientRegistered, &side) != 0)
+        side.error = "jack_set_client_registration_callback: refused";
     else
         jack_on_shutdown(side.client, ServerGone, &side);
     if (!side.error.empty())
@@ -183,6 +209,16 @@ void ActivateAndConnect(JackSide& side, const std::string& midiIn)
                      ": the server refused the connection (error " + std::to_string(failed) + ")";
 }
 
+bool SequencerGone(const JackSide& side)
+{
+#if QWD_WITH_ALSA
+    return side.sequencer != nullptr && side.sequencer->Gone();
+#else
+    (void)side;
+    return false;
+#endif
+}
+
 // The server runs the periods; the watcher waits for the last one, and for
 // a server that stops running them.
 void WatchPeriods(PlayWatch& watch, JackSide& side)
@@ -190,7 +226,13 @@ void WatchPeriods(PlayWatch& watch, JackSide& side)
     PlaySource& oscillator = *side.source;
     std::uint64_t frames = oscillator.FramesRendered();
     auto moved = AudioClock::now();
+    bool sourceGone = false;
     while (!oscillator.Finished() && !side.serverGone.load()) {
+        // Its held notes fade as on a stop, then the play ends.
+        if (!sourceGone && (side.sourceGone.load() || SequencerGone(side))) {
+            sourceGone = true;
+            oscillator.RequestStop();
+        }
         watch.Sleep(AudioClock::now() + std::chrono::milliseconds(10), &oscillator);
         if (const std::uint64_t now = oscillator.FramesRendered(); now != frames) {
             frames = now;
@@ -202,6 +244,8 @@ void WatchPeriods(PlayWatch& watch, JackSide& side)
     }
     if (side.serverGone.load())
         watch.Fail(PlayOutcome::kFailed, "the JACK server went away");
+    else if (sourceGone)
+        watch.Fail(PlayOutcome::kSourceGone, "the MIDI source went away");
     else
         watch.Report().outcome = PlayOutcome::kPlayed;
 }

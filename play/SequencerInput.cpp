@@ -37,6 +37,12 @@ bool SequencerInput::Open(const std::string& name, const std::string& address, s
         return failed("snd_seq_parse_address " + address, code);
     if (const int code = snd_seq_connect_from(m_seq, port, source.client, source.port); code < 0)
         return failed("snd_seq_connect_from " + address, code);
+    m_sourceClient = source.client;
+    m_sourcePort = source.port;
+    // The system's announcements say when the source goes away.
+    if (const int code = snd_seq_connect_from(m_seq, port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+        code < 0)
+        return failed("snd_seq_connect_from the system's announce port", code);
     m_reader = std::thread([this] { Read(); });
     return true;
 }
@@ -82,6 +88,12 @@ void SequencerInput::Read()
                        0});
                 break;
             }
+            case SND_SEQ_EVENT_CLIENT_EXIT:
+            case SND_SEQ_EVENT_PORT_EXIT:
+                if (event->data.addr.client == m_sourceClient &&
+                    (event->type == SND_SEQ_EVENT_CLIENT_EXIT || event->data.addr.port == m_sourcePort))
+                    m_gone.store(true);
+                break;
             default:
                 break;
             }

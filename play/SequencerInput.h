@@ -41,6 +41,8 @@ public:
 
     // Realtime: every message that has arrived, handed to `instrument`.
     void HandOver(Instrument& instrument) noexcept;
+    // Any thread: the source's port or client has gone from the sequencer.
+    bool Gone() const noexcept { return m_gone.load(std::memory_order_relaxed); }
     // The longest a message waited, from its arrival to its hand-over.
     double WorstWaitSeconds() const noexcept { return static_cast<double>(m_worstWait.load()) * 1e-9; }
 
@@ -57,6 +59,9 @@ private:
     _snd_seq* m_seq = nullptr;
     std::thread m_reader;
     std::atomic<bool> m_stop{false};
+    int m_sourceClient = -1;
+    int m_sourcePort = -1;
+    std::atomic<bool> m_gone{false};
     std::array<Message, 1024> m_queue{};
     std::atomic<std::size_t> m_written{0};
     std::atomic<std::size_t> m_taken{0};

@@ -39,10 +39,11 @@ struct PlayRequest
 };
 
 enum class PlayOutcome {
-    kPlayed,    // to the end, or until stopped
-    kNoOutput,  // neither a JACK server nor ALSA's default device
-    kNoPort,    // jackPort is not a JACK audio input, or there is no JACK server for it; or midiIn can't be read
-    kFailed,    // the system refused, went away or stopped answering
+    kPlayed,      // to the end, or until stopped
+    kNoOutput,    // neither a JACK server nor ALSA's default device
+    kNoPort,      // jackPort is not a JACK audio input, or there is no JACK server for it; or midiIn can't be read
+    kFailed,      // the system refused, went away or stopped answering
+    kSourceGone,  // midiIn went away while it played: its notes were released, faded
 };
 
 struct PlayReport

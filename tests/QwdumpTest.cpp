@@ -649,7 +649,8 @@ TEST_F(QwdumpJackTest, PlayIsInTuneTrueToTheWaveUnaliasedAndFadedAtBothEnds)
 // One keyboard client writes messages at known frames; a recorder keeps
 // what play sounds, frame for frame. The bank: the square as wave 97, a sine
 // as 98. A4 is 440 Hz, A3 220 Hz: over 4,800 frames both are whole cycles.
-TEST_F(QwdumpJackTest, KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneAndTheWheelMovesThroughTheBank)
+TEST_F(QwdumpJackTest,
+       KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneTheWheelMovesThroughTheBankAndAGoneSourceFades)
 {
     StartServer();
     std::vector<std::int16_t> sine(128);
@@ -659,14 +660,14 @@ TEST_F(QwdumpJackTest, KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneAndTh
     const std::string bank = dir.File("bank.syx"), out = dir.File("play.out");
     ASSERT_EQ(Qwdump({"pack", kSquare, sineWav, "--wave", "97", "-o", bank}).exitStatus, 0);
     JackRecorder recorder("recorder", 30);
-    JackKeyboard keys("keys");
+    auto keys = std::make_unique<JackKeyboard>("keys");
     BackgroundProcess play({QWDUMP_PATH, "play", bank, "--midi-in", "out (keys)", "--port", "recorder:in"}, out, out);
     ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(out).find("Playing") != std::string::npos; }, 20s))
         << ReadWholeFile(out);
 
     // Frames from a period's start half a second on, in whole periods.
-    const jack_nframes_t period = keys.Period();
-    const jack_nframes_t base = (keys.Now() / period + 24000 / period + 1) * period;
+    const jack_nframes_t period = keys->Period();
+    const jack_nframes_t base = (keys->Now() / period + 24000 / period + 1) * period;
     const auto at = [&](double seconds) {
         return base + static_cast<jack_nframes_t>(std::lround(seconds * 48000 / period)) * period;
     };
@@ -676,23 +677,38 @@ TEST_F(QwdumpJackTest, KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneAndTh
     };
     const auto off = [](int key) { return std::vector<std::uint8_t>{0x80, static_cast<std::uint8_t>(key), 64}; };
     const auto wheel = [](int value) { return std::vector<std::uint8_t>{0xB0, 1, static_cast<std::uint8_t>(value)}; };
-    keys.Play({{first, note(69, 127)},
-               {at(0.4), off(69)},
-               {at(0.6), note(69, 32)},
-               {at(1.0), note(69, 0)},
-               {at(1.2), note(57, 100)},
-               {at(1.2), note(69, 100)},
-               {at(1.5), off(69)},
-               {at(1.9), off(57)},
-               {at(2.2), note(69, 100)},
-               {at(2.5), wheel(127)},
-               {at(2.8), wheel(64)},
-               {at(3.1), {0xC0, 0}},
-               {at(3.4), off(69)}});
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Reached(at(3.6)); }, 30s));
-    play.Signal(SIGTERM);
-    EXPECT_EQ(WEXITSTATUS(play.Wait()), 143) << ReadWholeFile(out);
-    EXPECT_EQ(keys.Late(), 0u);
+    keys->Play({{first, note(69, 127)},
+                {at(0.4), off(69)},
+                {at(0.6), note(69, 32)},
+                {at(1.0), note(69, 0)},
+                {at(1.2), note(57, 100)},
+                {at(1.2), note(69, 100)},
+                {at(1.5), off(69)},
+                {at(1.9), off(57)},
+                {at(2.2), note(69, 100)},
+                {at(2.5), wheel(127)},
+                {at(2.8), wheel(64)},
+                {at(3.1), {0xC0, 0}},
+                {at(3.4), off(69)},
+                {at(3.6), note(69, 100)}});
+    // The keyboard goes away with A4 held: its release fades it, and the
+    // play ends as receive does on a gone source.
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Reached(at(3.9)); }, 30s));
+    EXPECT_EQ(keys->Late(), 0u);
+    const jack_nframes_t gone = keys->Now();
+    keys.reset();
+    if (!WaitUntil([&] { return !play.Running(); }, 10s))
+        play.Stop();
+    EXPECT_EQ(WEXITSTATUS(play.waitStatus()), 3) << ReadWholeFile(out);
+    EXPECT_NE(ReadWholeFile(out).find("qwdump: MIDI source 'out (keys)' went away\n"), std::string::npos)
+        << ReadWholeFile(out);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Reached(gone + 48000); }, 10s));
+    jack_nframes_t tail = gone;
+    for (jack_nframes_t frame = gone; frame != gone + 48000; ++frame)
+        tail = std::abs(recorder.At(frame)) > 0.001f ? frame : tail;
+    const float held = recorder.Peak(at(3.7), at(3.8));
+    EXPECT_GT(tail, gone);
+    EXPECT_LT(recorder.Peak(tail - 96, tail + 1), held * 0.5f) << "a step, not a fade";
 
     // Silence to the note-on's own frame, then the attack: past -60 dBFS
     // within a few frames.
@@ -720,10 +736,11 @@ TEST_F(QwdumpJackTest, KeyboardNotesStartAtTheirFrameByVelocityEachKeyAloneAndTh
     EXPECT_GT(third(2.9), 0.05);
     EXPECT_LT(third(2.9), third(2.3) * 0.9);
     EXPECT_NEAR(third(3.2), third(2.3), 0.01);
-    std::printf(
-        "A4 past -60 dBFS %u frames after its note-on; 127 vs 32: %.1f dB; third harmonic %.3f %.4f %.3f %.3f\n",
-        recorder.FirstAbove(first, first + period, 0.001f) - first,
-        20 * std::log10(rms(window(0.2)) / rms(window(0.8))), third(2.3), third(2.6), third(2.9), third(3.2));
+    std::printf("A4 past -60 dBFS %u frames after its note-on; 127 vs 32: %.1f dB; third harmonic %.3f %.4f %.3f %.3f; "
+                "gone: its last 2 ms at %.2f of the held peak\n",
+                recorder.FirstAbove(first, first + period, 0.001f) - first,
+                20 * std::log10(rms(window(0.2)) / rms(window(0.8))), third(2.3), third(2.6), third(2.9), third(3.2),
+                recorder.Peak(tail - 96, tail + 1) / held);
 }
 
 TEST_F(QwdumpJackTest, ConnectionRefusedOrNeverMadeExitsFourWithTheReason)
