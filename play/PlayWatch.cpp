@@ -47,16 +47,16 @@ std::unique_ptr<Oscillator> PlayWatch::MakeOscillator(unsigned sampleRate)
 
 std::unique_ptr<Instrument> PlayWatch::MakeInstrument(unsigned sampleRate)
 {
-    const double gain = std::pow(10.0, m_request.gainDb / 20.0);
-    auto tables = std::make_unique<KeyTables>(MakeKeyTables(m_request.waves, gain));
+    const double keyGain = std::pow(10.0, m_request.gainDb / 20.0);
+    auto tables = std::make_unique<KeyTables>(MakeKeyTables(m_request.waves, keyGain));
     m_report.sampleRate = sampleRate;
     m_report.harmonicsKept = kLevelHarmonics.front();
     m_report.limitedDb = tables->limitedDb;
     auto instrument =
-        std::make_unique<Instrument>(std::move(tables), m_request.waveNumbers, sampleRate, static_cast<float>(gain));
+        std::make_unique<Instrument>(std::move(tables), m_request.waveNumbers, sampleRate, static_cast<float>(keyGain));
     // A bank played as a table is not one wave to change.
     if (m_request.waves.size() == 1)
-        AttachLiveWave(*instrument, gain);
+        AttachLiveWave(*instrument, keyGain);
     return instrument;
 }
 

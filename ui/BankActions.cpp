@@ -96,7 +96,15 @@ BankActions::BankActions(Window window, BankPanel& panel)
 {
     m_panel.setBank(&m_model);
     connect(m_editing, &SlotEditing::said, this, &BankActions::said);
-    connect(m_undo, &QUndoStack::indexChanged, this, &BankActions::showTitle);
+    connect(m_undo, &QUndoStack::indexChanged, this, [this](int index) {
+        // Undone past its opening, the bank is the one before it, which
+        // Save must not write into the opened file; redone, it stays so.
+        if (index < m_openedAt) {
+            m_bankFile.clear();
+            m_openedAt = 0;
+        }
+        showTitle();
+    });
     connect(m_undo, &QUndoStack::cleanChanged, this, &BankActions::showTitle);
     connect(&m_panel, &BankPanel::filesDropped, this, &BankActions::takeDrop);
     connect(&m_panel, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
@@ -316,6 +324,7 @@ void BankActions::newBank()
     if (m_model.filledCount() > 0)
         fill(0, std::vector<BankSlot>(BankModel::kSlots), QStringLiteral("New Bank"));
     m_bankFile.clear();
+    m_openedAt = 0;
     m_recoveredOpen = false;
     // Nothing in it to save yet.
     m_undo->setClean();
@@ -360,6 +369,7 @@ bool BankActions::loadBank(const std::string& path, bool saved)
     m_recoveredOpen = false;
     // A recovered bank has no file of its own: saving it asks where.
     m_bankFile = saved ? path : std::string();
+    m_openedAt = saved ? m_undo->index() : 0;
     if (saved) {
         m_undo->setClean();
         m_bankPath = path;

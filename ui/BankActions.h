@@ -112,6 +112,7 @@ private:
     QUndoStack* m_undo;
     std::string m_bankPath;  // the last bank opened or saved
     std::string m_bankFile;  // the bank's own file: opened or saved as, or none
+    int m_openedAt = 0;      // the undo index just past the step that opened m_bankFile
     const QString m_title;   // the window's, while the bank has no file
     SlotEditing* m_editing;
     QAction* m_newBank;

@@ -269,6 +269,13 @@ TEST_F(BankWindowTest, SaveWritesTheBanksOwnFileNamedInTheTitle)
     EXPECT_EQ(title(), "own.syx");
     Action("actionUndo").trigger();
     EXPECT_EQ(title(), "own.syx*");
+    // Undone past its opening, the bank is the one before: not own.syx's to replace.
+    Action("actionUndo").trigger();
+    EXPECT_EQ(title(), "Quarven Wave Dump");
+    nextFile = QString::fromStdString(dir.File("before.syx"));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadWholeFile(bank), Bank({{saw, 97}, {saw, 101}}));
+    EXPECT_EQ(ReadWholeFile(dir.File("before.syx")), Bank({{saw, 99}}));
     Action("actionNewBank").trigger();
     EXPECT_EQ(title(), "Quarven Wave Dump");
     EXPECT_TRUE(window->close()) << "an empty new bank has nothing to save";
