@@ -65,11 +65,13 @@ void SlotPicture::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     const QString mark = BankModel::stateMark(slot->state);
     const QString head = QString::number(WaveOfSlot(index.row())) + (mark.isEmpty() ? QString() : ' ' + mark) + ' ';
     const int room = line.width() - metrics.horizontalAdvance(head);
-    // An empty slot's blank picture says it already: "empty" only whole.
+    // An empty slot's blank picture says it already: "empty" only whole,
+    // and then in every slot, not in 97 to 99 alone.
     const QString text = QString::fromStdString(slot->OriginText());
-    const QString origin = slot->filled                              ? metrics.elidedText(text, Qt::ElideMiddle, room)
-                           : metrics.horizontalAdvance(text) <= room ? text
-                                                                     : QString();
+    const int emptyRoom = line.width() - metrics.horizontalAdvance(QStringLiteral("128 "));
+    const QString origin = slot->filled ? metrics.elidedText(text, Qt::ElideMiddle, room)
+                           : metrics.horizontalAdvance(text) <= emptyRoom ? text
+                                                                          : QString();
     painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, head + origin);
     painter->restore();
 
