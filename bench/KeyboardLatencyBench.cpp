@@ -37,7 +37,10 @@ bool Measure(int period, int notes, const std::string& label)
 {
     TempDir dir;
     PrivateJackServer server(dir.File("jackd.log"), {}, "", period);
-    const jack_nframes_t spacing = 2880;  // 60 ms: each note sounds 20 ms and dies away
+    // 100 ms: each note sounds 20 ms and dies away, and the search for the
+    // next starts a release and a period past its note-off; however far
+    // apart in their periods two notes fall, that is before the next note-on.
+    const jack_nframes_t spacing = 4800;
     const double seconds = 4 + notes * spacing / kRate + 2;
     JackRecorder recorder("recorder", seconds + 20);
     JackKeyboard keys("keys");
