@@ -224,8 +224,10 @@ private:
                                      : "each key's harmonics below half the sample rate, bent up 2 semitones",
                     1e3 * report.worstPeriodSeconds);
         if (report.worstEventWaitSeconds > 0)
-            LogLine("qwdump play: a sequencer event waited at most %.3f ms for its period",
-                    1e3 * report.worstEventWaitSeconds);
+            LogLine("qwdump play: a sequencer event waited at most %.3f ms for its period, the periods "
+                    "coming at most %.3f ms apart; at most %.3f ms past the first period after its arrival",
+                    1e3 * report.worstEventWaitSeconds, 1e3 * report.worstEventPeriodSeconds,
+                    1e3 * report.worstEventMissedSeconds);
         if (report.underruns > 0)
             std::fprintf(stderr,
                          "qwdump: the audio device ran dry %u time%s (the machine was too busy): the sound "

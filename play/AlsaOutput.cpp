@@ -159,8 +159,11 @@ void PlayThroughAlsa(PlayWatch& watch)
             return;
         report.worstPeriodSeconds = side->timer.WorstSeconds();
         report.underruns = side->underruns;
-        if (side->sequencer != nullptr)
+        if (side->sequencer != nullptr) {
             report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
+            report.worstEventPeriodSeconds = side->sequencer->WorstPeriodSeconds();
+            report.worstEventMissedSeconds = side->sequencer->WorstMissedSeconds();
+        }
         if (!side->error.empty())
             watch.Fail(PlayOutcome::kFailed, side->error);
         else if (side->sourceGone)

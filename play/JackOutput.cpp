@@ -290,8 +290,11 @@ void PlayThroughJack(PlayWatch& watch)
             WatchPeriods(watch, *side);
             report.worstPeriodSeconds = side->timer.WorstSeconds();
 #if QWD_WITH_ALSA
-            if (side->sequencer != nullptr)
+            if (side->sequencer != nullptr) {
                 report.worstEventWaitSeconds = side->sequencer->WorstWaitSeconds();
+                report.worstEventPeriodSeconds = side->sequencer->WorstPeriodSeconds();
+                report.worstEventMissedSeconds = side->sequencer->WorstMissedSeconds();
+            }
 #endif
         }
     } else if (side->error.empty()) {

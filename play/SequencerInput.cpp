@@ -117,11 +117,15 @@ void SequencerInput::HandOver(Instrument& instrument) noexcept
 {
     std::size_t taken = m_taken.load(std::memory_order_relaxed);
     const std::int64_t now = PeriodTimer::Now();
+    if (m_lastHandOver != 0)
+        Raise(m_worstPeriod, now - m_lastHandOver);
     for (const std::size_t written = m_written.load(std::memory_order_acquire); taken != written; ++taken) {
         const Message& message = m_queue[taken % m_queue.size()];
         instrument.Handle(message.bytes, message.size);
-        if (now - message.arrived > m_worstWait.load(std::memory_order_relaxed))
-            m_worstWait.store(now - message.arrived, std::memory_order_relaxed);  // one writer: the audio side
+        Raise(m_worstWait, now - message.arrived);
+        if (m_lastHandOver != 0)
+            Raise(m_worstMissed, m_lastHandOver - message.arrived);
     }
     m_taken.store(taken, std::memory_order_release);
+    m_lastHandOver = now;
 }

@@ -44,7 +44,13 @@ public:
     // Any thread: the source's port or client has gone from the sequencer.
     bool Gone() const noexcept { return m_gone.load(std::memory_order_relaxed); }
     // The longest a message waited, from its arrival to its hand-over.
-    double WorstWaitSeconds() const noexcept { return static_cast<double>(m_worstWait.load()) * 1e-9; }
+    double WorstWaitSeconds() const noexcept { return Seconds(m_worstWait); }
+    // The longest between two hand-overs: the device's period as its writer
+    // saw it, wake-ups late or early included.
+    double WorstPeriodSeconds() const noexcept { return Seconds(m_worstPeriod); }
+    // The longest a message waited past the first hand-over after its
+    // arrival: 0 unless one was kept a period or more.
+    double WorstMissedSeconds() const noexcept { return Seconds(m_worstMissed); }
 
 private:
     struct Message
@@ -55,6 +61,15 @@ private:
     };
     void Read();
     void Queue(const Message& message);
+    static double Seconds(const std::atomic<std::int64_t>& nanoseconds) noexcept
+    {
+        return static_cast<double>(nanoseconds.load()) * 1e-9;
+    }
+    static void Raise(std::atomic<std::int64_t>& worst, std::int64_t value) noexcept
+    {
+        if (value > worst.load(std::memory_order_relaxed))
+            worst.store(value, std::memory_order_relaxed);  // one writer: the audio side
+    }
 
     _snd_seq* m_seq = nullptr;
     std::thread m_reader;
@@ -66,4 +81,7 @@ private:
     std::atomic<std::size_t> m_written{0};
     std::atomic<std::size_t> m_taken{0};
     std::atomic<std::int64_t> m_worstWait{0};
+    std::int64_t m_lastHandOver = 0;  // the audio side's own
+    std::atomic<std::int64_t> m_worstPeriod{0};
+    std::atomic<std::int64_t> m_worstMissed{0};
 };

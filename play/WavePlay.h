@@ -53,11 +53,13 @@ struct PlayReport
     std::string output;  // where it went: "JACK (system:playback_1, system:playback_2)", "ALSA default"
     unsigned sampleRate = 0;
     unsigned periodFrames = 0;
-    int harmonicsKept = 0;             // of the wave's 64, those below half the sample rate
-    double limitedDb = 0;              // 0, or how far the loudest wave was scaled down to stay within full scale
-    double worstPeriodSeconds = 0;     // the longest the audio callback took for one period
-    unsigned underruns = 0;            // times the device ran dry: gaps in the sound (ALSA)
-    double worstEventWaitSeconds = 0;  // an ALSA sequencer source's: the longest an event waited for its period
+    int harmonicsKept = 0;               // of the wave's 64, those below half the sample rate
+    double limitedDb = 0;                // 0, or how far the loudest wave was scaled down to stay within full scale
+    double worstPeriodSeconds = 0;       // the longest the audio callback took for one period
+    unsigned underruns = 0;              // times the device ran dry: gaps in the sound (ALSA)
+    double worstEventWaitSeconds = 0;    // an ALSA sequencer source's: the longest an event waited for its period
+    double worstEventPeriodSeconds = 0;  // the longest between the periods that took them, as the device woke us
+    double worstEventMissedSeconds = 0;  // the longest one waited past the first period after its arrival
 };
 
 // Plays `request` on the calling thread's watch and returns when it has

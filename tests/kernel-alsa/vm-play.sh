@@ -31,7 +31,7 @@ done
 
 # The keyboard: VirMIDI 0-0's sequencer port played from, its raw device
 # written as a keyboard's cable would be: A4 held for a second, each event
-# handed to the audio side within a period and 1 ms of its arrival. Reports
+# handed to the audio side by the first period after its arrival. Reports
 # "@play keyboard: measurements".
 arecord -q -D hw:Loopback,1,0 --buffer-time=100000 -f S16_LE -r 48000 -c 1 /run/keys.wav 2>/run/arecord &
 rec_pid=$!
@@ -51,9 +51,11 @@ got=$?
 sleep 0.2
 kill -INT "$rec_pid" && wait "$rec_pid"
 "$TONE_CHECK" /run/keys.wav "$WAVES/square.wav" 440 -12 >/run/check 2>&1 || fail "keyboard: $(tr "\n" " " </run/check) $(tr "\n" " " </run/err)"
-# Each event handed over within a period (and 1 ms) of its arrival.
+# Each event taken by the first period after its arrival, and within a
+# period and 1 ms of it, the period as long as the device made it: snd-aloop
+# keeps time in jiffies (4 ms here), so its wake-ups come up to a tick late.
 period_ms=$(sed -n 's/.*periods of [0-9]* frames (\([0-9.]*\) ms).*/\1/p' /run/err)
-waited_ms=$(sed -n 's/.*event waited at most \([0-9.]*\) ms.*/\1/p' /run/err)
-[ -n "$waited_ms" ] && awk -v w="$waited_ms" -v p="$period_ms" 'BEGIN { exit !(w <= p + 1) }' ||
-  fail "keyboard: an event waited ${waited_ms:-?} ms, periods of ${period_ms:-?} ms: $(tr "\n" " " </run/err)"
+waits=$(sed -n 's/.*event waited at most \([0-9.]*\) ms for its period, the periods coming at most \([0-9.]*\) ms apart; at most \([0-9.]*\) ms past.*/\1 \2 \3/p' /run/err)
+[ -n "$waits" ] && echo "$waits" | awk '{ exit !($3 == 0 && $1 <= $2 + 1) }' ||
+  fail "keyboard: an event waited too long (${waits:-?} ms), periods of ${period_ms:-?} ms: $(tr "\n" " " </run/err)"
 echo "@play keyboard: $(cat /run/check) $(sed -n 's/^qwdump play: //p' /run/err | paste -sd " ")"
